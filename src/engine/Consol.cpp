@@ -1,0 +1,143 @@
+#include "engine/Consol.h"
+
+#include <chrono>
+#include <cstring>
+#include <locale>
+#include <vector>
+
+#include "engine/command_line.h"
+#include "engine/conversion_log.h"
+#include "engine/output_scanner.h"
+
+namespace mirvane {
+
+namespace {
+
+constexpr std::size_t kChunkSize = 2048;
+
+// After the pipe's end the encoder normally exits within moments; an encoder
+// that closed its output but runs on is checked at this pace instead of in a
+// tight loop.
+constexpr auto kEndPollInterval = std::chrono::milliseconds(10);
+
+std::locale userLocale() {
+    try {
+        return std::locale("");
+    } catch (const std::runtime_error&) {
+        return std::locale::classic();  // a LANG naming a missing locale
+    }
+}
+
+}  // namespace
+
+TConsolThread::TConsolThread(std::string cmdLine, UnitState& unit, UiThread& uiThread, GaugeView& gauge,
+                             const AppPaths& paths, std::function<void()> onTerminated)
+    : FCmdLine(std::move(cmdLine)),
+      FLogFile(paths.logFile),
+      m_unit(unit),
+      m_uiThread(uiThread),
+      m_gauge(gauge),
+      m_onTerminated(std::move(onTerminated)) {
+    m_unit.ThreadDone = false;
+    m_unit.ConvertResult = kResultNothingSeen;
+    m_thread = std::thread(&TConsolThread::Execute, this);
+}
+
+TConsolThread::~TConsolThread() {
+    if (m_thread.joinable()) m_thread.join();
+}
+
+void TConsolThread::Execute() {
+    platform::EncoderProcess& encoder = m_unit.ProcInfo;
+    if (encoder.start(SplitCommandLine(FCmdLine))) {
+        m_unit.ConvertResult = kResultStartFailed;
+    } else {
+        if (m_unit.LogEnabled) {
+            WriteLog(FormatRunHeader(platform::localTimeNow(), userLocale()));
+            WriteLog(FCmdLine);
+        }
+        ReadOutput();
+        if (m_unit.StopRequested) {
+            encoder.kill();
+            m_unit.ConvertResult = kResultStopped;
+        } else {
+            waitForEncoderEnd();
+        }
+        encoder.close();
+    }
+    // The UI thread learns of the end only through this hand-over, which
+    // orders the last write of ConvertResult before the driver reads it. The
+    // queued call holds a copy of the handler, never this object.
+    m_uiThread.post(m_onTerminated);
+}
+
+void TConsolThread::waitForEncoderEnd() {
+    while (!m_unit.ProcInfo.hasEnded()) {
+        if (m_unit.StopRequested) {
+            m_unit.ProcInfo.kill();
+            m_unit.ConvertResult = kResultStopped;
+            return;
+        }
+        std::this_thread::sleep_for(kEndPollInterval);
+    }
+}
+
+void TConsolThread::ReadOutput() {
+    platform::EncoderProcess& encoder = m_unit.ProcInfo;
+    // Without our copy of the write end closed the pipe would never report
+    // its end, even after the encoder has exited.
+    if (!encoder.closeWriteEnd()) return;
+
+    std::vector<char> buffer(kChunkSize + 1, '\0');
+    OutputScanner scanner;
+    while (true) {
+        if (m_unit.StopRequested) {
+            m_unit.ConvertResult = kResultStopped;
+            break;
+        }
+        std::ptrdiff_t count = encoder.read(buffer.data(), kChunkSize);
+        if (count <= 0) break;
+        // The text ends at the first NUL byte, as the encoder's console would.
+        std::string chunk(buffer.data(), ::strnlen(buffer.data(), static_cast<std::size_t>(count)));
+        platform::consoleToSystemText(chunk);
+
+        // Each gauge change waits for the UI thread, which applies it while
+        // FDuration, FPosition and FSetMax hold still.
+        ChunkMarkers markers = scanner.scan(chunk);
+        if (markers.duration) {
+            FDuration = *markers.duration;
+            FSetMax = 1;
+            m_uiThread.invoke([this] { UpdateGauge(); });
+            m_unit.ConvertResult = kResultDurationSeen;
+        }
+        if (markers.position) {
+            FPosition = *markers.position;
+            FSetMax = 0;
+            m_uiThread.invoke([this] { UpdateGauge(); });
+        }
+        if (markers.completed) {
+            FPosition = FDuration;
+            FSetMax = 0;
+            m_uiThread.invoke([this] { UpdateGauge(); });
+            m_unit.ConvertResult = kResultCompleted;
+        }
+        if (m_unit.LogEnabled) WriteLog(chunk);
+    }
+}
+
+void TConsolThread::UpdateGauge() {
+    if (FSetMax == 0) {
+        m_gauge.setProgress(FPosition);
+    } else if (FSetMax == 1) {
+        m_gauge.setMaxValue(FDuration);
+    }
+}
+
+void TConsolThread::WriteLog(std::string_view text) {
+    // The log is a record for people: once it fails, this job's remaining
+    // records are dropped and the conversion goes on untouched.
+    if (m_logFailed) return;
+    if (mirvane::WriteLog(FLogFile, text)) m_logFailed = true;
+}
+
+}  // namespace mirvane

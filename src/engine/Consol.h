@@ -1,0 +1,53 @@
+#pragma once
+// The worker that runs one job: it starts the encoder, reads and scans its
+// output, logs it, kills the encoder on a stop, and leaves the job's result
+// in ConvertResult. Its end is announced on the UI thread.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "engine/app_paths.h"
+#include "engine/batch_view.h"
+#include "engine/ui_thread.h"
+#include "engine/unit_state.h"
+
+namespace mirvane {
+
+class TConsolThread {
+public:
+    // Resets ThreadDone and ConvertResult, then starts the worker's thread;
+    // onTerminated runs on the UI thread after the run's last write of
+    // ConvertResult. Throws std::system_error when no thread can be started.
+    TConsolThread(std::string cmdLine, UnitState& unit, UiThread& uiThread, GaugeView& gauge,
+                  const AppPaths& paths, std::function<void()> onTerminated);
+    TConsolThread(const TConsolThread&) = delete;
+    TConsolThread& operator=(const TConsolThread&) = delete;
+    // Joins the thread; call once the end has been announced.
+    ~TConsolThread();
+
+private:
+    void Execute();
+    void ReadOutput();
+    void UpdateGauge();
+    void waitForEncoderEnd();
+    // Writes one record unless this run's log has already failed.
+    void WriteLog(std::string_view text);
+
+    std::string FCmdLine;
+    int32_t FDuration = 0;
+    int32_t FPosition = 0;
+    int32_t FSetMax = 0;
+    std::string FLogFile;
+    bool m_logFailed = false;
+
+    UnitState& m_unit;
+    UiThread& m_uiThread;
+    GaugeView& m_gauge;
+    std::function<void()> m_onTerminated;
+    std::thread m_thread;  // last: starts once everything above is in place
+};
+
+}  // namespace mirvane

@@ -1,0 +1,29 @@
+#pragma once
+// The encoder's command line stays one string (it is what the log records).
+// Where processes take an argument vector it is split by the rules Windows
+// programs apply to their own command line, so that a preset's option text
+// means the same on every system; paths are quoted by the inverse rule.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mirvane {
+
+// Splits a command line into arguments: blanks and tabs separate, quotes
+// group, backslashes are literal except before a quote; the first argument
+// (the program) takes no escapes.
+std::vector<std::string> SplitCommandLine(std::string_view commandLine);
+
+// Quotes text so that SplitCommandLine gives it back as exactly one argument
+// (for any argument after the first).
+std::string QuoteArgument(std::string_view text);
+
+// The program's path as the first argument: enclosed in quotes only when it
+// holds a blank or a tab, so the common command reads plainly. The first
+// argument takes no escapes, so a quote inside the path stays bare (it is
+// literal there); a path that both holds a blank and a quote, or begins with
+// a quote, cannot be written.
+std::string QuoteProgram(std::string_view path);
+
+}  // namespace mirvane

@@ -1,0 +1,26 @@
+#pragma once
+// The conversion log: a plain text file for people, one record per call,
+// each record complete on disk when WriteLog returns.
+
+#include <ctime>
+#include <locale>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace mirvane {
+
+// Appends text and CR LF to the log, opening an existing file for appending
+// or else creating it; the file is closed before returning. A failure is
+// returned, never thrown: the log must not decide a conversion's fate.
+std::error_code WriteLog(const std::string& logFile, std::string_view text);
+
+// "■" + the locale's short date, a blank and the time of day + "■"; the date
+// alone in the first second after midnight.
+std::string FormatRunHeader(const std::tm& localTime, const std::locale& locale);
+
+// At a batch's start while logging is on: the previous batch's log goes.
+// A failed deletion is ignored.
+void DeleteLogForNewBatch(bool logEnabled, const std::string& logFile);
+
+}  // namespace mirvane

@@ -1,0 +1,29 @@
+#pragma once
+// Reader for profile (INI) files: sections and keys matched without regard to
+// letter case, the first of repeated sections or keys wins, blanks around
+// names and values trimmed, `;` and `#` lines are comments. Anything missing
+// reads as the empty text; values are cut to kMaxProfileValue bytes, never
+// inside a UTF-8 character. Any file, however malformed, reads safely.
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace mirvane {
+
+inline constexpr std::size_t kMaxProfileValue = 2047;
+
+class ProfileFile {
+public:
+    // A missing or unreadable file gives an empty profile.
+    static ProfileFile load(const std::string& path);
+    static ProfileFile parse(std::string_view content);
+
+    std::string value(std::string_view section, std::string_view key) const;
+
+private:
+    // Keyed by the lower-cased "section\nkey".
+    std::unordered_map<std::string, std::string> m_values;
+};
+
+}  // namespace mirvane

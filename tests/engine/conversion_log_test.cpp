@@ -1,0 +1,118 @@
+#include "engine/conversion_log.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/descriptor_count.h"
+#include "support/temp_dir.h"
+
+namespace mirvane {
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+TEST(WriteLog, EachRecordEndsInCrLfWhateverItHolds) {
+    TempDir dir;
+    const std::string log = dir.file("Mirvane.log");
+    ASSERT_FALSE(WriteLog(log, "■header■"));
+    ASSERT_FALSE(WriteLog(log, "frame=1 time=00:00:01.00\rframe=2"));
+    ASSERT_FALSE(WriteLog(log, " time=00:00:02.00\n"));
+    ASSERT_FALSE(WriteLog(log, ""));
+    EXPECT_EQ(readFile(log),
+              "■header■\r\nframe=1 time=00:00:01.00\rframe=2\r\n time=00:00:02.00\n\r\n\r\n");
+}
+
+TEST(WriteLog, AppendsToAnExistingFile) {
+    TempDir dir;
+    const std::string log = dir.write("Mirvane.log", "earlier\r\n");
+    ASSERT_FALSE(WriteLog(log, "later"));
+    EXPECT_EQ(readFile(log), "earlier\r\nlater\r\n");
+}
+
+TEST(WriteLog, FailuresAreReportedAndLeaveNothingOpen) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("folder.log"));
+    const std::string notAFolder = dir.write("plain", "x");
+    struct Case {
+        const char* name;
+        std::string path;
+    };
+    const Case cases[] = {
+        {"the log path is a folder", dir.file("folder.log")},
+        {"the folder does not exist", dir.file("missing/Mirvane.log")},
+        {"a file stands where the folder should", notAFolder + "/Mirvane.log"},
+        {"every write fails", "/dev/full"},
+    };
+    for (const auto& c : cases) {
+        const int before = test::openDescriptorCount();
+        EXPECT_TRUE(WriteLog(c.path, "record")) << c.name;
+        EXPECT_EQ(test::openDescriptorCount(), before) << c.name;
+    }
+}
+
+TEST(DeleteLogForNewBatch, OnlyWhileLoggingIsOn) {
+    TempDir dir;
+    const std::string log = dir.write("Mirvane.log", "old batch\r\n");
+    DeleteLogForNewBatch(false, log);
+    EXPECT_TRUE(std::filesystem::exists(log));
+    DeleteLogForNewBatch(true, log);
+    EXPECT_FALSE(std::filesystem::exists(log));
+    DeleteLogForNewBatch(true, log);  // nothing there: nothing happens
+    EXPECT_FALSE(std::filesystem::exists(log));
+
+    // A folder of that name is no log file and stays.
+    std::filesystem::create_directory(log);
+    DeleteLogForNewBatch(true, log);
+    EXPECT_TRUE(std::filesystem::is_directory(log));
+}
+
+std::tm localTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm time{};
+    time.tm_year = year - 1900;
+    time.tm_mon = month - 1;
+    time.tm_mday = day;
+    time.tm_hour = hour;
+    time.tm_min = minute;
+    time.tm_sec = second;
+    time.tm_isdst = -1;
+    std::mktime(&time);  // fills the week day some locales print
+    return time;
+}
+
+TEST(FormatRunHeader, FollowsTheLocaleAndOmitsTheTimeAtMidnight) {
+    struct Case {
+        const char* locale;
+        std::tm time;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"C", localTime(2026, 12, 7, 20, 5, 3), "■12/07/26 20:05:03■"},
+        {"en_US.UTF-8", localTime(2026, 12, 7, 20, 5, 3), "■12/07/2026 08:05:03 PM■"},
+        {"de_DE.UTF-8", localTime(2026, 12, 7, 9, 5, 3), "■07.12.2026 09:05:03■"},
+        {"ja_JP.UTF-8", localTime(2026, 12, 7, 9, 5, 3), "■2026年12月07日 09時05分03秒■"},
+        {"de_DE.UTF-8", localTime(2026, 12, 8, 0, 0, 0), "■08.12.2026■"},
+        {"en_US.UTF-8", localTime(2026, 12, 8, 0, 0, 0), "■12/08/2026■"},
+        {"de_DE.UTF-8", localTime(2026, 12, 8, 0, 0, 1), "■08.12.2026 00:00:01■"},
+        {"de_DE.UTF-8", localTime(2026, 12, 8, 0, 1, 0), "■08.12.2026 00:01:00■"},
+    };
+    for (const auto& c : cases) {
+        std::locale locale;
+        try {
+            locale = std::locale(c.locale);
+        } catch (const std::runtime_error&) {
+            FAIL() << "locale " << c.locale << " is not installed (scripts/install-deps --test adds it)";
+        }
+        EXPECT_EQ(FormatRunHeader(c.time, locale), c.expected) << c.locale;
+    }
+}
+
+}  // namespace
+}  // namespace mirvane

@@ -1,0 +1,47 @@
+#include "support/queue_ui_thread.h"
+
+#include <future>
+
+namespace mirvane::test {
+
+void QueueUiThread::invoke(std::function<void()> fn) {
+    std::promise<void> done;
+    std::future<void> finished = done.get_future();
+    post([&] {
+        fn();
+        done.set_value();
+    });
+    finished.wait();
+}
+
+void QueueUiThread::post(std::function<void()> fn) {
+    {
+        std::lock_guard guard(m_lock);
+        m_queue.push_back(std::move(fn));
+    }
+    m_wake.notify_all();
+}
+
+void QueueUiThread::processEvents(std::optional<std::chrono::milliseconds> wait) {
+    std::deque<std::function<void()>> pending;
+    {
+        std::unique_lock guard(m_lock);
+        if (m_queue.empty()) {
+            ++m_idleWaits;
+            // The user may act while nothing else happens: never wait long.
+            auto limit = onPass ? std::chrono::milliseconds(20) : wait.value_or(std::chrono::hours(1));
+            if (wait && *wait < limit) limit = *wait;
+            m_wake.wait_for(guard, limit, [this] { return !m_queue.empty(); });
+        }
+        pending.swap(m_queue);
+    }
+    for (auto& fn : pending) fn();
+    if (onPass) onPass();
+}
+
+int QueueUiThread::idleWaits() const {
+    std::lock_guard guard(m_lock);
+    return m_idleWaits;
+}
+
+}  // namespace mirvane::test

@@ -1,0 +1,33 @@
+#pragma once
+// A UI thread for engine tests: the test's own thread plays it and pumps the
+// queue in processEvents; workers hand calls to it from their threads.
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+
+#include "engine/ui_thread.h"
+
+namespace mirvane::test {
+
+class QueueUiThread : public UiThread {
+public:
+    void invoke(std::function<void()> fn) override;
+    void post(std::function<void()> fn) override;
+    void processEvents(std::optional<std::chrono::milliseconds> wait) override;
+
+    // Runs on every pass, after the queued calls: the test's "user", which may
+    // press buttons from inside the batch's waiting loop as a real user would.
+    std::function<void()> onPass;
+    // How many passes found nothing to do and had to wait.
+    int idleWaits() const;
+
+private:
+    mutable std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_queue;
+    int m_idleWaits = 0;
+};
+
+}  // namespace mirvane::test
