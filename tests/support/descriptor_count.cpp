@@ -26,22 +26,40 @@ int openDescriptorCount() {
 
 int threadCount() { return entriesIn("/proc/self/task"); }
 
-int childProcessCount() {
-    const std::string self = std::to_string(::getpid());
+namespace {
+
+struct ProcessStat {
+    char state = '?';
+    int parent = 0;
+    int group = 0;
+};
+
+template <typename Predicate>
+int countProcesses(Predicate predicate) {
     int count = 0;
     for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
         std::ifstream stat(entry.path() / "stat");
-        std::string pid, name, state, parent;
-        // The name is in parentheses and may hold blanks; skip to its end.
         std::string line;
         if (!std::getline(stat, line)) continue;
+        // The name is in parentheses and may hold blanks; read after it.
         auto close = line.rfind(')');
         if (close == std::string::npos) continue;
-        std::istringstream rest(line.substr(close + 2));
-        rest >> state >> parent;
-        if (parent == self) ++count;
+        ProcessStat process;
+        std::istringstream(line.substr(close + 2)) >> process.state >> process.parent >> process.group;
+        if (predicate(process)) ++count;
     }
     return count;
+}
+
+}  // namespace
+
+int childProcessCount() {
+    const int self = ::getpid();
+    return countProcesses([self](const ProcessStat& p) { return p.parent == self; });
+}
+
+int livingProcessesInGroup(int group) {
+    return countProcesses([group](const ProcessStat& p) { return p.group == group && p.state != 'Z'; });
 }
 
 }  // namespace mirvane::test

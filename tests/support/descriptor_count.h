@@ -6,5 +6,8 @@ namespace mirvane::test {
 int openDescriptorCount();
 int threadCount();
 int childProcessCount();
+// Processes of the group that are alive (zombies waiting to be reaped by
+// whoever adopted them do not count).
+int livingProcessesInGroup(int group);
 
 }  // namespace mirvane::test

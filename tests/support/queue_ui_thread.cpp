@@ -23,11 +23,11 @@ void QueueUiThread::post(std::function<void()> fn) {
 }
 
 void QueueUiThread::processEvents(std::optional<std::chrono::milliseconds> wait) {
+    ++m_passes;
     std::deque<std::function<void()>> pending;
     {
         std::unique_lock guard(m_lock);
         if (m_queue.empty()) {
-            ++m_idleWaits;
             // The user may act while nothing else happens: never wait long.
             auto limit = onPass ? std::chrono::milliseconds(20) : wait.value_or(std::chrono::hours(1));
             if (wait && *wait < limit) limit = *wait;
@@ -37,11 +37,6 @@ void QueueUiThread::processEvents(std::optional<std::chrono::milliseconds> wait)
     }
     for (auto& fn : pending) fn();
     if (onPass) onPass();
-}
-
-int QueueUiThread::idleWaits() const {
-    std::lock_guard guard(m_lock);
-    return m_idleWaits;
 }
 
 }  // namespace mirvane::test

@@ -20,14 +20,14 @@ public:
     // Runs on every pass, after the queued calls: the test's "user", which may
     // press buttons from inside the batch's waiting loop as a real user would.
     std::function<void()> onPass;
-    // How many passes found nothing to do and had to wait.
-    int idleWaits() const;
+    // How many times processEvents has been called.
+    int passes() const { return m_passes; }
 
 private:
     mutable std::mutex m_lock;
     std::condition_variable m_wake;
     std::deque<std::function<void()>> m_queue;
-    int m_idleWaits = 0;
+    int m_passes = 0;  // UI thread only
 };
 
 }  // namespace mirvane::test

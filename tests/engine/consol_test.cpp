@@ -1,0 +1,197 @@
+#include "engine/Consol.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "engine/texts.h"
+#include "support/descriptor_count.h"
+#include "support/worker_harness.h"
+
+namespace mirvane {
+namespace {
+
+using test::fakeEncoderCommand;
+using test::WorkerHarness;
+
+constexpr const char* kDuration5 = "print:  Duration: 00:00:05.00, start: 0.000000, bitrate: 1 kb/s\\n";
+constexpr const char* kSummary = "print:video:10kB audio:1kB subtitle:0kB other streams:0kB\\n";
+
+struct ResultCase {
+    const char* name;
+    std::string command;
+    int32_t result;
+};
+
+TEST(TConsolThread, ResultCodes) {
+    WorkerHarness h;
+    const std::vector<ResultCase> cases = {
+        {"the encoder cannot be started", "\"" + h.dir.file("ffmpeg/ffmpeg") + "\" -y -i x", kResultStartFailed},
+        {"no marker at all", fakeEncoderCommand({"print:cannot open input\\n", "exit:1"}), kResultNothingSeen},
+        {"the input's length only", fakeEncoderCommand({kDuration5, "exit:1"}), kResultDurationSeen},
+        {"a whole conversion", fakeEncoderCommand({"progress:3:1"}), kResultCompleted},
+        {"the exit code is not consulted", fakeEncoderCommand({kDuration5, kSummary, "exit:7"}), kResultCompleted},
+        {"a crash after the length", fakeEncoderCommand({kDuration5, "crash:11"}), kResultDurationSeen},
+        {"the summary without a length", fakeEncoderCommand({kSummary}), kResultCompleted},
+        {"text after a NUL byte is not examined",
+         fakeEncoderCommand({"print:  Duration: 00:00:05.00, start\\n\\0video:1kB\\n"}), kResultDurationSeen},
+        {"a summary cut by a read boundary",
+         fakeEncoderCommand({kDuration5, "print:vid", "sleep:50", "print:eo:10kB audio:1kB\\n"}), kResultCompleted},
+        {"an encoder that exits before it is looked at",
+         fakeEncoderCommand({kDuration5, kSummary, "exit:0"}), kResultCompleted},
+    };
+    for (const auto& c : cases) {
+        h.unit.ConvertResult = 12345;  // a previous job's leftovers must not show
+        h.unit.ThreadDone = true;
+        EXPECT_EQ(h.run(c.command), c.result) << c.name;
+    }
+}
+
+TEST(TConsolThread, DrivesTheGaugeFromTheMarkers) {
+    WorkerHarness h;
+    ASSERT_EQ(h.run(fakeEncoderCommand({"progress:3:20"})), kResultCompleted);
+    ASSERT_FALSE(h.gauge.changes.empty());
+    EXPECT_EQ(h.gauge.changes.front(), std::make_pair(std::string("max"), 3));
+    EXPECT_EQ(h.gauge.changes.back(), std::make_pair(std::string("progress"), 3));
+    EXPECT_EQ(h.gauge.maxValue, 3);
+    EXPECT_EQ(h.gauge.progress, 3);
+}
+
+TEST(TConsolThread, LogsHeaderCommandAndEveryChunk) {
+    WorkerHarness h;
+    const std::string command = fakeEncoderCommand({kDuration5, "sleep:30", "print:frame=1\\r", "sleep:30", kSummary});
+    ASSERT_EQ(h.run(command), kResultCompleted);
+    const std::string log = h.log();
+    ASSERT_EQ(log.rfind("■", 0), 0u) << log;
+    const std::size_t headerEnd = log.find("■\r\n", 3);
+    ASSERT_NE(headerEnd, std::string::npos);
+    const std::string afterHeader = log.substr(headerEnd + std::string("■\r\n").size());
+    EXPECT_EQ(afterHeader,
+              command + "\r\n" + "  Duration: 00:00:05.00, start: 0.000000, bitrate: 1 kb/s\n\r\n" +
+                  "frame=1\r\r\n" + "video:10kB audio:1kB subtitle:0kB other streams:0kB\n\r\n");
+}
+
+TEST(TConsolThread, NothingIsLoggedWhenLoggingIsOffOrTheEncoderDoesNotStart) {
+    WorkerHarness h;
+    h.unit.LogEnabled = false;
+    EXPECT_EQ(h.run(fakeEncoderCommand({"progress:1:1"})), kResultCompleted);
+    h.unit.LogEnabled = true;
+    EXPECT_EQ(h.run("\"" + h.dir.file("nothing-here") + "\" -y"), kResultStartFailed);
+    EXPECT_FALSE(std::filesystem::exists(h.paths.logFile));
+}
+
+TEST(TConsolThread, AnUnwritableLogDecidesNothing) {
+    WorkerHarness h;
+    std::filesystem::create_directory(h.paths.logFile);  // neither opens nor creates
+    const int descriptors = test::openDescriptorCount();
+    EXPECT_EQ(h.run(fakeEncoderCommand({"progress:2:1"})), kResultCompleted);
+    EXPECT_EQ(h.gauge.progress, 2);
+    EXPECT_EQ(test::openDescriptorCount(), descriptors);
+
+    // Writable again: the next job is logged.
+    std::filesystem::remove(h.paths.logFile);
+    EXPECT_EQ(h.run(fakeEncoderCommand({"progress:1:1"})), kResultCompleted);
+    EXPECT_NE(h.log().find("video:"), std::string::npos);
+}
+
+TEST(TConsolThread, StopDuringProgressKillsTheEncoder) {
+    WorkerHarness h;
+    h.uiThread.onPass = [&] {
+        if (h.gauge.progress >= 1) h.unit.StopRequested = true;
+    };
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(h.run(fakeEncoderCommand({"progress:100:50"})), kResultStopped);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+TEST(TConsolThread, StopWithASilentEncoderEndsOnlyByTheKill) {
+    WorkerHarness h;
+    bool killed = false;
+    auto stopAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+    h.uiThread.onPass = [&] {
+        auto now = std::chrono::steady_clock::now();
+        if (now < stopAt) return;
+        h.unit.StopRequested = true;
+        // The silent encoder keeps the worker in its read for as long as it
+        // lives; only the kill ends it.
+        if (now > stopAt + std::chrono::milliseconds(300) && !killed) {
+            EXPECT_FALSE(h.unit.ThreadDone);
+            h.unit.ProcInfo.kill();
+            killed = true;
+        }
+    };
+    EXPECT_EQ(h.run(fakeEncoderCommand({kDuration5, "hang"})), kResultStopped);
+    EXPECT_TRUE(killed);
+}
+
+TEST(TConsolThread, AStopKillsAGrandchildHoldingThePipe) {
+    WorkerHarness h;
+    const std::string pidFile = h.dir.file("encoder.pid");
+    h.uiThread.onPass = [&] {
+        if (std::filesystem::exists(pidFile) && !h.unit.StopRequested) {
+            int group = 0;
+            std::ifstream(pidFile) >> group;
+            if (group == 0) return;  // the file is still being written
+            EXPECT_GT(test::livingProcessesInGroup(group), 0);
+            h.unit.StopRequested = true;
+            h.unit.ProcInfo.kill();
+        }
+    };
+    // The encoder itself exits; its grandchild keeps the output open.
+    EXPECT_EQ(h.run(fakeEncoderCommand({"grandchild:60000", "pidfile:" + pidFile, "exit:0"})), kResultStopped);
+    int group = 0;
+    std::ifstream(pidFile) >> group;
+    ASSERT_GT(group, 0);
+    // The kill is delivered asynchronously: give it a moment.
+    for (int tries = 0; tries < 100 && test::livingProcessesInGroup(group) > 0; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(test::livingProcessesInGroup(group), 0) << "a process of the encoder's group survived";
+}
+
+TEST(TConsolThread, AnEncoderThatClosesItsOutputButRunsOnIsWaitedFor) {
+    WorkerHarness h;
+    const auto start = std::chrono::steady_clock::now();
+    rusage before{}, after{};
+    ::getrusage(RUSAGE_SELF, &before);
+    EXPECT_EQ(h.run(fakeEncoderCommand({kDuration5, kSummary, "close-output", "sleep:400"})), kResultCompleted);
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+    auto cpuMicroseconds = [](const rusage& usage) {
+        return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000L + usage.ru_utime.tv_usec +
+               usage.ru_stime.tv_usec;
+    };
+    // Waiting for the end must not burn a core.
+    EXPECT_LT(cpuMicroseconds(after) - cpuMicroseconds(before), 150000);
+}
+
+TEST(TConsolThread, AGigabyteFloodIsDrainedWithBoundedMemory) {
+    WorkerHarness h;
+    h.unit.LogEnabled = false;
+    rusage before{}, after{};
+    ::getrusage(RUSAGE_SELF, &before);
+    EXPECT_EQ(h.run(fakeEncoderCommand({kDuration5, "flood:1g:frame=1 fps=25 q=28.0 size=1kB\\r", kSummary})),
+              kResultCompleted);
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 32 * 1024) << "kilobytes of peak memory grew";
+}
+
+TEST(TConsolThread, FiveHundredJobsLeaveNothingBehind) {
+    WorkerHarness h;
+    h.unit.LogEnabled = false;
+    const std::string command = fakeEncoderCommand({kDuration5, kSummary});
+    ASSERT_EQ(h.run(command), kResultCompleted);  // warm up lazily made resources
+    const int descriptors = test::openDescriptorCount();
+    const int threads = test::threadCount();
+    for (int job = 0; job < 500; ++job) ASSERT_EQ(h.run(command), kResultCompleted) << "job " << job;
+    EXPECT_EQ(test::openDescriptorCount(), descriptors);
+    EXPECT_EQ(test::threadCount(), threads);
+    EXPECT_EQ(test::childProcessCount(), 0);
+}
+
+}  // namespace
+}  // namespace mirvane

@@ -1,0 +1,36 @@
+#pragma once
+// Runs jobs the way the batch driver does, on the test's thread as the UI
+// thread, against the fake encoder placed beside a fake executable.
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "engine/app_paths.h"
+#include "engine/unit_state.h"
+#include "support/fake_batch_view.h"
+#include "support/queue_ui_thread.h"
+#include "support/temp_dir.h"
+
+namespace mirvane::test {
+
+// A command line that starts the fake encoder with the given steps, each
+// quoted so that blanks and quotes survive the split.
+std::string fakeEncoderCommand(std::initializer_list<std::string_view> steps);
+
+class WorkerHarness {
+public:
+    WorkerHarness();
+
+    // Runs one job to its end and returns its result code.
+    int32_t run(const std::string& commandLine);
+    std::string log() const;
+
+    TempDir dir;
+    AppPaths paths;
+    UnitState unit;
+    QueueUiThread uiThread;
+    RecordingGauge gauge;
+};
+
+}  // namespace mirvane::test
