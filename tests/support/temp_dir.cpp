@@ -1,0 +1,45 @@
+#include "support/temp_dir.h"
+
+#include <fstream>
+#include <random>
+#include <stdexcept>
+#include <system_error>
+
+namespace mirvane {
+
+TempDir::TempDir() {
+    // A random name rather than a counter: test executables run in parallel
+    // under CTest and share the temporary folder.
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::filesystem::path candidate = base / ("mirvane-test-" + std::to_string(random()));
+        if (std::filesystem::create_directory(candidate)) {
+            m_path = std::move(candidate);
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary directory under " + base.string());
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+std::string TempDir::path() const { return m_path.string(); }
+
+std::string TempDir::file(std::string_view name) const { return (m_path / name).string(); }
+
+std::string TempDir::write(std::string_view name, std::string_view bytes) const {
+    const std::filesystem::path target = m_path / name;
+    std::filesystem::create_directories(target.parent_path());
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) throw std::runtime_error("cannot write " + target.string());
+    return target.string();
+}
+
+}  // namespace mirvane
