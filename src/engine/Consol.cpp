@@ -89,6 +89,7 @@ void TConsolThread::ReadOutput() {
     if (!encoder.closeWriteEnd()) return;
 
     std::vector<char> buffer(kChunkSize + 1, '\0');
+    std::string chunk;
     OutputScanner scanner;
     while (true) {
         if (m_unit.StopRequested) {
@@ -98,7 +99,7 @@ void TConsolThread::ReadOutput() {
         std::ptrdiff_t count = encoder.read(buffer.data(), kChunkSize);
         if (count <= 0) break;
         // The text ends at the first NUL byte, as the encoder's console would.
-        std::string chunk(buffer.data(), ::strnlen(buffer.data(), static_cast<std::size_t>(count)));
+        chunk.assign(buffer.data(), ::strnlen(buffer.data(), static_cast<std::size_t>(count)));
         platform::consoleToSystemText(chunk);
 
         // Each gauge change waits for the UI thread, which applies it while

@@ -176,9 +176,12 @@ TEST_F(BatchDriverTest, StopDuringTheFirstOfThreeRows) {
 TEST_F(BatchDriverTest, ASilentEncoderIsKilledOnlyAfterTheGraceTime) {
     usePreset(kSilent, ".mp4");
     view.addRow(input("a.avi"));
-    Clock::time_point stoppedAt{};
+    Clock::time_point silentSince{}, stoppedAt{};
     uiThread.onPass = [&] {
-        if (stoppedAt == Clock::time_point{} && view.gaugeView.maxValue == 9) {
+        if (silentSince == Clock::time_point{} && view.gaugeView.maxValue == 9) silentSince = Clock::now();
+        // Once the worker is surely waiting in its read, only the kill can end it.
+        if (silentSince != Clock::time_point{} && stoppedAt == Clock::time_point{} &&
+            Clock::now() - silentSince > std::chrono::milliseconds(300)) {
             stoppedAt = Clock::now();
             driver.btnStartClick();
         }

@@ -1,0 +1,49 @@
+// Entry of Mirvane: one copy per user, every argument an input file.
+
+#include <QApplication>
+#include <QFile>
+#include <QStringList>
+#include <cstdio>
+#include <cstdlib>
+
+#include "engine/app_paths.h"
+#include "engine/platform/platform.h"
+#include "engine/texts.h"
+#include "engine/unit_state.h"
+#include "ui/Unit1.h"
+#include "ui/message_boxes.h"
+
+namespace {
+
+bool isSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+// Without any display Qt would abort with a message about platform plugins
+// that few users understand.
+bool displayAvailable() { return isSet("DISPLAY") || isSet("WAYLAND_DISPLAY") || isSet("QT_QPA_PLATFORM"); }
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (!displayAvailable()) {
+        std::fputs("Mirvane needs a graphical session (no display found).\n", stderr);
+        return 1;
+    }
+    if (mirvane::platform::IsAlreadyRunning(mirvane::texts::kAppName)) return 0;
+
+    QStringList files;
+    for (int i = 1; i < argc; ++i) files << QFile::decodeName(argv[i]);
+    // Qt sees no arguments: every one is a file, even one that looks like a Qt option.
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(mirvane::texts::kAppName));
+
+    mirvane::UnitState unit;
+    const mirvane::AppPaths paths = mirvane::AppPaths::fromExecutable(mirvane::platform::executablePath());
+    mirvane::MessageBoxes messages;
+    mirvane::TForm1 form(unit, paths, files, messages);
+    form.show();
+    return app.exec();
+}

@@ -1,0 +1,54 @@
+#pragma once
+// The progress gauge: a framed white strip with a blue bar and the whole
+// percentage written across it, the text inverted where the bar lies under it.
+
+#include <QWidget>
+#include <stdexcept>
+#include <string>
+
+#include "engine/batch_view.h"
+
+namespace mirvane {
+
+// A refused gauge value; what() holds the text shown to the user.
+class InvalidOperation : public std::invalid_argument {
+public:
+    using std::invalid_argument::invalid_argument;
+};
+
+class PercentGauge : public QWidget, public GaugeView {
+    Q_OBJECT
+    Q_PROPERTY(int MinValue READ minValue)
+    Q_PROPERTY(int MaxValue READ maxValue WRITE setMaxValue)
+    Q_PROPERTY(int Progress READ progress WRITE setProgress)
+
+public:
+    explicit PercentGauge(QWidget* parent = nullptr);
+
+    int minValue() const { return kMinValue; }
+    int maxValue() const { return m_maxValue; }
+    int progress() const { return m_progress; }
+    // The whole percentage shown, truncated toward zero.
+    int percent() const;
+
+    // Throws InvalidOperation when value lies below minValue(); then nothing changes.
+    void setMaxValue(int value) override;
+    // Clamps value into [minValue(), maxValue()].
+    void setProgress(int value) override;
+
+    // How often the gauge has been painted; repaints are what the gauge saves on.
+    int paintCount() const { return m_paintCount; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QImage compose() const;
+
+    static constexpr int kMinValue = 0;
+    int m_maxValue = 100;
+    int m_progress = 0;
+    int m_paintCount = 0;
+};
+
+}  // namespace mirvane

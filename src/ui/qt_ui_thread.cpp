@@ -1,0 +1,24 @@
+#include "ui/qt_ui_thread.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+namespace mirvane {
+
+QtUiThread::QtUiThread() { m_wakeUp.setSingleShot(true); }
+
+void QtUiThread::invoke(std::function<void()> fn) {
+    QMetaObject::invokeMethod(&m_context, std::move(fn), Qt::BlockingQueuedConnection);
+}
+
+void QtUiThread::post(std::function<void()> fn) {
+    QMetaObject::invokeMethod(&m_context, std::move(fn), Qt::QueuedConnection);
+}
+
+void QtUiThread::processEvents(std::optional<std::chrono::milliseconds> wait) {
+    if (wait) m_wakeUp.start(*wait);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    m_wakeUp.stop();
+}
+
+}  // namespace mirvane

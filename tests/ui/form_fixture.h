@@ -1,0 +1,84 @@
+#pragma once
+// A program folder in a temporary directory and a message seam that records
+// what the window says, for the tests that create the main window.
+
+#include <QString>
+#include <QStringList>
+#include <QTest>
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "engine/app_paths.h"
+#include "engine/unit_state.h"
+#include "support/temp_dir.h"
+#include "ui/Unit1.h"
+#include "ui/message_boxes.h"
+
+namespace mirvane::test {
+
+inline constexpr const char* kTwoPresets =
+    "[List]\n"
+    "ListTitle00=First preset\n"
+    "ListOption00=-i %INPFILE %OUTFILE\n"
+    "ListExt00=.mp4\n"
+    "ListTitle01=Second preset\n"
+    "ListOption01=-i %INPFILE %OUTFILE\n"
+    "ListExt01=.webm\n";
+
+class RecordingMessages : public MessageBoxes {
+public:
+    void showError(QWidget*, const QString& text) override { shown << "error: " + text; }
+    bool confirmForcedQuit(QWidget*, const QString& text) override {
+        shown << "question: " + text;
+        bool answer = answers.empty() ? false : answers.front();
+        if (!answers.empty()) answers.pop_front();
+        return answer;
+    }
+
+    QStringList shown;
+    std::deque<bool> answers;  // true for OK; Cancel once they run out
+};
+
+// The folder of a program at <temp>/Mirvane, with or without its settings
+// file and its encoder.
+struct ProgramFolder {
+    explicit ProgramFolder(const char* settings = kTwoPresets, bool withEncoder = true,
+                           const std::string& encoderTarget = "/bin/true") {
+        if (settings) dir.write("MovieSet.ini", settings);
+        if (withEncoder) {
+            std::filesystem::create_directory(dir.file("ffmpeg"));
+            std::filesystem::create_symlink(encoderTarget, dir.file("ffmpeg/ffmpeg"));
+        }
+        paths = AppPaths::fromExecutable(dir.file("Mirvane"));
+    }
+
+    TempDir dir;
+    AppPaths paths;
+};
+
+// Lets the event loop run until value() equals expected, for at most 5 s,
+// and returns value(). (QTRY_* report to QtTest, which GoogleTest never sees.)
+template <typename Get, typename T>
+auto settled(Get value, const T& expected) {
+    (void)QTest::qWaitFor([&] { return value() == expected; });
+    return value();
+}
+
+// One main window with everything it refers to.
+struct Form {
+    explicit Form(const ProgramFolder& folder, const QStringList& files = {})
+        : window(std::make_unique<TForm1>(unit, folder.paths, files, messages)) {}
+
+    template <typename T>
+    T* control(const char* name) const {
+        return window->findChild<T*>(name);
+    }
+
+    UnitState unit;
+    RecordingMessages messages;
+    std::unique_ptr<TForm1> window;
+};
+
+}  // namespace mirvane::test
