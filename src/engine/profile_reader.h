@@ -22,8 +22,9 @@ public:
     std::string value(std::string_view section, std::string_view key) const;
 
 private:
-    // Keyed by the lower-cased "section\nkey".
-    std::unordered_map<std::string, std::string> m_values;
+    // Lower-cased section name -> lower-cased key -> value. Each section name is
+    // stored once, so a huge header line followed by many keys stays linear.
+    std::unordered_map<std::string, std::unordered_map<std::string, std::string>> m_sections;
 };
 
 }  // namespace mirvane
