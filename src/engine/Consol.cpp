@@ -102,28 +102,38 @@ void TConsolThread::ReadOutput() {
         chunk.assign(buffer.data(), ::strnlen(buffer.data(), static_cast<std::size_t>(count)));
         platform::consoleToSystemText(chunk);
 
-        // Each gauge change waits for the UI thread, which applies it while
-        // FDuration, FPosition and FSetMax hold still.
         ChunkMarkers markers = scanner.scan(chunk);
         if (markers.duration) {
             FDuration = *markers.duration;
-            FSetMax = 1;
-            m_uiThread.invoke([this] { UpdateGauge(); });
+            sendToGauge(1);
             m_unit.ConvertResult = kResultDurationSeen;
         }
         if (markers.position) {
             FPosition = *markers.position;
-            FSetMax = 0;
-            m_uiThread.invoke([this] { UpdateGauge(); });
+            sendToGauge(0);
         }
         if (markers.completed) {
             FPosition = FDuration;
-            FSetMax = 0;
-            m_uiThread.invoke([this] { UpdateGauge(); });
+            sendToGauge(0);
             m_unit.ConvertResult = kResultCompleted;
         }
         if (m_unit.LogEnabled) WriteLog(chunk);
     }
+}
+
+void TConsolThread::sendToGauge(int32_t setMax) {
+    // Nothing else writes the gauge while a job runs, so a value this run has
+    // already sent would change nothing: a flood of identical progress lines
+    // then costs no trips to the UI thread.
+    std::optional<int32_t>& sent = setMax ? m_sentMax : m_sentProgress;
+    const int32_t value = setMax ? FDuration : FPosition;
+    if (sent == value) return;
+    // The UI thread applies it while FDuration, FPosition and FSetMax hold still.
+    FSetMax = setMax;
+    m_uiThread.invoke([this] { UpdateGauge(); });
+    sent = value;
+    // A new maximum may have pulled the progress down with it.
+    if (setMax) m_sentProgress.reset();
 }
 
 void TConsolThread::UpdateGauge() {

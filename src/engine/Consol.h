@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -32,6 +33,8 @@ private:
     void Execute();
     void ReadOutput();
     void UpdateGauge();
+    // Has the UI thread run UpdateGauge for the maximum (1) or the progress (0).
+    void sendToGauge(int32_t setMax);
     void waitForEncoderEnd();
     // Writes one record unless this run's log has already failed.
     void WriteLog(std::string_view text);
@@ -42,6 +45,8 @@ private:
     int32_t FSetMax = 0;
     std::string FLogFile;
     bool m_logFailed = false;
+    std::optional<int32_t> m_sentMax;
+    std::optional<int32_t> m_sentProgress;
 
     UnitState& m_unit;
     UiThread& m_uiThread;

@@ -61,6 +61,18 @@ TEST(TConsolThread, DrivesTheGaugeFromTheMarkers) {
     EXPECT_EQ(h.gauge.progress, 3);
 }
 
+TEST(TConsolThread, RepeatedValuesSkipTheUiThreadButNeverLeaveTheGaugeBehind) {
+    WorkerHarness h;
+    const std::string command = fakeEncoderCommand(
+        {"print:Duration: 00:00:10.00, start\n", "flood:1m:frame=1 time=00:00:15.00 bitrate=1\r", "sleep:20",
+         "print:Duration: 00:00:20.00, start\n", "sleep:20", "print:time=00:00:15.00 bitrate=1\r"});
+    ASSERT_EQ(h.run(command), kResultDurationSeen);
+    // Clamped to the first maximum, then lifted again once the second allows it.
+    EXPECT_EQ(h.gauge.maxValue, 20);
+    EXPECT_EQ(h.gauge.progress, 15);
+    EXPECT_LT(h.gauge.changes.size(), 10u) << "a megabyte of identical progress went to the UI thread";
+}
+
 TEST(TConsolThread, LogsHeaderCommandAndEveryChunk) {
     WorkerHarness h;
     const std::string command = fakeEncoderCommand({kDuration5, "sleep:30", "print:frame=1\\r", "sleep:30", kSummary});

@@ -77,5 +77,15 @@ TEST(QtUiThread, IdleWaitSleepsInsteadOfSpinning) {
     EXPECT_LT(clock.elapsed(), 1000);
 }
 
+TEST(QtUiThread, ALongWaitEndsOnTime) {
+    // The stop watchdog relies on it: 2.5 s of grace, not 2.5 s and a bit.
+    QtUiThread ui;
+    QCoreApplication::processEvents();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 2500) ui.processEvents(std::chrono::milliseconds(2500 - clock.elapsed()));
+    EXPECT_LT(clock.elapsed(), 2520);
+}
+
 }  // namespace
 }  // namespace mirvane

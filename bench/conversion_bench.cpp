@@ -1,0 +1,163 @@
+// Figures of the batch itself: its overhead over running the encoder by
+// hand, the front end's processor use while a conversion runs, how fast the
+// encoder's output is drained, and how quickly a stop takes effect. Prints
+// table rows; never fails on a number.
+//
+//   conversion_bench overhead [CLIPS] [PAIRS]
+//   conversion_bench cpu [SECONDS]
+//   conversion_bench throughput [MEGABYTES]
+//   conversion_bench stop
+
+#include <QApplication>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "bench_support.h"
+#include "engine/command_line.h"
+#include "engine/job_command.h"
+#include "engine/presets.h"
+
+namespace mirvane::bench {
+namespace {
+
+// The same encoder commands the batch would run, one after another, with
+// their output thrown away.
+double runDirectly(const Program& program, const QStringList& clips) {
+    const PresetTable presets = LoadPresets(program.paths.settingsFile);
+    const TListData& preset = presets.Presets.at(0);
+    const double start = wallSeconds();
+    for (const QString& clip : clips) {
+        const std::string input = clip.toStdString();
+        const std::string output = *MakeOutputPath(input, preset.Ext, platform::fileExists);
+        std::vector<std::string> argv =
+            SplitCommandLine(MakeJobCommand(CommandTemplate(program.paths, preset.Option), input, output));
+        QProcess encoder;
+        encoder.setStandardOutputFile(QProcess::nullDevice());
+        encoder.setStandardErrorFile(QProcess::nullDevice());
+        QStringList arguments;
+        for (std::size_t i = 1; i < argv.size(); ++i) arguments << QString::fromStdString(argv[i]);
+        encoder.start(QString::fromStdString(argv[0]), arguments);
+        encoder.waitForFinished(-1);
+    }
+    return wallSeconds() - start;
+}
+
+void removeOutputs(const TempDir& dir) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        if (entry.path().extension() == ".mp4") std::filesystem::remove(entry.path());
+    }
+}
+
+void overhead(int clipCount, int pairs) {
+    Program program(shippedSettings(), systemEncoder());
+    TempDir clipsDir;
+    QStringList clips;
+    for (int i = 0; i < clipCount; ++i) {
+        const std::string clip = clipsDir.file("clip" + std::to_string(i) + ".mkv");
+        if (!makeClip(clip, 3)) return;
+        clips << QString::fromStdString(clip);
+    }
+    std::vector<double> ratios;
+    for (int pair = 0; pair < pairs; ++pair) {
+        removeOutputs(clipsDir);
+        double start = wallSeconds();
+        program.convert(clips);
+        const double batch = wallSeconds() - start;
+        removeOutputs(clipsDir);
+        const double direct = runDirectly(program, clips);
+        ratios.push_back(batch / direct);
+        std::fprintf(stderr, "pair %d: batch %.2f s, direct %.2f s\n", pair + 1, batch, direct);
+    }
+    const double ratio = median(ratios);
+    printRow("batch overhead: " + std::to_string(clipCount) + " clips through the window / encoder run directly",
+             format("%.3f", ratio) + " (median of " + std::to_string(pairs) + " pairs)", "<= 1.02", ratio <= 1.02);
+}
+
+void cpu(int seconds) {
+    // -re has the encoder read at the clip's own pace, so the job lasts as
+    // long as the clip; everything else is the front end's own work.
+    Program program("[List]\nListTitle00=Paced\nListOption00=-re -i %INPFILE -c:v libx264 -preset ultrafast "
+                    "-c:a aac %OUTFILE\nListExt00=.mp4\n",
+                    systemEncoder());
+    const std::string clip = program.dir.file("clip.mkv");
+    if (!makeClip(clip, seconds, "160x120")) return;
+    const double cpuBefore = ownCpuSeconds();
+    const double start = wallSeconds();
+    program.convert({QString::fromStdString(clip)});
+    const double wall = wallSeconds() - start;
+    const double share = (ownCpuSeconds() - cpuBefore) / wall;
+    printRow("front end CPU time per wall second during a " + std::to_string(seconds) + " s conversion",
+             format("%.4f", share) + " (" + program.rowStatus(0) + ", " + format("%.1f s", wall) + ")", "<= 0.003",
+             share <= 0.003);
+}
+
+void throughput(int megabytes) {
+    for (bool logging : {false, true}) {
+        Program program("[List]\nListTitle00=Flood\nListOption00=flood:" + std::to_string(megabytes) +
+                            "m %INPFILE %OUTFILE\nListExt00=.out\n",
+                        MIRVANE_FAKE_ENCODER);
+        program.unit.LogEnabled = logging;
+        const double start = wallSeconds();
+        program.convert({QString::fromStdString(program.dir.file("clip.avi"))});
+        const double rate = megabytes / (wallSeconds() - start);
+        printRow(std::string("scanner throughput, ") + (logging ? "logging on" : "logging off"),
+                 format("%.0f MB/s", rate), logging ? "-" : ">= 200 MB/s", logging || rate >= 200);
+    }
+}
+
+// Seconds from the stop button's press to the batch's end (the row then
+// reads "未変換"), for an encoder given by its fake script.
+double stopLatency(const std::string& script) {
+    Program program("[List]\nListTitle00=Fake\nListOption00=" + script + " %INPFILE %OUTFILE\nListExt00=.out\n",
+                    MIRVANE_FAKE_ENCODER);
+    double pressed = 0;
+    QTimer::singleShot(1300, &program.window(), [&] {
+        pressed = wallSeconds();
+        program.window().findChild<QPushButton*>("btnStart")->click();
+    });
+    program.convert({QString::fromStdString(program.dir.file("clip.avi"))});
+    const double latency = wallSeconds() - pressed;
+    if (program.rowStatus(0) != "未変換") std::fprintf(stderr, "row reads %s\n", program.rowStatus(0).c_str());
+    return latency;
+}
+
+void stop() {
+    std::vector<double> talking, silent;
+    for (int i = 0; i < 5; ++i) talking.push_back(stopLatency("progress:1000:500"));
+    for (int i = 0; i < 3; ++i) silent.push_back(stopLatency("\"print:  Duration: 00:10:00.00, start\\n\" hang"));
+    const double worstTalking = *std::max_element(talking.begin(), talking.end());
+    const double worstSilent = *std::max_element(silent.begin(), silent.end());
+    printRow("stop latency, progress every 0.5 s (worst of 5)", format("%.3f s", worstTalking), "<= 0.6 s",
+             worstTalking <= 0.6);
+    printRow("stop latency, silent encoder (worst of 3)", format("%.3f s", worstSilent), "2.5 s + <= 0.1 s",
+             worstSilent >= 2.5 && worstSilent <= 2.6);
+}
+
+}  // namespace
+}  // namespace mirvane::bench
+
+int main(int argc, char** argv) {
+    using namespace mirvane::bench;
+    chooseDisplay();
+    QApplication app(argc, argv);
+    const std::string mode = argc > 1 ? argv[1] : "";
+    auto number = [&](int index, int fallback) { return argc > index ? std::atoi(argv[index]) : fallback; };
+    if (mode == "overhead") {
+        overhead(number(2, 20), number(3, 3));
+    } else if (mode == "cpu") {
+        cpu(number(2, 60));
+    } else if (mode == "throughput") {
+        throughput(number(2, 500));
+    } else if (mode == "stop") {
+        stop();
+    } else {
+        std::fprintf(stderr, "usage: %s overhead [CLIPS] [PAIRS] | cpu [SECONDS] | throughput [MB] | stop\n", argv[0]);
+        return 2;
+    }
+    return 0;
+}
