@@ -6,7 +6,10 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
+#include <QSignalBlocker>
 #include <QStyledItemDelegate>
+#include <algorithm>
+#include <vector>
 
 #include "engine/platform/platform.h"
 #include "engine/texts.h"
@@ -54,6 +57,24 @@ private:
     int m_height;
 };
 
+// The status cell drawn the default way in the colour its status asks for.
+class StatusColours : public QStyledItemDelegate {
+public:
+    using Chooser = void (*)(QStyleOptionViewItem&);
+    StatusColours(Chooser choose, QObject* parent) : QStyledItemDelegate(parent), m_choose(choose) {}
+
+protected:
+    // Starts from the list's own palette for every cell, so a colour never
+    // carries over from the cell drawn before.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        m_choose(*option);
+    }
+
+private:
+    Chooser m_choose;
+};
+
 }  // namespace
 
 TForm1::TForm1(UnitState& unit, const AppPaths& paths, const QStringList& commandLineFiles,
@@ -87,6 +108,8 @@ void TForm1::setUpLook() {
     setColor(m_ui->lvData, QPalette::Window, Qt::white);
     m_ui->lvData->setColumnWidth(0, 320);
     m_ui->lvData->setColumnWidth(1, 80);
+    m_ui->lvData->setItemDelegateForColumn(
+        1, new StatusColours(&TForm1::lvDataAdvancedCustomDrawSubItem, m_ui->lvData));
 
     setColor(m_ui->txtDrag, QPalette::Window, Qt::white);
     m_ui->txtDrag->raise();
@@ -108,15 +131,18 @@ void TForm1::FormCreate(const QStringList& commandLineFiles) {
     if (!platform::fileExists(m_paths.settingsFile))
         fail(QStringLiteral("動画設定INIファイル(MovieSet.ini)がありません。"));
     if (!platform::fileExists(m_paths.encoder)) fail(QStringLiteral("ffmpeg.exeがありません。"));
-    LoadPresets();
-    if (m_ui->lbTo->count() == 0) fail(QStringLiteral("動画設定INIファイルの読込みに失敗しました。"));
-    m_ui->lbTo->setCurrentRow(0);
+    {
+        // Filling the list and choosing the first preset is no choice of the
+        // user's, so it must not reach lbToClick.
+        const QSignalBlocker quiet(m_ui->lbTo);
+        LoadPresets();
+        if (m_ui->lbTo->count() == 0) fail(QStringLiteral("動画設定INIファイルの読込みに失敗しました。"));
+        m_ui->lbTo->setCurrentRow(0);
+    }
 
     if (!commandLineFiles.isEmpty()) {
         m_ui->txtDrag->hide();
-        m_ui->lvData->setUpdatesEnabled(false);
-        for (const QString& file : commandLineFiles) addJobRow(file);
-        m_ui->lvData->setUpdatesEnabled(true);
+        appendJobRows(commandLineFiles);
     }
 }
 
@@ -127,9 +153,26 @@ void TForm1::LoadPresets() {
         m_ui->lbTo->addItem(QString::fromStdString(preset.Title));
 }
 
-void TForm1::addJobRow(const QString& path) {
-    auto* row = new QTreeWidgetItem(m_ui->lvData, {path, QString::fromUtf8(texts::kStatusPending)});
-    row->setTextAlignment(1, Qt::AlignCenter);
+// New pending rows at the end of the list. The rows are built apart from the
+// list and handed over in one insertion, which the view lays out once.
+void TForm1::appendJobRows(const QStringList& paths) {
+    QTreeWidgetItem pending({QString(), QString::fromUtf8(texts::kStatusPending)});
+    pending.setTextAlignment(1, Qt::AlignCenter);
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(paths.size());
+    for (const QString& path : paths) {
+        // A copy shares the status column with the pattern; only the path is its own.
+        QTreeWidgetItem* row = pending.clone();
+        row->setText(0, path);
+        rows << row;
+    }
+    m_ui->lvData->setUpdatesEnabled(false);
+    m_ui->lvData->addTopLevelItems(rows);
+    m_ui->lvData->setUpdatesEnabled(true);
+}
+
+bool TForm1::startButtonReads(const char* caption) const {
+    return m_ui->btnStart->text() == QString::fromUtf8(caption);
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -158,7 +201,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::FormCloseQuery(bool& canClose) {
-    if (m_ui->btnStart->text() == QString::fromUtf8(texts::kCaptionStop) &&
+    if (startButtonReads(texts::kCaptionStop) &&
         !m_messages.confirmForcedQuit(this, QStringLiteral("変換中ですが強制終了しますか？"))) {
         canClose = false;
         return;
@@ -194,6 +237,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched == firstKeyReceiver()) {
         auto* key = static_cast<QKeyEvent*>(event);
         FormKeyDown(key->key(), key->modifiers());
+        if (watched == m_ui->lvData) lvDataKeyDown(key->key());
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -208,14 +252,108 @@ QWidget* TForm1::firstKeyReceiver() {
 void TForm1::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     // Only while idle, so that a job is logged completely or not at all.
     if (key == Qt::Key_F1 && modifiers.testFlag(Qt::ControlModifier) &&
-        m_ui->btnStart->text() == QString::fromUtf8(texts::kCaptionStart))
+        startButtonReads(texts::kCaptionStart))
         m_unit.LogEnabled = false;
+}
+
+// Delete, whatever modifiers are held. The key goes on to the list's own handling.
+void TForm1::lvDataKeyDown(int key) {
+    if (key != Qt::Key_Delete || !startButtonReads(texts::kCaptionStart)) return;
+    removeSelectedRows();
+    if (m_ui->lvData->topLevelItemCount() == 0) {
+        m_ui->Gauge1->setProgress(0);
+        m_ui->txtDrag->show();
+    }
+}
+
+// Deleting rows one at a time moves every row below each of them. Taking all
+// rows out at once and putting the unselected ones back costs one pass,
+// however many rows are selected.
+void TForm1::removeSelectedRows() {
+    QTreeWidget* list = m_ui->lvData;
+    const QItemSelection selection = list->selectionModel()->selection();
+    if (selection.isEmpty()) return;
+    std::vector<bool> selected(list->topLevelItemCount(), false);
+    for (const QItemSelectionRange& range : selection)
+        std::fill(selected.begin() + range.top(), selected.begin() + range.bottom() + 1, true);
+    // The row at the top of the view and the focus row stay where they were;
+    // a removed one hands its place to the next remaining row.
+    const int topRow = list->indexAt(QPoint(0, 0)).row();
+    const int currentRow = list->currentIndex().row();
+
+    const QList<QTreeWidgetItem*> rows = list->invisibleRootItem()->takeChildren();
+    QList<QTreeWidgetItem*> kept;
+    kept.reserve(rows.size());
+    qsizetype keptAboveTop = 0;
+    qsizetype keptAboveCurrent = 0;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (selected[i]) {
+            delete rows[i];
+            continue;
+        }
+        if (i < topRow) ++keptAboveTop;
+        if (i < currentRow) ++keptAboveCurrent;
+        kept << rows[i];
+    }
+    list->addTopLevelItems(kept);
+    if (kept.isEmpty()) return;
+    auto inPlaceOf = [&](qsizetype keptAbove) { return kept[std::min(keptAbove, kept.size() - 1)]; };
+    if (currentRow >= 0) list->setCurrentItem(inPlaceOf(keptAboveCurrent), 0, QItemSelectionModel::NoUpdate);
+    if (topRow >= 0) list->scrollToItem(inPlaceOf(keptAboveTop), QAbstractItemView::PositionAtTop);
+}
+
+void TForm1::btnAllClrClick() {
+    m_ui->lvData->clear();
+    m_ui->Gauge1->setProgress(0);
+    m_ui->txtDrag->show();
+}
+
+void TForm1::lvDataAdvancedCustomDrawSubItem(QStyleOptionViewItem& option) {
+    static const struct {
+        QString status;
+        QColor colour;
+    } kColours[] = {
+        {QString::fromUtf8(texts::kStatusPending), QColor(0, 0, 0)},
+        {QString::fromUtf8(texts::kStatusConverted), QColor(0, 0, 255)},
+        {QString::fromUtf8(texts::kStatusConverting), QColor(255, 0, 0)},
+        {QString::fromUtf8(texts::kStatusError), QColor(255, 0, 0)},
+    };
+    for (const auto& entry : kColours) {
+        if (option.text == entry.status) {
+            // Only the text: a selected row keeps the selection's own colours.
+            option.palette.setColor(QPalette::Text, entry.colour);
+            return;
+        }
+    }
+}
+
+void TForm1::lbToClick() {
+    const int index = m_ui->lbTo->currentRow();
+    if (index == m_unit.LastPresetIndex) return;
+    resetFailedRows();
+    m_unit.LastPresetIndex = index;
+}
+
+void TForm1::chkDShowClick() { resetFailedRows(); }
+
+// Failed rows become pending again, so the next batch retries them with the
+// changed settings.
+void TForm1::resetFailedRows() {
+    const QString failed = QString::fromUtf8(texts::kStatusError);
+    const QString pending = QString::fromUtf8(texts::kStatusPending);
+    for (int row = 0; row < m_ui->lvData->topLevelItemCount(); ++row) {
+        QTreeWidgetItem* item = m_ui->lvData->topLevelItem(row);
+        if (item->text(1) == failed) item->setText(1, pending);
+    }
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
+// The paths in the drag source's order. A file URL's bytes decode the way
+// file names do everywhere else in the program, so a row's caption turns
+// back into the very bytes of the dropped name.
 void TForm1::dropEvent(QDropEvent* event) {
     QStringList paths;
     for (const QUrl& url : event->mimeData()->urls())
@@ -224,8 +362,14 @@ void TForm1::dropEvent(QDropEvent* event) {
     WMDropFiles(paths);
 }
 
-void TForm1::WMDropFiles(const QStringList&) {
-    // A drop is accepted, but the window takes no files from it.
+// A drop during a batch is taken and discarded: the batch walks the rows by
+// index and must find them as they were.
+void TForm1::WMDropFiles(const QStringList& paths) {
+    if (startButtonReads(texts::kCaptionStop) || paths.isEmpty()) return;
+    m_ui->txtDrag->hide();
+    appendJobRows(paths);
+    activateWindow();
+    raise();
 }
 
 }  // namespace mirvane

@@ -14,6 +14,8 @@
 #include "ui/form_batch_view.h"
 #include "ui/qt_ui_thread.h"
 
+class QStyleOptionViewItem;
+
 namespace Ui {
 class TForm1;
 }
@@ -40,6 +42,9 @@ protected:
 
 private slots:
     void btnStartClick();
+    void btnAllClrClick();
+    void lbToClick();
+    void chkDShowClick();
 
 private:
     void FormCreate(const QStringList& commandLineFiles);
@@ -48,10 +53,16 @@ private:
     void FormResize();
     void FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
     void WMDropFiles(const QStringList& paths);
+    void lvDataKeyDown(int key);
     void LoadPresets();
+    // Chooses the text colour of the status cell that option describes.
+    static void lvDataAdvancedCustomDrawSubItem(QStyleOptionViewItem& option);
 
     void setUpLook();
-    void addJobRow(const QString& path);
+    void appendJobRows(const QStringList& paths);
+    void removeSelectedRows();
+    void resetFailedRows();
+    bool startButtonReads(const char* caption) const;
     QWidget* firstKeyReceiver();
 
     std::unique_ptr<Ui::TForm1> m_ui;
