@@ -24,7 +24,8 @@ void chooseDisplay() {
 }
 
 void printRow(const std::string& what, const std::string& figure, const std::string& goal, bool met) {
-    std::printf("| %s | %s | %s | %s |\n", what.c_str(), figure.c_str(), goal.c_str(), met ? "met" : "MISSED");
+    std::printf("| %s | %s | %s | %s |\n", what.c_str(), figure.c_str(), goal.c_str(),
+                met ? "met" : "MISSED");
     std::fflush(stdout);
 }
 
@@ -37,7 +38,8 @@ std::string format(const char* pattern, double value) {
 double ownCpuSeconds() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double wallSeconds() {
@@ -55,8 +57,8 @@ bool makeClip(const std::string& path, int seconds, const char* size) {
     QProcess encoder;
     encoder.start("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
                              "testsrc=duration=" + length + ":size=" + size + ":rate=25", "-f", "lavfi", "-i",
-                             "sine=frequency=440:duration=" + length, "-c:v", "libx264", "-preset", "ultrafast",
-                             "-c:a", "aac", "-shortest", QString::fromStdString(path)});
+                             "sine=frequency=440:duration=" + length, "-c:v", "libx264", "-preset",
+                             "ultrafast", "-c:a", "aac", "-shortest", QString::fromStdString(path)});
     return encoder.waitForFinished(-1) && encoder.exitCode() == 0;
 }
 

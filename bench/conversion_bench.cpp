@@ -74,16 +74,18 @@ void overhead(int clipCount, int pairs) {
         std::fprintf(stderr, "pair %d: batch %.2f s, direct %.2f s\n", pair + 1, batch, direct);
     }
     const double ratio = median(ratios);
-    printRow("batch overhead: " + std::to_string(clipCount) + " clips through the window / encoder run directly",
-             format("%.3f", ratio) + " (median of " + std::to_string(pairs) + " pairs)", "<= 1.02", ratio <= 1.02);
+    printRow(
+        "batch overhead: " + std::to_string(clipCount) + " clips through the window / encoder run directly",
+        format("%.3f", ratio) + " (median of " + std::to_string(pairs) + " pairs)", "<= 1.02", ratio <= 1.02);
 }
 
 void cpu(int seconds) {
     // -re has the encoder read at the clip's own pace, so the job lasts as
     // long as the clip; everything else is the front end's own work.
-    Program program("[List]\nListTitle00=Paced\nListOption00=-re -i %INPFILE -c:v libx264 -preset ultrafast "
-                    "-c:a aac %OUTFILE\nListExt00=.mp4\n",
-                    systemEncoder());
+    Program program(
+        "[List]\nListTitle00=Paced\nListOption00=-re -i %INPFILE -c:v libx264 -preset ultrafast "
+        "-c:a aac %OUTFILE\nListExt00=.mp4\n",
+        systemEncoder());
     const std::string clip = program.dir.file("clip.mkv");
     if (!makeClip(clip, seconds, "160x120")) return;
     const double cpuBefore = ownCpuSeconds();
@@ -92,8 +94,8 @@ void cpu(int seconds) {
     const double wall = wallSeconds() - start;
     const double share = (ownCpuSeconds() - cpuBefore) / wall;
     printRow("front end CPU time per wall second during a " + std::to_string(seconds) + " s conversion",
-             format("%.4f", share) + " (" + program.rowStatus(0) + ", " + format("%.1f s", wall) + ")", "<= 0.003",
-             share <= 0.003);
+             format("%.4f", share) + " (" + program.rowStatus(0) + ", " + format("%.1f s", wall) + ")",
+             "<= 0.003", share <= 0.003);
 }
 
 void throughput(int megabytes) {
@@ -113,8 +115,9 @@ void throughput(int megabytes) {
 // Seconds from the stop button's press to the batch's end (the row then
 // reads "未変換"), for an encoder given by its fake script.
 double stopLatency(const std::string& script) {
-    Program program("[List]\nListTitle00=Fake\nListOption00=" + script + " %INPFILE %OUTFILE\nListExt00=.out\n",
-                    MIRVANE_FAKE_ENCODER);
+    Program program(
+        "[List]\nListTitle00=Fake\nListOption00=" + script + " %INPFILE %OUTFILE\nListExt00=.out\n",
+        MIRVANE_FAKE_ENCODER);
     double pressed = 0;
     QTimer::singleShot(1300, &program.window(), [&] {
         pressed = wallSeconds();
@@ -122,14 +125,16 @@ double stopLatency(const std::string& script) {
     });
     program.convert({QString::fromStdString(program.dir.file("clip.avi"))});
     const double latency = wallSeconds() - pressed;
-    if (program.rowStatus(0) != "未変換") std::fprintf(stderr, "row reads %s\n", program.rowStatus(0).c_str());
+    if (program.rowStatus(0) != "未変換")
+        std::fprintf(stderr, "row reads %s\n", program.rowStatus(0).c_str());
     return latency;
 }
 
 void stop() {
     std::vector<double> talking, silent;
     for (int i = 0; i < 5; ++i) talking.push_back(stopLatency("progress:1000:500"));
-    for (int i = 0; i < 3; ++i) silent.push_back(stopLatency("\"print:  Duration: 00:10:00.00, start\\n\" hang"));
+    for (int i = 0; i < 3; ++i)
+        silent.push_back(stopLatency("\"print:  Duration: 00:10:00.00, start\\n\" hang"));
     const double worstTalking = *std::max_element(talking.begin(), talking.end());
     const double worstSilent = *std::max_element(silent.begin(), silent.end());
     printRow("stop latency, progress every 0.5 s (worst of 5)", format("%.3f s", worstTalking), "<= 0.6 s",
@@ -156,7 +161,8 @@ int main(int argc, char** argv) {
     } else if (mode == "stop") {
         stop();
     } else {
-        std::fprintf(stderr, "usage: %s overhead [CLIPS] [PAIRS] | cpu [SECONDS] | throughput [MB] | stop\n", argv[0]);
+        std::fprintf(stderr, "usage: %s overhead [CLIPS] [PAIRS] | cpu [SECONDS] | throughput [MB] | stop\n",
+                     argv[0]);
         return 2;
     }
     return 0;

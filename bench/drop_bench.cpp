@@ -3,36 +3,25 @@
 // figures beside their goals and never fails on a number.
 
 #include <QApplication>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QItemSelection>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMimeData>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QUrl>
 #include <cstdio>
 
-#include "engine/app_paths.h"
-#include "engine/unit_state.h"
-#include "ui/Unit1.h"
-#include "ui/message_boxes.h"
+#include "bench_support.h"
 
 namespace {
 
 using namespace mirvane;
-
-class SilentMessages : public MessageBoxes {
-public:
-    void showError(QWidget*, const QString& text) override {
-        std::fprintf(stderr, "window reports: %s\n", qPrintable(text));
-    }
-    bool confirmForcedQuit(QWidget*, const QString&) override { return true; }
-};
+using namespace mirvane::bench;
 
 // Counts the paints of the list's rows.
 class PaintCounter : public QObject {
@@ -51,16 +40,6 @@ long residentKiB() {
     for (const QByteArray& line : status.readAll().split('\n'))
         if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
     return -1;
-}
-
-// A program folder the window accepts: settings file and encoder beside it.
-bool makeProgramFolder(const QTemporaryDir& dir) {
-    QFile settings(dir.filePath(QStringLiteral("MovieSet.ini")));
-    if (!settings.open(QIODevice::WriteOnly)) return false;
-    settings.write("[List]\nListTitle00=Bench\nListOption00=-i %INPFILE %OUTFILE\nListExt00=.mp4\n");
-    settings.close();
-    return QDir(dir.path()).mkdir(QStringLiteral("ffmpeg")) &&
-           QFile::link(QStringLiteral("/bin/true"), dir.filePath(QStringLiteral("ffmpeg/ffmpeg")));
 }
 
 void dropAndMeasure(QTreeWidget& list, PaintCounter& counter, int count, double goalSeconds) {
@@ -87,11 +66,11 @@ void dropAndMeasure(QTreeWidget& list, PaintCounter& counter, int count, double 
     const double shown = clock.nsecsElapsed() / 1e9;
     const long after = residentKiB();
 
-    std::printf(
-        "%7d files: %6.3f s until shown (drop handler %6.3f s), goal <= %.1f s: %s; rows %d; "
-        "resident memory +%.1f MiB (%.0f bytes a row), %.1f MiB in all\n",
-        count, shown, handled, goalSeconds, shown <= goalSeconds ? "met" : "MISSED", list.topLevelItemCount(),
-        (after - before) / 1024.0, (after - before) * 1024.0 / count, after / 1024.0);
+    const bool allThere = list.topLevelItemCount() == count;
+    printRow("drop of " + QLocale(QLocale::English).toString(count).toStdString() + " paths until shown",
+             format("%.3f s", shown) + format(" (handler %.3f s", handled) +
+                 format(", memory +%.1f MB)", (after - before) / 1024.0) + (allThere ? "" : " rows missing"),
+             format("<= %.1f s", goalSeconds), allThere && shown <= goalSeconds);
 }
 
 // The Delete key on a scattered selection: half the rows, every other one.
@@ -107,39 +86,26 @@ void deleteEverySecondRow(QTreeWidget& list) {
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
     QApplication::sendEvent(&list, &press);
     const double handled = clock.nsecsElapsed() / 1e9;
-    std::printf("Delete of %d selected rows among %d: %6.3f s; rows left %d\n", (before + 1) / 2, before,
-                handled, list.topLevelItemCount());
+    printRow("Delete of every other row among " + QLocale(QLocale::English).toString(before).toStdString(),
+             format("%.3f s", handled), "-", list.topLevelItemCount() == before / 2);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    chooseDisplay();
     QApplication app(argc, argv);
-
-    QTemporaryDir folder;
-    if (!folder.isValid() || !makeProgramFolder(folder)) {
-        std::fputs("cannot make a program folder in the temporary directory\n", stderr);
-        return 1;
-    }
-    UnitState unit;
-    const AppPaths paths =
-        AppPaths::fromExecutable(QFile::encodeName(folder.filePath("Mirvane")).toStdString());
-    SilentMessages messages;
-    TForm1 window(unit, paths, {}, messages);
-    window.show();
-    auto* list = window.findChild<QTreeWidget*>(QStringLiteral("lvData"));
+    Program program("[List]\nListTitle00=Bench\nListOption00=-i %INPFILE %OUTFILE\nListExt00=.mp4\n",
+                    "/bin/true");
+    auto* list = program.window().findChild<QTreeWidget*>(QStringLiteral("lvData"));
     PaintCounter counter;
     list->viewport()->installEventFilter(&counter);
     QElapsedTimer settle;
     settle.start();
     while (settle.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 10);
 
-    std::printf("platform %s\n", qPrintable(QApplication::platformName()));
     dropAndMeasure(*list, counter, 10000, 0.2);
-    window.findChild<QPushButton*>(QStringLiteral("btnAllClr"))->click();
+    program.window().findChild<QPushButton*>(QStringLiteral("btnAllClr"))->click();
     QApplication::processEvents();
     dropAndMeasure(*list, counter, 100000, 2.0);
     deleteEverySecondRow(*list);

@@ -40,7 +40,8 @@ int main(int argc, char** argv) {
     ::getrusage(RUSAGE_SELF, &usage);
     const double peakMb = usage.ru_maxrss / 1024.0;
     printRow("start-up until the window is shown (" + QApplication::platformName().toStdString() + ")",
-             format("%.3f s", startup) + (shown ? "" : " (never shown)"), "<= 0.3 s", shown && startup <= 0.3);
+             format("%.3f s", startup) + (shown ? "" : " (never shown)"), "<= 0.3 s",
+             shown && startup <= 0.3);
     printRow("peak memory at start-up", format("%.1f MB", peakMb), "<= 80 MB", peakMb <= 80);
     return 0;
 }
