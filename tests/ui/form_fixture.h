@@ -2,6 +2,7 @@
 // A program folder in a temporary directory and a message seam that records
 // what the window says, for the tests that create the main window.
 
+#include <QKeyEvent>
 #include <QString>
 #include <QStringList>
 #include <QTest>
@@ -65,6 +66,20 @@ auto settled(Get value, const T& expected) {
     (void)QTest::qWaitFor([&] { return value() == expected; });
     return value();
 }
+
+// Counts the presses of one key that reach a widget.
+class KeyCounter : public QObject {
+public:
+    explicit KeyCounter(Qt::Key key) : m_key(key) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == m_key) ++presses;
+        return false;
+    }
+    int presses = 0;
+
+private:
+    Qt::Key m_key;
+};
 
 // One main window with everything it refers to.
 struct Form {

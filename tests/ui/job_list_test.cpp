@@ -37,20 +37,6 @@ QMimeData* fileDrag(const QStringList& paths) {
     return data;
 }
 
-// Counts the presses of one key that reach a widget.
-class KeyCounter : public QObject {
-public:
-    explicit KeyCounter(Qt::Key key) : m_key(key) {}
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == m_key) ++presses;
-        return false;
-    }
-    int presses = 0;
-
-private:
-    Qt::Key m_key;
-};
-
 class JobList : public testing::Test {
 protected:
     void SetUp() override {

@@ -162,20 +162,6 @@ struct KeyCase {
 
 class LogKey : public MainWindow, public testing::WithParamInterface<KeyCase> {};
 
-// Counts the presses of one key that reach a widget.
-class KeyCounter : public QObject {
-public:
-    explicit KeyCounter(Qt::Key key) : m_key(key) {}
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == m_key) ++presses;
-        return false;
-    }
-    int presses = 0;
-
-private:
-    Qt::Key m_key;
-};
-
 TEST_P(LogKey, OnlyCtrlF1WhileIdle) {
     const KeyCase& c = GetParam();
     form.control<QPushButton>("btnStart")->setText(QString::fromUtf8(c.startCaption));
