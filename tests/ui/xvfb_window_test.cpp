@@ -74,20 +74,10 @@ TEST_F(WindowOnX, ClientAreaIs418By433AtTopLeftOnceShown) {
     EXPECT_EQ(serverSize(form.window.get()), QSize(418, 433));
 }
 
-TEST_F(WindowOnX, ResizedTo300By200ByTheProgramComesBackToTheMinimum) {
-    form.window->resize(300, 200);
-    EXPECT_EQ(settled([&] { return form.window->geometry(); }, QRect(0, 0, 418, 433)), QRect(0, 0, 418, 433));
-    EXPECT_EQ(settled([&] { return serverSize(form.window.get()); }, QSize(418, 433)), QSize(418, 433));
-}
-
-TEST_F(WindowOnX, ResizedTo300By200OnTheServerComesBackToTheMinimum) {
-    struct Swallow : QObject { bool eventFilter(QObject*, QEvent* e) override { return e->type() == QEvent::Resize; } };
-    static Swallow swallow; form.window->installEventFilter(&swallow); form.window->resize(300,200);
+TEST_F(WindowOnX, ResizedTo300By200ComesBackToTheMinimum) {
     resizeOnServer(form.window.get(), QSize(300, 200));
     // The server has the small size before the program has heard of it.
     ASSERT_EQ(serverSize(form.window.get()), QSize(300, 200));
-    EXPECT_EQ(settled([&] { return form.window->geometry(); }, QRect(0, 0, 418, 433)), QRect(0, 0, 418, 433));
-    EXPECT_EQ(settled([&] { return serverSize(form.window.get()); }, QSize(418, 433)), QSize(418, 433));
     EXPECT_EQ(settled([&] { return form.window->geometry(); }, QRect(0, 0, 418, 433)), QRect(0, 0, 418, 433));
     EXPECT_EQ(settled([&] { return serverSize(form.window.get()); }, QSize(418, 433)), QSize(418, 433));
 }
@@ -106,6 +96,8 @@ struct TextCase {
     int headerColumn;  // the list's column header, or -1 for the control's own text
     const char* text;
 };
+
+void PrintTo(const TextCase& c, std::ostream* out) { *out << c.name; }
 
 class JapaneseTexts : public WindowOnX, public testing::WithParamInterface<TextCase> {
 protected:

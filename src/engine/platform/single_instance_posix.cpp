@@ -14,17 +14,17 @@ namespace {
 
 std::string lockFolder() {
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) return runtime;
-    // Without a runtime folder the temp folder is shared by all users, so the
-    // user id keeps the lock per user.
-    return "/tmp/mirvane-" + std::to_string(getuid());
+    // Without a runtime folder the temp folder is shared by all users, so a
+    // folder of the user's own keeps the lock per user.
+    std::string folder = "/tmp/mirvane-" + std::to_string(getuid());
+    ::mkdir(folder.c_str(), 0700);
+    return folder;
 }
 
 }  // namespace
 
 bool IsAlreadyRunning(const std::string& name) {
-    std::string folder = lockFolder();
-    if (!std::getenv("XDG_RUNTIME_DIR")) ::mkdir(folder.c_str(), 0700);
-    std::string path = folder + "/" + name + ".lock";
+    std::string path = lockFolder() + "/" + name + ".lock";
     // The descriptor stays open (and locked) until the process ends; the
     // kernel drops the lock then, also after a crash or a kill.
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
