@@ -15,10 +15,10 @@ namespace {
 
 constexpr std::size_t kChunkSize = 2048;
 
-// After the pipe's end the encoder normally exits within moments; an encoder
-// that closed its output but runs on is checked at this pace instead of in a
-// tight loop.
-constexpr auto kEndPollInterval = std::chrono::milliseconds(10);
+// After the pipe's end the encoder normally exits within moments; one that
+// closed its output but runs on is waited for in slices this long, so that a
+// stop is still seen.
+constexpr auto kEndWaitSlice = std::chrono::milliseconds(50);
 
 std::locale userLocale() {
     try {
@@ -78,7 +78,7 @@ void TConsolThread::waitForEncoderEnd() {
             m_unit.ConvertResult = kResultStopped;
             return;
         }
-        std::this_thread::sleep_for(kEndPollInterval);
+        m_unit.ProcInfo.waitForEnd(kEndWaitSlice);
     }
 }
 

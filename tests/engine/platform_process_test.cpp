@@ -275,6 +275,20 @@ TEST(EncoderProcessEnd, HasEndedIsFalseWhileRunningAndTrueOnceEnded) {
     process.close();
 }
 
+TEST(EncoderProcessEnd, WaitForEndReturnsWhenTheChildEndsOrTheTimeIsUp) {
+    EncoderProcess process;
+    ASSERT_FALSE(process.start(fake({"sleep:150", "exit:0"})));
+    auto started = Clock::now();
+    EXPECT_FALSE(process.waitForEnd(50ms));
+    EXPECT_GE(Clock::now() - started, 45ms);
+    // The end wakes the wait at once, long before the time is up.
+    EXPECT_TRUE(process.waitForEnd(5s));
+    EXPECT_LT(Clock::now() - started, 400ms);
+    EXPECT_EQ(test::childProcessCount(), 0) << "waitForEnd did not reap";
+    EXPECT_TRUE(process.waitForEnd(0ms));
+    process.close();
+}
+
 TEST(EncoderProcessEnd, CloseWaitsForTheChildAndReapsIt) {
     EncoderProcess process;
     const auto started = Clock::now();

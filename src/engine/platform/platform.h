@@ -3,6 +3,7 @@
 // has its own implementation file; nothing else in the engine includes a
 // system header.
 
+#include <chrono>
 #include <cstddef>
 #include <ctime>
 #include <mutex>
@@ -84,6 +85,9 @@ public:
     // Zero-time-out test: true once the child has ended (it is then reaped)
     // or when the test itself fails.
     bool hasEnded();
+    // Waits at most `timeout` for the child to end: true once it has ended
+    // (it is then reaped). Returns as soon as the child ends.
+    bool waitForEnd(std::chrono::milliseconds timeout);
     // SIGKILL to the child's process group; nothing once the child is reaped.
     void kill();
     // Closes the pipe and reaps the child, waiting for it if need be.

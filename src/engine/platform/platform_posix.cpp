@@ -1,12 +1,15 @@
 #include "engine/platform/platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -263,6 +266,25 @@ bool EncoderProcess::hasEnded() {
     if (result == 0) return false;
     m_pid = 0;
     return true;
+}
+
+bool EncoderProcess::waitForEnd(std::chrono::milliseconds timeout) {
+    if (hasEnded()) return true;
+    // A pidfd turns readable the moment the child ends, so the wait neither
+    // polls nor oversleeps. Only this thread reaps, so the child named by
+    // m_pid is still there to be opened. Without pidfds (kernels before 5.3)
+    // a plain pause stands in.
+    const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, m_pid, 0));
+    if (pidFd >= 0) {
+        pollfd ended{pidFd, POLLIN, 0};
+        while (::poll(&ended, 1, static_cast<int>(timeout.count())) < 0 && errno == EINTR) {
+        }
+        ::close(pidFd);
+    } else {
+        ::usleep(
+            static_cast<useconds_t>(std::min<std::chrono::milliseconds::rep>(timeout.count(), 10) * 1000));
+    }
+    return hasEnded();
 }
 
 // Reaping happens only under the same lock, and an unreaped child keeps its
