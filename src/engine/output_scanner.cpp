@@ -87,7 +87,8 @@ ChunkMarkers OutputScanner::scan(std::string_view chunk) {
         markers.duration = ParseDuration(text.substr(found->valueBegin, found->valueEnd - found->valueBegin));
     }
     if (auto found = findCompleted(text, fresh, kTimeMarker, "0123456789:.-")) {
-        markers.position = ParseMediaTime(text.substr(found->valueBegin, found->valueEnd - found->valueBegin));
+        markers.position =
+            ParseMediaTime(text.substr(found->valueBegin, found->valueEnd - found->valueBegin));
     }
     markers.completed = findCompleted(text, fresh, kCompletionMarker, "").has_value();
 

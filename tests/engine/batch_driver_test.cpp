@@ -30,7 +30,9 @@ protected:
         usePreset(kConverts, ".mp4");
     }
 
-    void usePreset(const std::string& option, const std::string& ext) { presets.Presets = {{"Preset", option, ext}}; }
+    void usePreset(const std::string& option, const std::string& ext) {
+        presets.Presets = {{"Preset", option, ext}};
+    }
     std::string input(const std::string& name) { return dir.file(name); }
 
     TempDir dir;

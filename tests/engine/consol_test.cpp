@@ -30,19 +30,23 @@ struct ResultCase {
 TEST(TConsolThread, ResultCodes) {
     WorkerHarness h;
     const std::vector<ResultCase> cases = {
-        {"the encoder cannot be started", "\"" + h.dir.file("ffmpeg/ffmpeg") + "\" -y -i x", kResultStartFailed},
-        {"no marker at all", fakeEncoderCommand({"print:cannot open input\\n", "exit:1"}), kResultNothingSeen},
+        {"the encoder cannot be started", "\"" + h.dir.file("ffmpeg/ffmpeg") + "\" -y -i x",
+         kResultStartFailed},
+        {"no marker at all", fakeEncoderCommand({"print:cannot open input\\n", "exit:1"}),
+         kResultNothingSeen},
         {"the input's length only", fakeEncoderCommand({kDuration5, "exit:1"}), kResultDurationSeen},
         {"a whole conversion", fakeEncoderCommand({"progress:3:1"}), kResultCompleted},
-        {"the exit code is not consulted", fakeEncoderCommand({kDuration5, kSummary, "exit:7"}), kResultCompleted},
+        {"the exit code is not consulted", fakeEncoderCommand({kDuration5, kSummary, "exit:7"}),
+         kResultCompleted},
         {"a crash after the length", fakeEncoderCommand({kDuration5, "crash:11"}), kResultDurationSeen},
         {"the summary without a length", fakeEncoderCommand({kSummary}), kResultCompleted},
         {"text after a NUL byte is not examined",
          fakeEncoderCommand({"print:  Duration: 00:00:05.00, start\\n\\0video:1kB\\n"}), kResultDurationSeen},
         {"a summary cut by a read boundary",
-         fakeEncoderCommand({kDuration5, "print:vid", "sleep:50", "print:eo:10kB audio:1kB\\n"}), kResultCompleted},
-        {"an encoder that exits before it is looked at",
-         fakeEncoderCommand({kDuration5, kSummary, "exit:0"}), kResultCompleted},
+         fakeEncoderCommand({kDuration5, "print:vid", "sleep:50", "print:eo:10kB audio:1kB\\n"}),
+         kResultCompleted},
+        {"an encoder that exits before it is looked at", fakeEncoderCommand({kDuration5, kSummary, "exit:0"}),
+         kResultCompleted},
     };
     for (const auto& c : cases) {
         h.unit.ConvertResult = 12345;  // a previous job's leftovers must not show
@@ -75,16 +79,17 @@ TEST(TConsolThread, RepeatedValuesSkipTheUiThreadButNeverLeaveTheGaugeBehind) {
 
 TEST(TConsolThread, LogsHeaderCommandAndEveryChunk) {
     WorkerHarness h;
-    const std::string command = fakeEncoderCommand({kDuration5, "sleep:30", "print:frame=1\\r", "sleep:30", kSummary});
+    const std::string command =
+        fakeEncoderCommand({kDuration5, "sleep:30", "print:frame=1\\r", "sleep:30", kSummary});
     ASSERT_EQ(h.run(command), kResultCompleted);
     const std::string log = h.log();
     ASSERT_EQ(log.rfind("■", 0), 0u) << log;
     const std::size_t headerEnd = log.find("■\r\n", 3);
     ASSERT_NE(headerEnd, std::string::npos);
     const std::string afterHeader = log.substr(headerEnd + std::string("■\r\n").size());
-    EXPECT_EQ(afterHeader,
-              command + "\r\n" + "  Duration: 00:00:05.00, start: 0.000000, bitrate: 1 kb/s\n\r\n" +
-                  "frame=1\r\r\n" + "video:10kB audio:1kB subtitle:0kB other streams:0kB\n\r\n");
+    EXPECT_EQ(afterHeader, command + "\r\n" +
+                               "  Duration: 00:00:05.00, start: 0.000000, bitrate: 1 kb/s\n\r\n" +
+                               "frame=1\r\r\n" + "video:10kB audio:1kB subtitle:0kB other streams:0kB\n\r\n");
 }
 
 TEST(TConsolThread, NothingIsLoggedWhenLoggingIsOffOrTheEncoderDoesNotStart) {
@@ -154,7 +159,8 @@ TEST(TConsolThread, AStopKillsAGrandchildHoldingThePipe) {
         }
     };
     // The encoder itself exits; its grandchild keeps the output open.
-    EXPECT_EQ(h.run(fakeEncoderCommand({"grandchild:60000", "pidfile:" + pidFile, "exit:0"})), kResultStopped);
+    EXPECT_EQ(h.run(fakeEncoderCommand({"grandchild:60000", "pidfile:" + pidFile, "exit:0"})),
+              kResultStopped);
     int group = 0;
     std::ifstream(pidFile) >> group;
     ASSERT_GT(group, 0);
@@ -170,7 +176,8 @@ TEST(TConsolThread, AnEncoderThatClosesItsOutputButRunsOnIsWaitedFor) {
     const auto start = std::chrono::steady_clock::now();
     rusage before{}, after{};
     ::getrusage(RUSAGE_SELF, &before);
-    EXPECT_EQ(h.run(fakeEncoderCommand({kDuration5, kSummary, "close-output", "sleep:400"})), kResultCompleted);
+    EXPECT_EQ(h.run(fakeEncoderCommand({kDuration5, kSummary, "close-output", "sleep:400"})),
+              kResultCompleted);
     ::getrusage(RUSAGE_SELF, &after);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
     auto cpuMicroseconds = [](const rusage& usage) {

@@ -11,7 +11,7 @@ namespace {
 struct ClockCase {
     const char* name;
     const char* text;
-    int32_t duration;                 // ParseDuration
+    int32_t duration;                  // ParseDuration
     std::optional<int32_t> mediaTime;  // ParseMediaTime
 };
 
@@ -66,12 +66,8 @@ TEST(OutputScanner, ChunkSequences) {
         {"duration not available", {"Duration: N/A, bitrate: N/A\n"}, {{0, {}, false}}},
         {"capitalised summary does not match", {"Video: h264\n"}, {{}}},
         {"no markers", {"Stream #0:0: Audio: aac\n"}, {{}}},
-        {"duration marker split",
-         {"  Dura", "tion: 00:00:05.00, start\n"},
-         {{}, {5, {}, false}}},
-        {"duration value split",
-         {"  Duration: 00:0", "0:05.00, start\n"},
-         {{}, {5, {}, false}}},
+        {"duration marker split", {"  Dura", "tion: 00:00:05.00, start\n"}, {{}, {5, {}, false}}},
+        {"duration value split", {"  Duration: 00:0", "0:05.00, start\n"}, {{}, {5, {}, false}}},
         {"time value split at the fraction",
          {"frame=9 time=00:00:4", "1.20 bitrate\r"},
          {{}, {{}, 41, false}}},
@@ -111,7 +107,8 @@ TEST(OutputScanner, EveryBoundaryOfRealTextCountsEachMarkerOnce) {
     for (std::size_t cut = 1; cut < text.size(); ++cut) {
         OutputScanner scanner;
         int durations = 0, positions = 0, completions = 0;
-        for (std::string_view part : {std::string_view(text).substr(0, cut), std::string_view(text).substr(cut)}) {
+        for (std::string_view part :
+             {std::string_view(text).substr(0, cut), std::string_view(text).substr(cut)}) {
             ChunkMarkers got = scanner.scan(part);
             if (got.duration) {
                 ++durations;

@@ -13,8 +13,8 @@
 
 #include "engine/presets.h"
 #include "form_fixture.h"
-#include "ui_test_main.h"
 #include "ui/percent_gauge.h"
+#include "ui_test_main.h"
 
 namespace mirvane {
 namespace {
@@ -32,17 +32,19 @@ std::string shippedSettings() {
 QString run(const QString& program, const QStringList& arguments) {
     QProcess process;
     process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitCode() != 0) return "failed: " + process.readAllStandardError();
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return "failed: " + process.readAllStandardError();
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 // A clip of `seconds` with a test picture and a tone, made by the encoder.
 void makeClip(const std::string& path, int seconds) {
     const QString length = QString::number(seconds);
-    const QString result = run("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
-                                          "testsrc=duration=" + length + ":size=320x240:rate=25", "-f",
-                                          "lavfi", "-i", "sine=frequency=440:duration=" + length, "-c:v",
-                                          "libx264", "-c:a", "aac", "-shortest", QString::fromStdString(path)});
+    const QString result =
+        run("ffmpeg",
+            {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=duration=" + length + ":size=320x240:rate=25",
+             "-f", "lavfi", "-i", "sine=frequency=440:duration=" + length, "-c:v", "libx264", "-c:a", "aac",
+             "-shortest", QString::fromStdString(path)});
     ASSERT_FALSE(result.startsWith("failed")) << result.toStdString();
 }
 
@@ -53,8 +55,8 @@ struct Probe {
 
 Probe probe(const std::string& path) {
     Probe result;
-    const QString text = run("ffprobe", {"-v", "error", "-show_entries", "format=duration:stream=codec_name", "-of",
-                                         "default=noprint_wrappers=1", QString::fromStdString(path)});
+    const QString text = run("ffprobe", {"-v", "error", "-show_entries", "format=duration:stream=codec_name",
+                                         "-of", "default=noprint_wrappers=1", QString::fromStdString(path)});
     for (const QString& line : text.split('\n', Qt::SkipEmptyParts)) {
         if (line.startsWith("codec_name=")) result.codecs << line.mid(11);
         if (line.startsWith("duration=")) result.duration = line.mid(9).toDouble();
@@ -91,7 +93,8 @@ Converted convertThroughTheWindow(const ProgramFolder& folder, const std::string
     auto* gauge = form.control<PercentGauge>("Gauge1");
     GaugeWatch watch(gauge);
     form.control<QPushButton>("btnStart")->click();  // returns when the batch is over
-    return {form.control<QTreeWidget>("lvData")->topLevelItem(0)->text(1), gauge->maxValue(), watch.highestProgress};
+    return {form.control<QTreeWidget>("lvData")->topLevelItem(0)->text(1), gauge->maxValue(),
+            watch.highestProgress};
 }
 
 class RealEncoder : public ::testing::Test {
