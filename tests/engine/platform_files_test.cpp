@@ -182,31 +182,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, FileOnDirectoryTest,
                                          DirectoryOpen{"CreateAlways", &File::createAlways}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(FileTest, ClosedFileRefusesWritesAndASecondClose) {
-    TempDir dir;
-    std::error_code error;
-    File file = File::createAlways(dir.file("a.log"), error);
-    ASSERT_FALSE(file.close());
-    EXPECT_FALSE(file.isOpen());
-    EXPECT_EQ(file.write("x"), std::errc::bad_file_descriptor);
-    EXPECT_EQ(file.close(), std::errc::bad_file_descriptor);
-    EXPECT_EQ(contents(dir.file("a.log")), "");
-}
-
-TEST(FileTest, MoveHandsOverTheDescriptor) {
-    TempDir dir;
-    std::error_code error;
-    File first = File::createAlways(dir.file("a.log"), error);
-    File second(std::move(first));
-    EXPECT_FALSE(first.isOpen());
-    EXPECT_FALSE(second.write("moved"));
-    File third = File::createAlways(dir.file("b.log"), error);
-    third = std::move(second);  // closes b.log's descriptor
-    EXPECT_FALSE(third.write(" twice"));
-    EXPECT_FALSE(third.close());
-    EXPECT_EQ(contents(dir.file("a.log")), "moved twice");
-}
-
 TEST(FileTest, NoDescriptorIsLeft) {
     TempDir dir;
     const std::string existing = dir.write("a.log", "");
@@ -247,58 +222,6 @@ TEST(ExecutablePathTest, IsTheRealFileOfThisProgram) {
     EXPECT_FALSE(fs::is_symlink(path)) << path;
     EXPECT_TRUE(fileExists(path));
     EXPECT_EQ(fs::path(path).filename(), "platform_files_test");
-}
-
-// Runs with TZ set to the value and restores the previous one.
-class ZoneScope {
-public:
-    explicit ZoneScope(const char* zone) {
-        if (const char* current = std::getenv("TZ")) m_previous = current;
-        ::setenv("TZ", zone, 1);
-    }
-    ~ZoneScope() {
-        if (m_previous) {
-            ::setenv("TZ", m_previous->c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-    }
-
-private:
-    std::optional<std::string> m_previous;
-};
-
-struct ZoneCase {
-    const char* name;
-    const char* zone;
-    long offsetSeconds;
-};
-
-class LocalTimeTest : public testing::TestWithParam<ZoneCase> {};
-
-TEST_P(LocalTimeTest, FollowsTheTimeZoneInForceNow) {
-    localTimeNow();  // settles the library's zone before it changes
-    ZoneScope zone(GetParam().zone);
-    std::tm local = localTimeNow();
-    const std::time_t now = std::time(nullptr);
-    const long shown = static_cast<long>(::timegm(&local));
-    EXPECT_NEAR(static_cast<double>(shown - static_cast<long>(now)),
-                static_cast<double>(GetParam().offsetSeconds), 2.0);
-    EXPECT_EQ(local.tm_isdst, 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, LocalTimeTest,
-                         testing::Values(ZoneCase{"Universal", "UTC0", 0},
-                                         ZoneCase{"Japan", "JST-9", 9 * 3600},
-                                         ZoneCase{"WestOfGreenwich", "EST5", -5 * 3600}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(ConsoleTextTest, BytesStayAsTheyAre) {
-    const std::string original = "frame=  1 \xe5\xa4\x89\xe6\x8f\x9b \xff\x80\r\n";
-    std::string text = original;
-    consoleToSystemText(text);
-    EXPECT_EQ(text, original);
 }
 
 }  // namespace
