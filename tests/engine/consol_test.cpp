@@ -55,16 +55,6 @@ TEST(TConsolThread, ResultCodes) {
     }
 }
 
-TEST(TConsolThread, DrivesTheGaugeFromTheMarkers) {
-    WorkerHarness h;
-    ASSERT_EQ(h.run(fakeEncoderCommand({"progress:3:20"})), kResultCompleted);
-    ASSERT_FALSE(h.gauge.changes.empty());
-    EXPECT_EQ(h.gauge.changes.front(), std::make_pair(std::string("max"), 3));
-    EXPECT_EQ(h.gauge.changes.back(), std::make_pair(std::string("progress"), 3));
-    EXPECT_EQ(h.gauge.maxValue, 3);
-    EXPECT_EQ(h.gauge.progress, 3);
-}
-
 TEST(TConsolThread, RepeatedValuesSkipTheUiThreadButNeverLeaveTheGaugeBehind) {
     WorkerHarness h;
     const std::string command = fakeEncoderCommand(
