@@ -2,11 +2,11 @@
 // A program folder in a temporary directory and a message seam that records
 // what the window says, for the tests that create the main window.
 
+#include <gtest/gtest.h>
+
 #include <QKeyEvent>
-#include <QString>
-#include <QStringList>
 #include <QTest>
-#include <deque>
+#include <QTreeWidget>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -20,26 +20,19 @@
 namespace mirvane::test {
 
 inline constexpr const char* kTwoPresets =
-    "[List]\n"
-    "ListTitle00=First preset\n"
-    "ListOption00=-i %INPFILE %OUTFILE\n"
-    "ListExt00=.mp4\n"
-    "ListTitle01=Second preset\n"
-    "ListOption01=-i %INPFILE %OUTFILE\n"
-    "ListExt01=.webm\n";
+    "[List]\nListTitle00=First preset\nListOption00=-i %INPFILE %OUTFILE\nListExt00=.mp4\n"
+    "ListTitle01=Second preset\nListOption01=-i %INPFILE %OUTFILE\nListExt01=.webm\n";
 
 class RecordingMessages : public MessageBoxes {
 public:
     void showError(QWidget*, const QString& text) override { shown << "error: " + text; }
     bool confirmForcedQuit(QWidget*, const QString& text) override {
         shown << "question: " + text;
-        bool answer = answers.empty() ? false : answers.front();
-        if (!answers.empty()) answers.pop_front();
         return answer;
     }
 
     QStringList shown;
-    std::deque<bool> answers;  // true for OK; Cancel once they run out
+    bool answer = false;  // OK or Cancel
 };
 
 // The folder of a program at <temp>/Mirvane, with or without its settings
@@ -90,10 +83,38 @@ struct Form {
     T* control(const char* name) const {
         return window->findChild<T*>(name);
     }
+    // One column of the job list, top to bottom.
+    QStringList column(int index) const {
+        QStringList texts;
+        auto* list = control<QTreeWidget>("lvData");
+        for (int row = 0; row < list->topLevelItemCount(); ++row)
+            texts << list->topLevelItem(row)->text(index);
+        return texts;
+    }
 
     UnitState unit;
     RecordingMessages messages;
     std::unique_ptr<TForm1> window;
 };
+
+// A shown and active main window over a complete program folder.
+struct ShownForm : testing::Test {
+    void SetUp() override {
+        form.window->show();
+        form.window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.window.get()));
+    }
+
+    ProgramFolder folder;
+    Form form{folder};
+};
+
+// Names each row of a parameterised test by its `name`, also where a failure is reported.
+inline constexpr auto kByName = [](const auto& info) { return std::string(info.param.name); };
+namespace {
+template <typename Row>
+requires requires(const Row& row) { row.name; }
+void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
+}  // namespace
 
 }  // namespace mirvane::test

@@ -1,85 +1,29 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <QPixmap>
 #include <QTest>
 
+#include "form_fixture.h"
 #include "ui/percent_gauge.h"
 #include "ui_test_main.h"
 
-namespace mirvane {
+namespace mirvane::test {
 namespace {
 
-// --- Values: clamping and the whole percentage -------------------------------
-
+// On a shown gauge at maxValue and progressBefore, the progress is set, then
+// the maximum.
 struct ValueCase {
     const char* name;
-    int maxValue;
-    int progressSet;
-    int expectedProgress;
-    int expectedPercent;
-    friend void PrintTo(const ValueCase& c, std::ostream* out) { *out << c.name; }
+    int maxValue, progressBefore;
+    int newProgress, newMax;
+    int progress, percent;
+    int repaints;  // only on a new whole percentage or a new maximum
 };
 
 class GaugeValues : public testing::TestWithParam<ValueCase> {};
 
-TEST_P(GaugeValues, ClampsAndTruncates) {
+TEST_P(GaugeValues, ClampTruncateAndRepaintOnlyOnChange) {
     const ValueCase& c = GetParam();
-    PercentGauge gauge;
-    gauge.setMaxValue(c.maxValue);
-    gauge.setProgress(c.progressSet);
-    EXPECT_EQ(gauge.progress(), c.expectedProgress);
-    EXPECT_EQ(gauge.percent(), c.expectedPercent);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rules, GaugeValues,
-    testing::Values(ValueCase{"MaxZeroKeepsProgressAtZero", 0, 7, 0, 0},
-                    ValueCase{"ProgressAboveMaxBecomesMax", 100, 150, 100, 100},
-                    ValueCase{"ProgressBelowMinBecomesMin", 100, -5, 0, 0},
-                    ValueCase{"OneThirdIs33", 3, 1, 1, 33}, ValueCase{"TwoThirdsTruncateTo66", 3, 2, 2, 66},
-                    ValueCase{"JustBelowTwoPercentIsOne", 1000, 19, 19, 1},
-                    ValueCase{"LargeMaxKeepsPrecision", 2147483647, 2147483646, 2147483646, 99}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(GaugeMaxValue, LoweredBelowProgressPullsProgressDown) {
-    PercentGauge gauge;
-    gauge.setProgress(50);
-    gauge.setMaxValue(30);
-    EXPECT_EQ(gauge.progress(), 30);
-    EXPECT_EQ(gauge.percent(), 100);
-}
-
-TEST(GaugeMaxValue, BelowMinIsRefusedWithMessageAndChangesNothing) {
-    PercentGauge gauge;
-    gauge.setMaxValue(80);
-    gauge.setProgress(40);
-    try {
-        gauge.setMaxValue(-1);
-        FAIL() << "a maximum below the minimum was accepted";
-    } catch (const std::invalid_argument& error) {
-        EXPECT_STREQ(error.what(), "1 から 2147483647 の間の値でなければなりません");
-    }
-    EXPECT_EQ(gauge.maxValue(), 80);
-    EXPECT_EQ(gauge.progress(), 40);
-    EXPECT_EQ(gauge.minValue(), 0);
-}
-
-// --- Repaints: only when the whole percentage changes -------------------------
-
-struct RepaintCase {
-    const char* name;
-    int maxValue;
-    int progressBefore;
-    int progressSet;
-    bool repaints;
-    friend void PrintTo(const RepaintCase& c, std::ostream* out) { *out << c.name; }
-};
-
-class GaugeRepaints : public testing::TestWithParam<RepaintCase> {};
-
-TEST_P(GaugeRepaints, OnlyOnPercentChange) {
-    const RepaintCase& c = GetParam();
     PercentGauge gauge;
     gauge.resize(418, 15);
     gauge.show();
@@ -87,96 +31,85 @@ TEST_P(GaugeRepaints, OnlyOnPercentChange) {
     gauge.setMaxValue(c.maxValue);
     gauge.setProgress(c.progressBefore);
     QCoreApplication::processEvents();
+    const int before = gauge.paintCount();
 
-    int before = gauge.paintCount();
-    gauge.setProgress(c.progressSet);
-    // A repaint happens at once, not at the next turn of the event loop.
-    EXPECT_EQ(gauge.paintCount() - before, c.repaints ? 1 : 0);
+    gauge.setProgress(c.newProgress);
+    gauge.setMaxValue(c.newMax);
+
+    EXPECT_EQ(gauge.progress(), c.progress);
+    EXPECT_EQ(gauge.percent(), c.percent);
+    // At once, not at the next turn of the event loop.
+    EXPECT_EQ(gauge.paintCount() - before, c.repaints);
     QCoreApplication::processEvents();
-    EXPECT_EQ(gauge.paintCount() - before, c.repaints ? 1 : 0);
+    EXPECT_EQ(gauge.paintCount() - before, c.repaints);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rules, GaugeRepaints,
-                         testing::Values(RepaintCase{"SameWholePercentDoesNotRepaint", 1000, 10, 19, false},
-                                         RepaintCase{"NextWholePercentRepaints", 1000, 10, 20, true},
-                                         RepaintCase{"SameValueDoesNothing", 100, 40, 40, false},
-                                         RepaintCase{"ClampedToCurrentDoesNothing", 100, 100, 150, false},
-                                         RepaintCase{"DownwardChangeRepaints", 100, 40, 39, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+constexpr int kIntMax = 2147483647;
 
-TEST(GaugeRepaintsOnMax, NewMaxRepaintsAndSameMaxDoesNot) {
+INSTANTIATE_TEST_SUITE_P(
+    Rules, GaugeValues,
+    testing::Values(ValueCase{"AboveMaxBecomesMax", 100, 40, 150, 100, 100, 100, 1},
+                    ValueCase{"BelowMinBecomesMin", 100, 40, -5, 100, 0, 0, 1},
+                    ValueCase{"ClampedToCurrentDoesNothing", 100, 100, 150, 100, 100, 100, 0},
+                    ValueCase{"TwoThirdsTruncateTo66", 3, 0, 2, 3, 2, 66, 1},
+                    ValueCase{"SameWholePercentNoRepaint", 1000, 10, 19, 1000, 19, 1, 0},
+                    ValueCase{"NextWholePercentRepaints", 1000, 10, 20, 1000, 20, 2, 1},
+                    ValueCase{"DownwardPercentRepaints", 100, 40, 39, 100, 39, 39, 1},
+                    ValueCase{"LargeMaxKeepsPrecision", kIntMax, 0, kIntMax - 1, kIntMax, kIntMax - 1, 99, 1},
+                    ValueCase{"LoweredMaxPullsProgressDown", 100, 0, 50, 30, 30, 100, 2},
+                    ValueCase{"MaxZeroKeepsProgressAtZero", 100, 0, 7, 0, 0, 0, 2},
+                    ValueCase{"NewMaxRepaints", 100, 0, 0, 200, 0, 0, 1},
+                    ValueCase{"SameMaxNoRepaint", 100, 40, 40, 100, 40, 40, 0}),
+    kByName);
+
+TEST(GaugeMaxValue, BelowMinIsRefusedWithMessageAndChangesNothing) {
     PercentGauge gauge;
-    gauge.resize(418, 15);
-    gauge.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&gauge));
-    QCoreApplication::processEvents();
-    int before = gauge.paintCount();
-    gauge.setMaxValue(100);
-    EXPECT_EQ(gauge.paintCount(), before);
-    gauge.setMaxValue(200);
-    EXPECT_EQ(gauge.paintCount(), before + 1);
-}
-
-// --- Drawing -----------------------------------------------------------------
-
-const QRgb kBlack = qRgb(0, 0, 0);
-const QRgb kWhite = qRgb(255, 255, 255);
-const QRgb kBlue = qRgb(0, 0, 255);
-const QRgb kYellow = qRgb(255, 255, 0);
-
-QImage drawn(int progress) {
-    PercentGauge gauge;
-    QFont font;
-    font.setFamilies({"ＭＳ Ｐゴシック", "IPAPGothic"});
-    font.setPixelSize(12);
-    gauge.setFont(font);
-    gauge.resize(418, 15);
-    gauge.setProgress(progress);
-    return gauge.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    gauge.setMaxValue(80);
+    gauge.setProgress(40);
+    std::string message;
+    try {
+        gauge.setMaxValue(-1);
+    } catch (const std::invalid_argument& error) {
+        message = error.what();
+    }
+    EXPECT_EQ(message, "1 から 2147483647 の間の値でなければなりません");
+    EXPECT_EQ(gauge.maxValue(), 80);
+    EXPECT_EQ(gauge.progress(), 40);
 }
 
 struct DrawCase {
     const char* name;
     int progress;
     int barWidth;  // of the 416 inner pixels
-    friend void PrintTo(const DrawCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class GaugeDrawing : public testing::TestWithParam<DrawCase> {};
 
 TEST_P(GaugeDrawing, FrameBarAndXorText) {
     const DrawCase& c = GetParam();
-    QImage image = drawn(c.progress);
+    PercentGauge gauge;
+    gauge.resize(418, 15);
+    gauge.setProgress(c.progress);
+    const QImage image = gauge.grab().toImage();
     ASSERT_EQ(image.size(), QSize(418, 15));
 
-    for (int x = 0; x < 418; ++x) {
-        ASSERT_EQ(image.pixel(x, 0), kBlack) << "top frame at " << x;
-        ASSERT_EQ(image.pixel(x, 14), kBlack) << "bottom frame at " << x;
-    }
-    for (int y = 0; y < 15; ++y) {
-        ASSERT_EQ(image.pixel(0, y), kBlack) << "left frame at " << y;
-        ASSERT_EQ(image.pixel(417, y), kBlack) << "right frame at " << y;
-    }
-
-    // Inside, a column left of the bar's end holds only blue and yellow (text
-    // over the bar); a column right of it only white and black.
-    int blackText = 0;
-    int yellowText = 0;
-    for (int x = 1; x <= 416; ++x) {
-        bool inBar = x <= c.barWidth;
-        for (int y = 1; y <= 13; ++y) {
-            QRgb pixel = image.pixel(x, y);
-            if (inBar) {
-                ASSERT_TRUE(pixel == kBlue || pixel == kYellow) << "bar pixel " << x << "," << y;
-                yellowText += pixel == kYellow;
+    // Left of the bar's end only blue and yellow (text over the bar), right
+    // of it only white and black.
+    int blackText = 0, yellowText = 0;
+    for (int x = 0; x < 418; ++x)
+        for (int y = 0; y < 15; ++y) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (x == 0 || y == 0 || x == 417 || y == 14) {
+                ASSERT_EQ(pixel, Qt::black) << "frame at " << x << "," << y;
+            } else if (x <= c.barWidth) {
+                ASSERT_TRUE(pixel == Qt::blue || pixel == Qt::yellow) << "bar at " << x << "," << y;
+                yellowText += pixel == Qt::yellow;
             } else {
-                ASSERT_TRUE(pixel == kWhite || pixel == kBlack) << "empty pixel " << x << "," << y;
-                blackText += pixel == kBlack;
+                ASSERT_TRUE(pixel == Qt::white || pixel == Qt::black) << "empty part at " << x << "," << y;
+                blackText += pixel == Qt::black;
             }
         }
-    }
-    // The text sits in the middle (x 209): wholly white, wholly blue, or
-    // straddling the bar's end.
+    // The text sits in the middle (x 209): on white, on blue, or across the bar's end.
     EXPECT_EQ(blackText > 0, c.barWidth < 230);
     EXPECT_EQ(yellowText > 0, c.barWidth > 190);
 }
@@ -184,10 +117,9 @@ TEST_P(GaugeDrawing, FrameBarAndXorText) {
 INSTANTIATE_TEST_SUITE_P(Pixels, GaugeDrawing,
                          testing::Values(DrawCase{"NothingAtZero", 0, 0},
                                          DrawCase{"TruncatedWidthAt33", 33, 137},
-                                         DrawCase{"TextStraddlesBarEndAt50", 50, 208},
-                                         DrawCase{"TextOverBarAt75", 75, 312},
+                                         DrawCase{"TextAcrossBarEndAt50", 50, 208},
                                          DrawCase{"FullInnerWidthAt100", 100, 416}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         kByName);
 
 }  // namespace
-}  // namespace mirvane
+}  // namespace mirvane::test
