@@ -1,10 +1,10 @@
 // Entry of Mirvane: one copy per user, every argument an input file.
 
 #include <QApplication>
-#include <QFile>
-#include <QStringList>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "engine/app_paths.h"
 #include "engine/platform/platform.h"
@@ -33,8 +33,9 @@ int main(int argc, char* argv[]) {
     }
     if (mirvane::platform::IsAlreadyRunning(mirvane::texts::kAppName)) return 0;
 
-    QStringList files;
-    for (int i = 1; i < argc; ++i) files << QFile::decodeName(argv[i]);
+    // The arguments' exact bytes: a name that is not valid UTF-8 must reach
+    // the encoder as it was given.
+    const std::vector<std::string> files(argv + 1, argv + argc);
     // Qt sees no arguments: every one is a file, even one that looks like a Qt option.
     int qtArgc = 1;
     QApplication app(qtArgc, argv);

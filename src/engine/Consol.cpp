@@ -7,7 +7,9 @@
 
 #include "engine/command_line.h"
 #include "engine/conversion_log.h"
+#include "engine/failure_reason.h"
 #include "engine/output_scanner.h"
+#include "engine/texts.h"
 
 namespace mirvane {
 
@@ -49,8 +51,9 @@ TConsolThread::~TConsolThread() {
 
 void TConsolThread::Execute() {
     platform::EncoderProcess& encoder = m_unit.ProcInfo;
-    if (encoder.start(SplitCommandLine(FCmdLine))) {
+    if (const std::error_code error = encoder.start(SplitCommandLine(FCmdLine))) {
         m_unit.ConvertResult = kResultStartFailed;
+        m_failureReason = explainFailure(texts::kReasonEncoderNotStarted, error);
     } else {
         if (m_unit.LogEnabled) {
             WriteLog(FormatRunHeader(platform::localTimeNow(), userLocale()));
@@ -64,6 +67,8 @@ void TConsolThread::Execute() {
             waitForEncoderEnd();
         }
         encoder.close();
+        m_failureReason = m_tail.lastLine();
+        if (m_failureReason.empty()) m_failureReason = texts::kReasonNoOutput;
     }
     // The UI thread learns of the end only through this hand-over, which
     // orders the last write of ConvertResult before the driver reads it. The
@@ -102,6 +107,7 @@ void TConsolThread::ReadOutput() {
         chunk.assign(buffer.data(), ::strnlen(buffer.data(), static_cast<std::size_t>(count)));
         platform::consoleToSystemText(chunk);
 
+        m_tail.add(chunk);
         ChunkMarkers markers = scanner.scan(chunk);
         if (markers.duration) {
             FDuration = *markers.duration;

@@ -1,7 +1,8 @@
 #pragma once
 // The worker that runs one job: it starts the encoder, reads and scans its
 // output, logs it, kills the encoder on a stop, and leaves the job's result
-// in ConvertResult. Its end is announced on the UI thread.
+// in ConvertResult, with a reason for a failure. Its end is announced on the
+// UI thread.
 
 #include <cstdint>
 #include <functional>
@@ -11,7 +12,8 @@
 #include <thread>
 
 #include "engine/app_paths.h"
-#include "engine/batch_view.h"
+#include "engine/main_window_view.h"
+#include "engine/output_tail.h"
 #include "engine/ui_thread.h"
 #include "engine/unit_state.h"
 
@@ -29,6 +31,11 @@ public:
     // Joins the thread; call once the end has been announced.
     ~TConsolThread();
 
+    // Why the job failed, should its result say so: the encoder's last line
+    // worth reading, or why it could not be started. Read it on the UI
+    // thread once the end has been announced.
+    const std::string& failureReason() const { return m_failureReason; }
+
 private:
     void Execute();
     void ReadOutput();
@@ -45,6 +52,8 @@ private:
     int32_t FSetMax = 0;
     std::string FLogFile;
     bool m_logFailed = false;
+    OutputTail m_tail;
+    std::string m_failureReason;
     std::optional<int32_t> m_sentMax;
     std::optional<int32_t> m_sentProgress;
 

@@ -5,33 +5,35 @@
 
 #include "engine/Consol.h"
 #include "engine/conversion_log.h"
+#include "engine/failure_reason.h"
 #include "engine/job_command.h"
+#include "engine/stop_watchdog.h"
 #include "engine/texts.h"
 
 namespace mirvane {
 
 namespace {
 
-// How long a stopped encoder may take to end by itself before it is killed.
-constexpr auto kStopGraceTime = std::chrono::milliseconds(2500);
-// Once the grace time is over the kill is repeated at this pace until the
-// worker has ended.
-constexpr auto kKillRepeat = std::chrono::milliseconds(100);
-
-const char* statusForResult(int32_t result) {
-    if (result == kResultCompleted) return texts::kStatusConverted;
-    if (result == kResultStopped) return texts::kStatusPending;
-    return texts::kStatusError;
+JobStatus statusForResult(int32_t result) {
+    if (result == kResultCompleted) return JobStatus::Converted;
+    if (result == kResultStopped) return JobStatus::Pending;
+    return JobStatus::Failed;
 }
 
 }  // namespace
 
-BatchDriver::BatchDriver(UnitState& unit, UiThread& uiThread, BatchView& view, const AppPaths& paths,
-                         const PresetTable& presets)
-    : m_unit(unit), m_uiThread(uiThread), m_view(view), m_paths(paths), m_presets(presets) {}
+BatchDriver::BatchDriver(UnitState& unit, UiThread& uiThread, MainWindowView& view, JobList& jobs,
+                         const AppPaths& paths, const PresetTable& presets, const Clock& clock)
+    : m_unit(unit),
+      m_uiThread(uiThread),
+      m_view(view),
+      m_jobs(jobs),
+      m_paths(paths),
+      m_presets(presets),
+      m_clock(clock) {}
 
 void BatchDriver::btnStartClick() {
-    if (m_view.startCaption() != texts::kCaptionStart) {
+    if (m_busy) {
         requestStop();
         return;
     }
@@ -45,72 +47,86 @@ void BatchDriver::btnStartClick() {
 
     // Rows cannot be added or removed while a job runs, so the count taken
     // now holds for the whole batch.
-    const int rowCount = m_view.rowCount();
+    const int rowCount = m_jobs.size();
     m_running = true;
     for (int row = 0; row < rowCount && !m_unit.StopRequested; ++row) {
-        if (m_view.rowStatus(row) == texts::kStatusPending) convertRow(row, commandTemplate, extension);
+        if (m_jobs.row(row).status == JobStatus::Pending) convertRow(row, commandTemplate, extension);
         SetIdleControls(true);
     }
     m_running = false;
 }
 
-void BatchDriver::convertRow(int row, const std::string& commandTemplate, const std::string& extension) {
-    SetIdleControls(false);
-
-    // A job that cannot be prepared fails like any other job; the batch goes on.
-    const std::string rowPath = m_view.rowCaption(row);
-    std::string input = rowPath;
-    if (m_view.directShowTicked() && MakeAvsScript(m_paths, rowPath, m_presets.DShowFps, input)) {
-        m_view.setRowStatus(row, texts::kStatusError);
-        return;
+// A job that cannot be prepared fails like any other job; the batch goes on.
+std::optional<BatchDriver::Job> BatchDriver::prepareJob(int row, const std::string& commandTemplate,
+                                                        const std::string& extension) {
+    const std::string& rowPath = m_jobs.row(row).path;
+    Job job{rowPath, {}, {}};
+    if (m_view.directShowTicked()) {
+        if (const std::error_code error = MakeAvsScript(m_paths, rowPath, m_presets.DShowFps, job.input)) {
+            fail(row, explainFailure(texts::kReasonScriptNotWritten, error));
+            return std::nullopt;
+        }
     }
     std::optional<std::string> output = MakeOutputPath(rowPath, extension, platform::fileExists);
     if (!output) {
-        m_view.setRowStatus(row, texts::kStatusError);
-        return;
+        fail(row, texts::kReasonNoOutputName);
+        return std::nullopt;
     }
-    std::string commandLine = MakeJobCommand(commandTemplate, input, *output);
+    job.output = std::move(*output);
+    job.commandLine = MakeJobCommand(commandTemplate, job.input, job.output);
+    return job;
+}
 
-    m_view.setRowStatus(row, texts::kStatusConverting);
+void BatchDriver::convertRow(int row, const std::string& commandTemplate, const std::string& extension) {
+    SetIdleControls(false);
+    std::optional<Job> job = prepareJob(row, commandTemplate, extension);
+    if (!job) return;
+
+    m_jobs.setStatus(row, JobStatus::Converting);
     m_unit.CancelTick.reset();
     std::unique_ptr<TConsolThread> worker;
     try {
-        worker = std::make_unique<TConsolThread>(std::move(commandLine), m_unit, m_uiThread, m_view.gauge(),
-                                                 m_paths, [this] { ThreadTerminated(); });
-    } catch (const std::system_error&) {
-        m_view.setRowStatus(row, texts::kStatusError);
+        worker = std::make_unique<TConsolThread>(std::move(job->commandLine), m_unit, m_uiThread,
+                                                 m_view.gauge(), m_paths, [this] { ThreadTerminated(); });
+    } catch (const std::system_error& error) {
+        fail(row, explainFailure(texts::kReasonWorkerNotStarted, error.code()));
         return;
     }
     waitForWorker();
+    const JobStatus status = statusForResult(m_unit.ConvertResult);
+    if (status == JobStatus::Failed) {
+        fail(row, worker->failureReason());
+    } else {
+        m_jobs.setStatus(row, status);
+    }
     worker.reset();
-
-    m_view.setRowStatus(row, statusForResult(m_unit.ConvertResult));
     m_view.gauge().setProgress(0);
 }
 
+void BatchDriver::fail(int row, std::string reason) {
+    // The log holds the reason beside the job's own records; a job that
+    // never started has no other.
+    if (m_unit.LogEnabled)
+        WriteLog(m_paths.logFile,
+                 std::string(texts::kStatusError) + ": " + m_jobs.row(row).path + ": " + reason);
+    m_jobs.setStatus(row, JobStatus::Failed, std::move(reason));
+}
+
 void BatchDriver::waitForWorker() {
-    using Clock = std::chrono::steady_clock;
+    StopWatchdog watchdog(m_clock, m_unit.CancelTick);
     std::optional<std::chrono::milliseconds> wait;
     while (!m_unit.ThreadDone) {
         // Sleeps until an event arrives (a gauge update, the end handler, user
         // input) or the watchdog is due; the encoder keeps the processor.
         m_uiThread.processEvents(wait);
         if (m_unit.ThreadDone || !m_unit.StopRequested) continue;
-
-        const Clock::time_point now = Clock::now();
-        if (!m_unit.CancelTick) m_unit.CancelTick = now;
-        const auto elapsed = now - *m_unit.CancelTick;
-        if (elapsed >= kStopGraceTime) {
-            m_unit.ProcInfo.kill();
-            wait = kKillRepeat;
-        } else {
-            wait = std::chrono::ceil<std::chrono::milliseconds>(kStopGraceTime - elapsed);
-        }
+        wait = watchdog.pass([this] { m_unit.ProcInfo.kill(); });
     }
 }
 
 void BatchDriver::SetIdleControls(bool idle) {
-    m_view.setStartCaption(idle ? texts::kCaptionStart : texts::kCaptionStop);
+    m_busy = !idle;
+    m_view.setStartCaption(idle ? StartCaption::Start : StartCaption::Stop);
     if (idle) m_view.setStartEnabled(true);
     m_view.setOptionControlsEnabled(idle);
 }

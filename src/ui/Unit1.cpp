@@ -6,12 +6,9 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
-#include <QSignalBlocker>
 #include <QStyledItemDelegate>
-#include <algorithm>
-#include <vector>
 
-#include "engine/platform/platform.h"
+#include "engine/status_look.h"
 #include "engine/texts.h"
 #include "ui/app_icon.h"
 #include "ui/message_boxes.h"
@@ -60,7 +57,7 @@ private:
 // The status cell drawn the default way in the colour its status asks for.
 class StatusColours : public QStyledItemDelegate {
 public:
-    using Chooser = void (*)(QStyleOptionViewItem&);
+    using Chooser = void (*)(QStyleOptionViewItem&, const QModelIndex&);
     StatusColours(Chooser choose, QObject* parent) : QStyledItemDelegate(parent), m_choose(choose) {}
 
 protected:
@@ -68,29 +65,40 @@ protected:
     // carries over from the cell drawn before.
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
-        m_choose(*option);
+        m_choose(*option, index);
     }
 
 private:
     Chooser m_choose;
 };
 
+Key engineKey(int key) {
+    if (key == Qt::Key_Delete) return Key::Delete;
+    if (key == Qt::Key_F1) return Key::F1;
+    return Key::Other;
+}
+
+// A local file URL's path as the exact bytes of the file's name: names that
+// are not valid UTF-8 come percent-encoded, and decoding them to text first
+// would turn their bytes into replacement characters.
+std::string localFileBytes(const QUrl& url) {
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+}
+
 }  // namespace
 
-TForm1::TForm1(UnitState& unit, const AppPaths& paths, const QStringList& commandLineFiles,
+TForm1::TForm1(UnitState& unit, const AppPaths& paths, const std::vector<std::string>& commandLineFiles,
                MessageBoxes& messages, QWidget* parent)
     : QWidget(parent),
       m_ui(std::make_unique<Ui::TForm1>()),
-      m_unit(unit),
-      m_paths(paths),
-      m_messages(messages),
-      m_view(*m_ui),
-      m_driver(unit, m_uiThread, m_view, paths, m_presets) {
+      m_view(*this, *m_ui, messages),
+      m_window(unit, m_uiThread, m_view, paths, m_clock) {
     m_ui->setupUi(this);
     setUpLook();
     setAcceptDrops(true);
     // Key preview: the window hears every key before the widget that has the focus.
     qApp->installEventFilter(this);
+    connect(m_ui->lbTo, &QListWidget::itemSelectionChanged, this, &TForm1::keepAPresetSelected);
     FormCreate(commandLineFiles);
 }
 
@@ -115,64 +123,17 @@ void TForm1::setUpLook() {
     m_ui->txtDrag->raise();
 }
 
-void TForm1::FormCreate(const QStringList& commandLineFiles) {
-    m_unit.StartupFailed = false;
-    m_unit.LogEnabled = true;
-    m_unit.LastPresetIndex = 0;
-
+void TForm1::FormCreate(const std::vector<std::string>& commandLineFiles) {
     move(0, 0);
     setWindowTitle(QString::fromUtf8(texts::kAppCaption));
-
-    // Every check runs and reports; the window closes once it has been shown.
-    auto fail = [this](const QString& message) {
-        m_messages.showError(this, message);
-        m_unit.StartupFailed = true;
-    };
-    if (!platform::fileExists(m_paths.settingsFile))
-        fail(QStringLiteral("動画設定INIファイル(MovieSet.ini)がありません。"));
-    if (!platform::fileExists(m_paths.encoder)) fail(QStringLiteral("ffmpeg.exeがありません。"));
-    {
-        // Filling the list and choosing the first preset is no choice of the
-        // user's, so it must not reach lbToClick.
-        const QSignalBlocker quiet(m_ui->lbTo);
-        LoadPresets();
-        if (m_ui->lbTo->count() == 0) fail(QStringLiteral("動画設定INIファイルの読込みに失敗しました。"));
-        m_ui->lbTo->setCurrentRow(0);
-    }
-
-    if (!commandLineFiles.isEmpty()) {
-        m_ui->txtDrag->hide();
-        appendJobRows(commandLineFiles);
-    }
+    m_window.FormCreate(commandLineFiles);
 }
 
-void TForm1::LoadPresets() {
-    m_presets = mirvane::LoadPresets(m_paths.settingsFile);
-    m_ui->lbTo->clear();
-    for (const TListData& preset : m_presets.Presets)
-        m_ui->lbTo->addItem(QString::fromStdString(preset.Title));
-}
-
-// New pending rows at the end of the list. The rows are built apart from the
-// list and handed over in one insertion, which the view lays out once.
-void TForm1::appendJobRows(const QStringList& paths) {
-    QTreeWidgetItem pending({QString(), QString::fromUtf8(texts::kStatusPending)});
-    pending.setTextAlignment(1, Qt::AlignCenter);
-    QList<QTreeWidgetItem*> rows;
-    rows.reserve(paths.size());
-    for (const QString& path : paths) {
-        // A copy shares the status column with the pattern; only the path is its own.
-        QTreeWidgetItem* row = pending.clone();
-        row->setText(0, path);
-        rows << row;
-    }
-    m_ui->lvData->setUpdatesEnabled(false);
-    m_ui->lvData->addTopLevelItems(rows);
-    m_ui->lvData->setUpdatesEnabled(true);
-}
-
-bool TForm1::startButtonReads(const char* caption) const {
-    return m_ui->btnStart->text() == QString::fromUtf8(caption);
+// A Ctrl+click on the selected preset would leave no entry highlighted
+// while the start button still uses the current one.
+void TForm1::keepAPresetSelected() {
+    QListWidgetItem* current = m_ui->lbTo->currentItem();
+    if (current && !current->isSelected()) current->setSelected(true);
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -180,42 +141,17 @@ void TForm1::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) FormShow();
 }
 
-void TForm1::FormShow() {
-    // Closing from inside the show would cut it short; the close follows
-    // as soon as the window is up.
-    if (m_unit.StartupFailed)
-        QMetaObject::invokeMethod(
-            this, [this] { close(); }, Qt::QueuedConnection);
-}
+void TForm1::FormShow() { m_window.FormShow(); }
 
 void TForm1::closeEvent(QCloseEvent* event) {
     bool canClose = true;
     FormCloseQuery(canClose);
-    // A running batch lives inside the start button's handler on this very
-    // window, so the window stays until that handler returns and closes it.
-    if (canClose && m_driver.isRunning()) {
-        m_closePending = true;
-        canClose = false;
-    }
     event->setAccepted(canClose);
 }
 
-void TForm1::FormCloseQuery(bool& canClose) {
-    if (startButtonReads(texts::kCaptionStop) &&
-        !m_messages.confirmForcedQuit(this, QStringLiteral("変換中ですが強制終了しますか？"))) {
-        canClose = false;
-        return;
-    }
-    m_driver.requestStop();
-}
+void TForm1::FormCloseQuery(bool& canClose) { canClose = m_window.FormCloseQuery(); }
 
-void TForm1::btnStartClick() {
-    m_driver.btnStartClick();
-    if (m_closePending && !m_driver.isRunning()) {
-        m_closePending = false;
-        close();
-    }
-}
+void TForm1::btnStartClick() { m_window.btnStartClick(); }
 
 void TForm1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
@@ -250,126 +186,38 @@ QWidget* TForm1::firstKeyReceiver() {
 }
 
 void TForm1::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
-    // Only while idle, so that a job is logged completely or not at all.
-    if (key == Qt::Key_F1 && modifiers.testFlag(Qt::ControlModifier) &&
-        startButtonReads(texts::kCaptionStart))
-        m_unit.LogEnabled = false;
+    m_window.FormKeyDown(engineKey(key), modifiers.testFlag(Qt::ControlModifier));
 }
 
-// Delete, whatever modifiers are held. The key goes on to the list's own handling.
-void TForm1::lvDataKeyDown(int key) {
-    if (key != Qt::Key_Delete || !startButtonReads(texts::kCaptionStart)) return;
-    removeSelectedRows();
-    if (m_ui->lvData->topLevelItemCount() == 0) {
-        m_ui->Gauge1->setProgress(0);
-        m_ui->txtDrag->show();
-    }
+void TForm1::lvDataKeyDown(int key) { m_window.lvDataKeyDown(engineKey(key)); }
+
+void TForm1::btnAllClrClick() { m_window.btnAllClrClick(); }
+
+void TForm1::lvDataAdvancedCustomDrawSubItem(QStyleOptionViewItem& option, const QModelIndex& index) {
+    const QVariant status = index.data(kStatusRole);
+    if (!status.isValid()) return;
+    const Rgb colour = statusColour(static_cast<JobStatus>(status.toInt()));
+    // Only the text: a selected row keeps the selection's own colours.
+    option.palette.setColor(QPalette::Text, QColor(colour.red, colour.green, colour.blue));
 }
 
-// Deleting rows one at a time moves every row below each of them. Taking all
-// rows out at once and putting the unselected ones back costs one pass,
-// however many rows are selected.
-void TForm1::removeSelectedRows() {
-    QTreeWidget* list = m_ui->lvData;
-    const QItemSelection selection = list->selectionModel()->selection();
-    if (selection.isEmpty()) return;
-    std::vector<bool> selected(list->topLevelItemCount(), false);
-    for (const QItemSelectionRange& range : selection)
-        std::fill(selected.begin() + range.top(), selected.begin() + range.bottom() + 1, true);
-    // The row at the top of the view and the focus row stay where they were;
-    // a removed one hands its place to the next remaining row.
-    const int topRow = list->indexAt(QPoint(0, 0)).row();
-    const int currentRow = list->currentIndex().row();
+void TForm1::lbToClick() { m_window.lbToClick(m_ui->lbTo->currentRow()); }
 
-    const QList<QTreeWidgetItem*> rows = list->invisibleRootItem()->takeChildren();
-    QList<QTreeWidgetItem*> kept;
-    kept.reserve(rows.size());
-    qsizetype keptAboveTop = 0;
-    qsizetype keptAboveCurrent = 0;
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        if (selected[i]) {
-            delete rows[i];
-            continue;
-        }
-        if (i < topRow) ++keptAboveTop;
-        if (i < currentRow) ++keptAboveCurrent;
-        kept << rows[i];
-    }
-    list->addTopLevelItems(kept);
-    if (kept.isEmpty()) return;
-    auto inPlaceOf = [&](qsizetype keptAbove) { return kept[std::min(keptAbove, kept.size() - 1)]; };
-    if (currentRow >= 0) list->setCurrentItem(inPlaceOf(keptAboveCurrent), 0, QItemSelectionModel::NoUpdate);
-    if (topRow >= 0) list->scrollToItem(inPlaceOf(keptAboveTop), QAbstractItemView::PositionAtTop);
-}
-
-void TForm1::btnAllClrClick() {
-    m_ui->lvData->clear();
-    m_ui->Gauge1->setProgress(0);
-    m_ui->txtDrag->show();
-}
-
-void TForm1::lvDataAdvancedCustomDrawSubItem(QStyleOptionViewItem& option) {
-    static const struct {
-        QString status;
-        QColor colour;
-    } kColours[] = {
-        {QString::fromUtf8(texts::kStatusPending), QColor(0, 0, 0)},
-        {QString::fromUtf8(texts::kStatusConverted), QColor(0, 0, 255)},
-        {QString::fromUtf8(texts::kStatusConverting), QColor(255, 0, 0)},
-        {QString::fromUtf8(texts::kStatusError), QColor(255, 0, 0)},
-    };
-    for (const auto& entry : kColours) {
-        if (option.text == entry.status) {
-            // Only the text: a selected row keeps the selection's own colours.
-            option.palette.setColor(QPalette::Text, entry.colour);
-            return;
-        }
-    }
-}
-
-void TForm1::lbToClick() {
-    const int index = m_ui->lbTo->currentRow();
-    if (index == m_unit.LastPresetIndex) return;
-    resetFailedRows();
-    m_unit.LastPresetIndex = index;
-}
-
-void TForm1::chkDShowClick() { resetFailedRows(); }
-
-// Failed rows become pending again, so the next batch retries them with the
-// changed settings.
-void TForm1::resetFailedRows() {
-    const QString failed = QString::fromUtf8(texts::kStatusError);
-    const QString pending = QString::fromUtf8(texts::kStatusPending);
-    for (int row = 0; row < m_ui->lvData->topLevelItemCount(); ++row) {
-        QTreeWidgetItem* item = m_ui->lvData->topLevelItem(row);
-        if (item->text(1) == failed) item->setText(1, pending);
-    }
-}
+void TForm1::chkDShowClick() { m_window.chkDShowClick(); }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
-// The paths in the drag source's order. A file URL's bytes decode the way
-// file names do everywhere else in the program, so a row's caption turns
-// back into the very bytes of the dropped name.
+// The local files in the drag source's order.
 void TForm1::dropEvent(QDropEvent* event) {
-    QStringList paths;
+    std::vector<std::string> paths;
     for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile()) paths << url.toLocalFile();
+        if (url.isLocalFile()) paths.push_back(localFileBytes(url));
     event->acceptProposedAction();
     WMDropFiles(paths);
 }
 
-// A drop during a batch is taken and discarded: the batch walks the rows by
-// index and must find them as they were.
-void TForm1::WMDropFiles(const QStringList& paths) {
-    if (startButtonReads(texts::kCaptionStop) || paths.isEmpty()) return;
-    m_ui->txtDrag->hide();
-    appendJobRows(paths);
-    activateWindow();
-    raise();
-}
+void TForm1::WMDropFiles(const std::vector<std::string>& paths) { m_window.WMDropFiles(paths); }
 
 }  // namespace mirvane

@@ -1,17 +1,18 @@
 #pragma once
-// The main window: the job list, the presets, the start button and the
-// gauge. It checks the program's folder at creation, hands the batch to the
-// engine's driver and keeps the window alive until a running batch is over.
+// The main window on Qt: the controls of the form file, their look and
+// layout, and the handlers, each forwarding its event to the engine's window
+// behaviour.
 
-#include <QStringList>
 #include <QWidget>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "engine/app_paths.h"
-#include "engine/batch_driver.h"
-#include "engine/presets.h"
+#include "engine/clock.h"
+#include "engine/main_window.h"
 #include "engine/unit_state.h"
-#include "ui/form_batch_view.h"
+#include "ui/form_view.h"
 #include "ui/qt_ui_thread.h"
 
 class QStyleOptionViewItem;
@@ -28,9 +29,14 @@ class TForm1 : public QWidget {
     Q_OBJECT
 
 public:
-    TForm1(UnitState& unit, const AppPaths& paths, const QStringList& commandLineFiles,
+    // commandLineFiles are the arguments' exact bytes.
+    TForm1(UnitState& unit, const AppPaths& paths, const std::vector<std::string>& commandLineFiles,
            MessageBoxes& messages, QWidget* parent = nullptr);
     ~TForm1() override;
+
+    // For tests: the behaviour behind the window and the adapter it draws through.
+    const MainWindow& behaviour() const { return m_window; }
+    FormView& view() { return m_view; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -47,34 +53,25 @@ private slots:
     void chkDShowClick();
 
 private:
-    void FormCreate(const QStringList& commandLineFiles);
+    void FormCreate(const std::vector<std::string>& commandLineFiles);
     void FormShow();
     void FormCloseQuery(bool& canClose);
     void FormResize();
     void FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
-    void WMDropFiles(const QStringList& paths);
+    void WMDropFiles(const std::vector<std::string>& paths);
     void lvDataKeyDown(int key);
-    void LoadPresets();
     // Chooses the text colour of the status cell that option describes.
-    static void lvDataAdvancedCustomDrawSubItem(QStyleOptionViewItem& option);
+    static void lvDataAdvancedCustomDrawSubItem(QStyleOptionViewItem& option, const QModelIndex& index);
 
     void setUpLook();
-    void appendJobRows(const QStringList& paths);
-    void removeSelectedRows();
-    void resetFailedRows();
-    bool startButtonReads(const char* caption) const;
+    void keepAPresetSelected();
     QWidget* firstKeyReceiver();
 
     std::unique_ptr<Ui::TForm1> m_ui;
-    UnitState& m_unit;
-    const AppPaths& m_paths;
-    MessageBoxes& m_messages;
-    PresetTable m_presets;
     QtUiThread m_uiThread;
-    FormBatchView m_view;
-    BatchDriver m_driver;
-    // A confirmed close that waits for the running batch to return.
-    bool m_closePending = false;
+    SteadyClock m_clock;
+    FormView m_view;
+    MainWindow m_window;
 };
 
 }  // namespace mirvane

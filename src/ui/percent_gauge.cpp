@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "engine/gauge_percent.h"
+
 namespace mirvane {
 
 PercentGauge::PercentGauge(QWidget* parent) : QWidget(parent) {
@@ -13,11 +15,7 @@ PercentGauge::PercentGauge(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::NoFocus);
 }
 
-int PercentGauge::percent() const {
-    if (m_maxValue == kMinValue) return 0;
-    double share = (double(m_progress) - kMinValue) / (double(m_maxValue) - kMinValue);
-    return int(100.0 * share);
-}
+int PercentGauge::percent() const { return GaugePercent(m_progress, m_maxValue); }
 
 void PercentGauge::setMaxValue(int value) {
     if (value == m_maxValue) return;

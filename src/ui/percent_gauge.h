@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/batch_view.h"
+#include "engine/main_window_view.h"
 
 namespace mirvane {
 

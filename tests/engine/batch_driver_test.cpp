@@ -5,18 +5,22 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
+#include <thread>
 
-#include "engine/command_line.h"
+#include "engine/stop_watchdog.h"
 #include "engine/texts.h"
-#include "support/fake_batch_view.h"
+#include "support/fake_main_window_view.h"
 #include "support/queue_ui_thread.h"
 #include "support/temp_dir.h"
 
 namespace mirvane {
 namespace {
 
-using namespace texts;
 using Clock = std::chrono::steady_clock;
+using enum JobStatus;
+using Statuses = std::vector<JobStatus>;
 
 // Option texts that make the fake encoder behave like ffmpeg in one way.
 const std::string kConverts = "progress:2:10 -i %INPFILE %OUTFILE";
@@ -28,56 +32,65 @@ protected:
         std::filesystem::create_directory(dir.file("ffmpeg"));
         std::filesystem::create_symlink(MIRVANE_FAKE_ENCODER, paths.encoder);
         usePreset(kConverts, ".mp4");
+        view.preset = 0;
     }
 
     void usePreset(const std::string& option, const std::string& ext) {
         presets.Presets = {{"Preset", option, ext}};
     }
     std::string input(const std::string& name) { return dir.file(name); }
+    JobStatus status(int row) const { return jobs.row(row).status; }
+    void addRow(const std::string& name, JobStatus status = Pending) {
+        jobs.append({input(name)});
+        if (status != Pending) jobs.setStatus(jobs.size() - 1, status);
+        view.statusChanges.clear();
+    }
 
     TempDir dir;
     AppPaths paths;
     PresetTable presets;
     UnitState unit;
     test::QueueUiThread uiThread;
-    test::FakeBatchView view;
-    BatchDriver driver{unit, uiThread, view, paths, presets};
+    test::FakeMainWindowView view;
+    JobList jobs{view};
+    SteadyClock clock;
+    BatchDriver driver{unit, uiThread, view, jobs, paths, presets, clock};
 };
 
 TEST_F(BatchDriverTest, AnEmptyListOnlyDeletesTheLog) {
     std::ofstream(paths.logFile) << "old";
     driver.btnStartClick();
     EXPECT_FALSE(std::filesystem::exists(paths.logFile));
-    EXPECT_EQ(view.caption, kCaptionStart);
+    EXPECT_EQ(view.caption, StartCaption::Start);
     EXPECT_TRUE(view.statusChanges.empty());
 }
 
 TEST_F(BatchDriverTest, FinishedRowsArePassedOver) {
-    view.addRow(input("a.avi"), kStatusConverted);
-    view.addRow(input("b.avi"), kStatusError);
+    addRow("a.avi", Converted);
+    addRow("b.avi", Failed);
     std::ofstream(paths.logFile) << "old";
     driver.btnStartClick();
-    EXPECT_EQ(view.statuses(), (std::vector<std::string>{kStatusConverted, kStatusError}));
+    EXPECT_EQ(view.statuses(), (Statuses{Converted, Failed}));
     EXPECT_TRUE(view.statusChanges.empty());
     EXPECT_FALSE(std::filesystem::exists(paths.logFile));
 }
 
 TEST_F(BatchDriverTest, PendingRowsAreConvertedInOrderWithTheGaugeResetBetween) {
-    view.addRow(input("a.avi"));
-    view.addRow(input("b.avi"), kStatusConverted);
-    view.addRow(input("c.avi"));
-    std::vector<std::string> busyCaptions;
+    addRow("a.avi");
+    addRow("b.avi", Converted);
+    addRow("c.avi");
+    std::vector<StartCaption> busyCaptions;
     uiThread.onPass = [&] {
         busyCaptions.push_back(view.caption);
         EXPECT_FALSE(view.optionsEnabled);
     };
     driver.btnStartClick();
 
-    const std::vector<std::pair<int, std::string>> expected = {
-        {0, kStatusConverting}, {0, kStatusConverted}, {2, kStatusConverting}, {2, kStatusConverted}};
+    const std::vector<std::pair<int, JobStatus>> expected = {
+        {0, Converting}, {0, Converted}, {2, Converting}, {2, Converted}};
     EXPECT_EQ(view.statusChanges, expected);
-    for (const auto& caption : busyCaptions) EXPECT_EQ(caption, kCaptionStop);
-    EXPECT_EQ(view.caption, kCaptionStart);
+    for (const auto& caption : busyCaptions) EXPECT_EQ(caption, StartCaption::Stop);
+    EXPECT_EQ(view.caption, StartCaption::Start);
     EXPECT_TRUE(view.optionsEnabled);
 
     // Each job: its length as the maximum, progress up to it, then back to 0.
@@ -97,29 +110,29 @@ TEST_F(BatchDriverTest, ResultCodesBecomeStatuses) {
     struct Case {
         const char* name;
         std::string option;
-        const char* status;
+        JobStatus status;
     };
     const Case cases[] = {
-        {"no marker", "print:nothing -i %INPFILE %OUTFILE", kStatusError},
-        {"length only", "\"print:  Duration: 00:00:03.00, start\\n\" exit:1", kStatusError},
-        {"summary", kConverts, kStatusConverted},
+        {"no marker", "print:nothing -i %INPFILE %OUTFILE", Failed},
+        {"length only", "\"print:  Duration: 00:00:03.00, start\\n\" exit:1", Failed},
+        {"summary", kConverts, Converted},
     };
     for (const auto& c : cases) {
         usePreset(c.option, ".mp4");
-        view.rows.clear();
-        view.addRow(input("a.avi"));
+        jobs.clear();
+        addRow("a.avi");
         driver.btnStartClick();
-        EXPECT_EQ(view.rowStatus(0), c.status) << c.name;
+        EXPECT_EQ(status(0), c.status) << c.name;
     }
 }
 
 TEST_F(BatchDriverTest, AnEncoderThatCannotStartFailsItsRowOnly) {
     std::filesystem::remove(paths.encoder);
-    view.addRow(input("a.avi"));
-    view.addRow(input("b.avi"));
+    addRow("a.avi");
+    addRow("b.avi");
     driver.btnStartClick();
-    EXPECT_EQ(view.statuses(), (std::vector<std::string>{kStatusError, kStatusError}));
-    EXPECT_EQ(view.caption, kCaptionStart);
+    EXPECT_EQ(view.statuses(), (Statuses{Failed, Failed}));
+    EXPECT_EQ(view.caption, StartCaption::Start);
 }
 
 TEST_F(BatchDriverTest, AJobThatCannotBePreparedFailsAndTheBatchGoesOn) {
@@ -139,45 +152,45 @@ TEST_F(BatchDriverTest, AJobThatCannotBePreparedFailsAndTheBatchGoesOn) {
         c.arrange();
         usePreset(kConverts, c.ext);
         view.directShow = c.directShow;
-        view.rows.clear();
+        jobs.clear();
         view.statusChanges.clear();
         std::ofstream(input("clip")) << "video";
-        view.addRow(input("clip"));
-        view.addRow(input("next.avi"));
+        addRow("clip");
+        addRow("next.avi");
         driver.btnStartClick();
-        EXPECT_EQ(view.rowStatus(0), kStatusError) << c.name;
-        EXPECT_EQ(view.statusChanges.front(), std::make_pair(0, std::string(kStatusError))) << c.name;
-        EXPECT_EQ(view.caption, kCaptionStart) << c.name;
+        EXPECT_EQ(status(0), Failed) << c.name;
+        EXPECT_EQ(view.statusChanges.front(), std::make_pair(0, Failed)) << c.name;
+        EXPECT_EQ(view.caption, StartCaption::Start) << c.name;
         EXPECT_TRUE(view.optionsEnabled) << c.name;
         // The next row still runs (and fails on the script or converts).
-        EXPECT_NE(view.rowStatus(1), kStatusPending) << c.name;
+        EXPECT_NE(status(1), Pending) << c.name;
     }
 }
 
 TEST_F(BatchDriverTest, StopDuringTheFirstOfThreeRows) {
     usePreset("progress:100:50 -i %INPFILE %OUTFILE", ".mp4");
-    for (const char* name : {"a.avi", "b.avi", "c.avi"}) view.addRow(input(name));
+    for (const char* name : {"a.avi", "b.avi", "c.avi"}) addRow((name));
     bool pressed = false;
     uiThread.onPass = [&] {
         if (!pressed && view.gaugeView.progress >= 1) {
             pressed = true;
             driver.btnStartClick();  // the same button, now reading "停止"
-            EXPECT_EQ(view.caption, kCaptionStop);
+            EXPECT_EQ(view.caption, StartCaption::Stop);
             EXPECT_FALSE(view.startEnabled);
         }
     };
     driver.btnStartClick();
     EXPECT_TRUE(pressed);
-    EXPECT_EQ(view.statuses(), (std::vector<std::string>{kStatusPending, kStatusPending, kStatusPending}));
-    const std::vector<std::pair<int, std::string>> expected = {{0, kStatusConverting}, {0, kStatusPending}};
+    EXPECT_EQ(view.statuses(), (Statuses{Pending, Pending, Pending}));
+    const std::vector<std::pair<int, JobStatus>> expected = {{0, Converting}, {0, Pending}};
     EXPECT_EQ(view.statusChanges, expected);
-    EXPECT_EQ(view.caption, kCaptionStart);
+    EXPECT_EQ(view.caption, StartCaption::Start);
     EXPECT_TRUE(view.startEnabled);
 }
 
 TEST_F(BatchDriverTest, ASilentEncoderIsKilledOnlyAfterTheGraceTime) {
     usePreset(kSilent, ".mp4");
-    view.addRow(input("a.avi"));
+    addRow("a.avi");
     Clock::time_point silentSince{}, stoppedAt{};
     uiThread.onPass = [&] {
         if (silentSince == Clock::time_point{} && view.gaugeView.maxValue == 9) silentSince = Clock::now();
@@ -192,16 +205,108 @@ TEST_F(BatchDriverTest, ASilentEncoderIsKilledOnlyAfterTheGraceTime) {
     const auto took = Clock::now() - stoppedAt;
     EXPECT_GE(took, std::chrono::milliseconds(2500));
     EXPECT_LT(took, std::chrono::milliseconds(2900));
-    EXPECT_EQ(view.rowStatus(0), kStatusPending);
+    EXPECT_EQ(status(0), Pending);
 }
 
 TEST_F(BatchDriverTest, TheWaitingLoopSleepsBetweenEvents) {
     usePreset("\"print:  Duration: 00:00:01.00, start\\n\" sleep:1000 \"print:video:1kB\\n\"", ".mp4");
-    view.addRow(input("a.avi"));
+    addRow("a.avi");
     driver.btnStartClick();
-    EXPECT_EQ(view.rowStatus(0), kStatusConverted);
+    EXPECT_EQ(status(0), Converted);
     // A second of silence costs a handful of passes, not a spinning loop.
     EXPECT_LT(uiThread.passes(), 20);
+}
+
+TEST_F(BatchDriverTest, OnTheVirtualClockASilentEncoderIsKilledAtTheGraceTime) {
+    test::VirtualClock virtualClock;
+    BatchDriver virtualDriver{unit, uiThread, view, jobs, paths, presets, virtualClock};
+    uiThread.clock = &virtualClock;
+    usePreset(kSilent, ".mp4");
+    addRow("a.avi");
+    std::optional<Clock::time_point> stoppedAt;
+    uiThread.onPass = [&] {
+        if (stoppedAt || view.gaugeView.maxValue != 9) return;
+        // Once the worker is surely waiting in its read, only the kill can end it.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stoppedAt = virtualClock.now();
+        virtualDriver.btnStartClick();
+    };
+    const auto realStart = Clock::now();
+    virtualDriver.btnStartClick();
+    ASSERT_TRUE(stoppedAt);
+    const auto took = virtualClock.now() - *stoppedAt;
+    EXPECT_GE(took, kStopGraceTime);
+    // The job ends within moments of the kill, a few repeats at the most.
+    EXPECT_LT(took, kStopGraceTime + 10 * kKillRepeat);
+    EXPECT_LT(Clock::now() - realStart, std::chrono::seconds(2));
+    EXPECT_EQ(status(0), Pending);
+}
+
+// A batch of two jobs leaves one log with both, and each failure's reason.
+TEST_F(BatchDriverTest, FailedRowsKeepAReasonThatTheLogRecordsToo) {
+    struct Case {
+        const char* name;
+        std::string option;
+        std::string ext;
+        bool directShow;
+        std::function<void()> arrange;
+        std::string reason;
+    };
+    const std::string kNotStarted = std::string(texts::kReasonEncoderNotStarted) + ": ";
+    const Case cases[] = {
+        {"the encoder's last line that says something",
+         "\"print:clip: Invalid data found\\n\" \"print:frame=1 time=00:00:01.00\\r\\n\" "
+         "\"print:Conversion failed!\\n\" exit:1",
+         ".mp4", false, [] {}, "clip: Invalid data found"},
+        {"an encoder that says nothing", "exit:1", ".mp4", false, [] {}, texts::kReasonNoOutput},
+        {"no output name can be made", kConverts, "", false, [] {}, texts::kReasonNoOutputName},
+        {"the script cannot be written", kConverts, ".mp4", true,
+         [&] { std::filesystem::create_directory(paths.scriptFile); },
+         std::string(texts::kReasonScriptNotWritten) + ": Is a directory"},
+        {"the encoder is missing", kConverts, ".mp4", false, [&] { std::filesystem::remove(paths.encoder); },
+         kNotStarted + "No such file or directory"},
+        {"the encoder cannot be executed", kConverts, ".mp4", false,
+         [&] {
+             std::filesystem::remove(paths.encoder);
+             std::ofstream(paths.encoder) << "#!/bin/sh\n";
+         },
+         kNotStarted + "Permission denied"},
+    };
+    for (const auto& c : cases) {
+        TempDir scratch;
+        paths = AppPaths::fromExecutable(scratch.file("Mirvane"));
+        std::filesystem::create_directory(scratch.file("ffmpeg"));
+        std::filesystem::create_symlink(MIRVANE_FAKE_ENCODER, paths.encoder);
+        c.arrange();
+        usePreset(c.option, c.ext);
+        view.directShow = c.directShow;
+        jobs.clear();
+        // Without an extension the output's first name is the input's own.
+        scratch.write("clip", "video");
+        jobs.append({scratch.file("clip"), scratch.file("clip2.avi")});
+        driver.btnStartClick();
+
+        EXPECT_EQ(status(0), Failed) << c.name;
+        EXPECT_EQ(jobs.row(0).reason, c.reason) << c.name;
+        std::ifstream in(paths.logFile, std::ios::binary);
+        const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string record =
+            std::string(texts::kStatusError) + ": " + jobs.row(0).path + ": " + c.reason;
+        EXPECT_NE(log.find(record + "\r\n"), std::string::npos) << c.name << "\n" << log;
+        // Both jobs are in the batch's one log.
+        EXPECT_NE(log.find(jobs.row(1).path), std::string::npos) << c.name << "\n" << log;
+    }
+}
+
+TEST_F(BatchDriverTest, AResetRowForgetsItsReason) {
+    std::filesystem::remove(paths.encoder);
+    addRow("a.avi");
+    driver.btnStartClick();
+    ASSERT_EQ(status(0), Failed);
+    ASSERT_FALSE(jobs.row(0).reason.empty());
+    jobs.resetFailed();
+    EXPECT_EQ(status(0), Pending);
+    EXPECT_EQ(jobs.row(0).reason, "");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "support/queue_ui_thread.h"
 
+#include <algorithm>
 #include <future>
 
 namespace mirvane::test {
@@ -31,7 +32,10 @@ void QueueUiThread::processEvents(std::optional<std::chrono::milliseconds> wait)
             // The user may act while nothing else happens: never wait long.
             auto limit = onPass ? std::chrono::milliseconds(20) : wait.value_or(std::chrono::hours(1));
             if (wait && *wait < limit) limit = *wait;
-            m_wake.wait_for(guard, limit, [this] { return !m_queue.empty(); });
+            // On the virtual clock a worker still gets a moment to post its end.
+            if (clock && wait) limit = std::min(limit, std::chrono::milliseconds(10));
+            const bool woken = m_wake.wait_for(guard, limit, [this] { return !m_queue.empty(); });
+            if (clock && wait && !woken) clock->advance(*wait);
         }
         pending.swap(m_queue);
     }

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "engine/ui_thread.h"
+#include "support/virtual_clock.h"
 
 namespace mirvane::test {
 
@@ -20,6 +21,9 @@ public:
     // Runs on every pass, after the queued calls: the test's "user", which may
     // press buttons from inside the batch's waiting loop as a real user would.
     std::function<void()> onPass;
+    // When set, a timed wait that no event cuts short passes on this clock,
+    // at once, instead of in real time.
+    VirtualClock* clock = nullptr;
     // How many times processEvents has been called.
     int passes() const { return m_passes; }
 

@@ -8,7 +8,7 @@
 
 #include "engine/app_paths.h"
 #include "engine/unit_state.h"
-#include "support/fake_batch_view.h"
+#include "support/fake_main_window_view.h"
 #include "support/queue_ui_thread.h"
 #include "support/temp_dir.h"
 

@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QKeyEvent>
 #include <QTest>
 #include <QTreeWidget>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/app_paths.h"
 #include "engine/unit_state.h"
@@ -77,7 +79,13 @@ private:
 // One main window with everything it refers to.
 struct Form {
     explicit Form(const ProgramFolder& folder, const QStringList& files = {})
-        : window(std::make_unique<TForm1>(unit, folder.paths, files, messages)) {}
+        : window(std::make_unique<TForm1>(unit, folder.paths, bytesOf(files), messages)) {}
+
+    static std::vector<std::string> bytesOf(const QStringList& files) {
+        std::vector<std::string> bytes;
+        for (const QString& file : files) bytes.push_back(QFile::encodeName(file).toStdString());
+        return bytes;
+    }
 
     template <typename T>
     T* control(const char* name) const {

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <QUrl>
+#include <functional>
 
 #include "form_fixture.h"
 #include "ui/percent_gauge.h"
@@ -19,16 +20,13 @@ namespace mirvane::test {
 namespace {
 
 const QString kPending = "未変換";
-const QString kConverting = "変換中";
-const QString kConverted = "変換済";
 const QString kError = "エラー";
 
-struct JobList : ShownForm {
+struct JobRows : ShownForm {
     QTreeWidget* list() const { return form.control<QTreeWidget>("lvData"); }
     QLabel* hint() const { return form.control<QLabel>("txtDrag"); }
     PercentGauge* gauge() const { return form.control<PercentGauge>("Gauge1"); }
     QListWidget* presets() const { return form.control<QListWidget>("lbTo"); }
-    void setStartCaption(const char* caption) { form.control<QPushButton>("btnStart")->setText(caption); }
 
     // What a file manager does: the drag enters over `target` and, if the
     // window takes it, drops there. Items starting with '/' are local files,
@@ -49,13 +47,12 @@ struct JobList : ShownForm {
         return dropped.isAccepted();
     }
 
-    // Rows /videos/clip<i>.avi with these statuses, as the batch driver leaves them.
-    void addRows(const QStringList& statuses) {
+    // Pending rows /videos/clip<i>.avi.
+    void addRows(int count) {
         QStringList paths;
-        for (qsizetype i = 0; i < statuses.size(); ++i) paths << QString("/videos/clip%1.avi").arg(i);
+        for (int i = 0; i < count; ++i) paths << QString("/videos/clip%1.avi").arg(i);
         ASSERT_TRUE(drop(form.window.get(), paths));
-        ASSERT_EQ(list()->topLevelItemCount(), statuses.size());
-        for (qsizetype i = 0; i < statuses.size(); ++i) list()->topLevelItem(i)->setText(1, statuses[i]);
+        ASSERT_EQ(list()->topLevelItemCount(), count);
     }
 };
 
@@ -65,19 +62,17 @@ struct JobList : ShownForm {
 struct DropCase {
     const char* name;
     const char* target;  // the control the files are let go over; empty: the window
-    const char* startCaption;
     QStringList items;
     QStringList added;
 };
 
-class Drops : public JobList, public testing::WithParamInterface<DropCase> {};
+class Drops : public JobRows, public testing::WithParamInterface<DropCase> {};
 
 TEST_P(Drops, AddEveryFileUntestedInDragOrderAndNothingElse) {
     const DropCase& c = GetParam();
-    addRows({kConverted});
+    addRows(1);
     hint()->show();
     gauge()->setProgress(30);
-    setStartCaption(c.startCaption);
     QWidget* target = *c.target ? form.control<QWidget>(c.target) : form.window.get();
     if (auto* view = qobject_cast<QAbstractItemView*>(target)) target = view->viewport();
     QWidget other;
@@ -88,7 +83,7 @@ TEST_P(Drops, AddEveryFileUntestedInDragOrderAndNothingElse) {
     EXPECT_TRUE(drop(target, c.items));  // also when it adds nothing
 
     EXPECT_EQ(form.column(0), QStringList{"/videos/clip0.avi"} + c.added);
-    EXPECT_EQ(form.column(1), QStringList{kConverted} + QStringList(c.added.size(), kPending));
+    EXPECT_EQ(form.column(1), QStringList(c.added.size() + 1, kPending));
     EXPECT_EQ(hint()->isHidden(), !c.added.isEmpty());
     EXPECT_EQ(gauge()->progress(), 30);
     EXPECT_TRUE(list()->updatesEnabled());
@@ -101,35 +96,45 @@ const QStringList kOddFiles = {"/videos/z.mp4", "/videos/clip0.avi",    "/nowher
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Drops,
-    testing::Values(DropCase{"OnTheListDuplicatesFoldersAndMissingFilesAdded", "lvData", "開始", kOddFiles,
+    testing::Values(DropCase{"OnTheListDuplicatesFoldersAndMissingFilesAdded", "lvData", kOddFiles,
                              kOddFiles},
                     DropCase{"OnTheHintWebAddressesAmongFilesLeftOut",
                              "txtDrag",
-                             "開始",
                              {"/videos/a.mp4", "https://example.org/b.mp4", "/videos/c.mp4"},
                              {"/videos/a.mp4", "/videos/c.mp4"}},
-                    DropCase{"OnThePresetsFileAdded", "lbTo", "開始", {"/videos/a.mp4"}, {"/videos/a.mp4"}},
-                    DropCase{"DuringBatchDiscarded", "", "停止", {"/videos/a.mp4", "/videos/b.mp4"}, {}},
-                    DropCase{"NoUrl", "", "開始", {}, {}},
-                    DropCase{"WebAddressesOnly", "", "開始", {"https://example.org/a.mp4"}, {}}),
+                    DropCase{"OnThePresetsFileAdded", "lbTo", {"/videos/a.mp4"}, {"/videos/a.mp4"}},
+                    DropCase{"NoUrl", "", {}, {}},
+                    DropCase{"WebAddressesOnly", "", {"https://example.org/a.mp4"}, {}}),
     kByName);
+
+// Names in Shift-JIS or Latin-1 bytes arrive percent-encoded; the row keeps
+// their bytes for the encoder and shows them as well as Qt can.
+TEST_F(JobRows, DroppedNamesThatAreNotUtf8KeepTheirBytes) {
+    ASSERT_TRUE(
+        drop(form.window.get(), {"file:///videos/%83%72%83%66%83%49.avi", "file:///videos/caf%E9%20b.avi"}));
+
+    const JobList& jobs = form.window->behaviour().jobs();
+    ASSERT_EQ(jobs.size(), 2);
+    EXPECT_EQ(jobs.row(0).path, "/videos/\x83\x72\x83\x66\x83\x49.avi");
+    EXPECT_EQ(jobs.row(1).path, "/videos/caf\xe9 b.avi");
+    EXPECT_TRUE(form.column(0)[1].startsWith("/videos/caf")) << form.column(0)[1].toStdString();
+}
 
 // One row per character of `selection`, 'x' for a selected one; the gauge
 // at 50 and the hint hidden before the key.
 struct DeleteCase {
     const char* name;
     Qt::KeyboardModifiers modifiers;
-    const char* startCaption;
     QString selection;
     bool listFocused;
     bool removes;
 };
 
-class DeleteKey : public JobList, public testing::WithParamInterface<DeleteCase> {};
+class DeleteKey : public JobRows, public testing::WithParamInterface<DeleteCase> {};
 
 TEST_P(DeleteKey, RemovesSelectedRowsWhileIdleAndIsNotConsumed) {
     const DeleteCase& c = GetParam();
-    addRows(QStringList(c.selection.size(), kPending));
+    addRows(static_cast<int>(c.selection.size()));
     QStringList all, unselected;
     for (int row = 0; row < c.selection.size(); ++row) {
         list()->topLevelItem(row)->setSelected(c.selection[row] == 'x');
@@ -138,7 +143,6 @@ TEST_P(DeleteKey, RemovesSelectedRowsWhileIdleAndIsNotConsumed) {
     }
     hint()->hide();
     gauge()->setProgress(50);
-    setStartCaption(c.startCaption);
     QWidget* focused = c.listFocused ? static_cast<QWidget*>(list()) : presets();
     focused->setFocus();
     KeyCounter counter(Qt::Key_Delete);
@@ -155,22 +159,19 @@ TEST_P(DeleteKey, RemovesSelectedRowsWhileIdleAndIsNotConsumed) {
 
 const Qt::KeyboardModifiers kCtrlAltKeypad = Qt::ControlModifier | Qt::AltModifier | Qt::KeypadModifier;
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, DeleteKey,
-    testing::Values(DeleteCase{"ThreeOfFive", Qt::NoModifier, "開始", "x.xx.", true, true},
-                    DeleteCase{"WithShift", Qt::ShiftModifier, "開始", "x.xx.", true, true},
-                    DeleteCase{"WithCtrlAltOnTheKeypad", kCtrlAltKeypad, "開始", "x.xx.", true, true},
-                    DeleteCase{"TheLastRows", Qt::NoModifier, "開始", "xx", true, true},
-                    DeleteCase{"OnAnEmptyList", Qt::NoModifier, "開始", "", true, true},
-                    DeleteCase{"NothingSelected", Qt::NoModifier, "開始", "..", true, true},
-                    DeleteCase{"DuringBatch", Qt::NoModifier, "停止", "xx", true, false},
-                    DeleteCase{"ListWithoutFocus", Qt::NoModifier, "開始", "xx", false, false}),
-    kByName);
+INSTANTIATE_TEST_SUITE_P(Cases, DeleteKey,
+                         testing::Values(DeleteCase{"ThreeOfFive", Qt::NoModifier, "x.xx.", true, true},
+                                         DeleteCase{"WithShift", Qt::ShiftModifier, "x.xx.", true, true},
+                                         DeleteCase{"WithCtrlAltOnTheKeypad", kCtrlAltKeypad, "x.xx.", true,
+                                                    true},
+                                         DeleteCase{"TheLastRows", Qt::NoModifier, "xx", true, true},
+                                         DeleteCase{"ListWithoutFocus", Qt::NoModifier, "xx", false, false}),
+                         kByName);
 
 // Rows are taken out and put back at once, so the row at the top of the view
 // and the focus row are put back in place by hand.
-TEST_F(JobList, DeleteKeepsTheTopAndFocusRowsInPlace) {
-    addRows(QStringList(500, kPending));
+TEST_F(JobRows, DeleteKeepsTheTopAndFocusRowsInPlace) {
+    addRows(500);
     list()->scrollToItem(list()->topLevelItem(300), QAbstractItemView::PositionAtTop);
     list()->setCurrentItem(list()->topLevelItem(310), 0, QItemSelectionModel::NoUpdate);
     list()->setFocus();
@@ -185,8 +186,8 @@ TEST_F(JobList, DeleteKeepsTheTopAndFocusRowsInPlace) {
     EXPECT_TRUE(list()->selectedItems().isEmpty());
 }
 
-TEST_F(JobList, ClearAllEmptiesTheListResetsGaugeAndShowsHint) {
-    addRows({kConverted, kError, kPending});
+TEST_F(JobRows, ClearAllEmptiesTheListResetsGaugeAndShowsHint) {
+    addRows(3);
     gauge()->setProgress(80);
 
     QTest::mouseClick(form.control<QPushButton>("btnAllClr"), Qt::LeftButton);
@@ -196,68 +197,72 @@ TEST_F(JobList, ClearAllEmptiesTheListResetsGaugeAndShowsHint) {
     EXPECT_FALSE(hint()->isHidden());
 }
 
-// Clicks on preset rows, or on the DirectShow box (-1); row 1 fails again
-// between two clicks.
-struct ResetCase {
+// Every way the user changes the preset or the DirectShow box reaches the
+// resets: rows failed by a batch whose encoder prints nothing become pending.
+struct ChoiceCase {
     const char* name;
-    int lastPresetIndex;
-    QList<int> clicks;
-    bool resets;
-    int lastPresetIndexAfter;
+    std::function<void(JobRows&)> choose;
 };
 
-class ErrorReset : public JobList, public testing::WithParamInterface<ResetCase> {};
+class Choices : public JobRows, public testing::WithParamInterface<ChoiceCase> {};
 
-TEST_P(ErrorReset, FailedRowsBecomePending) {
-    const ResetCase& c = GetParam();
-    const QStringList before = {kConverted, kError, kPending, kError, kConverting};
-    addRows(before);
-    form.unit.LastPresetIndex = c.lastPresetIndex;
+TEST_P(Choices, ResetFailedRows) {
+    addRows(2);
+    QTest::mouseClick(form.control<QPushButton>("btnStart"), Qt::LeftButton);
+    ASSERT_EQ(form.column(1), QStringList(2, kError));
 
-    for (qsizetype i = 0; i < c.clicks.size(); ++i) {
-        if (i > 0) list()->topLevelItem(1)->setText(1, kError);
-        if (c.clicks[i] < 0) {
-            QTest::mouseClick(form.control<QCheckBox>("chkDShow"), Qt::LeftButton);
-        } else {
-            QTest::mouseClick(presets()->viewport(), Qt::LeftButton, Qt::NoModifier,
-                              presets()->visualItemRect(presets()->item(c.clicks[i])).center());
-        }
-    }
+    GetParam().choose(*this);
 
-    const QStringList reset = {kConverted, kPending, kPending, kPending, kConverting};
-    EXPECT_EQ(form.column(1), c.resets ? reset : before);
-    EXPECT_EQ(form.unit.LastPresetIndex, c.lastPresetIndexAfter);
+    EXPECT_EQ(form.column(1), QStringList(2, kPending));
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rules, ErrorReset,
-    testing::Values(ResetCase{"AnotherPreset", 0, {1}, true, 1},
-                    ResetCase{"TheSelectedPreset", 0, {0}, false, 0},
-                    // Only the index counts, not which entry shows as selected.
-                    ResetCase{"ThePresetLastResetFor", 1, {1}, false, 1},
-                    ResetCase{"BackToTheFirstPresetResetsAgain", 0, {1, 0}, true, 0},
-                    ResetCase{"DirectShowTickedAndClearedResetsBothTimes", 0, {-1, -1}, true, 0}),
+    Ways, Choices,
+    testing::Values(ChoiceCase{"MouseOnAnotherPreset",
+                               [](JobRows& t) {
+                                   QTest::mouseClick(
+                                       t.presets()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                                       t.presets()->visualItemRect(t.presets()->item(1)).center());
+                               }},
+                    ChoiceCase{"KeyboardDownOnThePresets",
+                               [](JobRows& t) {
+                                   t.presets()->setFocus();
+                                   QTest::keyClick(t.presets(), Qt::Key_Down);
+                               }},
+                    ChoiceCase{"DirectShowBox",
+                               [](JobRows& t) {
+                                   QTest::mouseClick(t.form.control<QCheckBox>("chkDShow"), Qt::LeftButton);
+                               }}),
     kByName);
+
+// A Ctrl+click on the selected preset leaves it selected.
+TEST_F(JobRows, ThePresetListAlwaysHasASelection) {
+    QTest::mouseClick(presets()->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      presets()->visualItemRect(presets()->item(0)).center());
+    EXPECT_EQ(presets()->currentRow(), 0);
+    EXPECT_EQ(presets()->selectedItems(), QList<QListWidgetItem*>{presets()->item(0)});
+}
 
 // The list's normal text colour for these tests: one no status uses.
 const QColor kNormalText(0, 150, 0);
 
 struct ColourCase {
     const char* name;
-    QString status;
+    JobStatus status;
     QColor expected;
     bool selected;
 };
 
-class StatusColour : public JobList, public testing::WithParamInterface<ColourCase> {};
+class StatusColour : public JobRows, public testing::WithParamInterface<ColourCase> {};
 
 // The file name reads like the status, so that only the column can tell
 // them apart. The text is drawn without smoothing, in its pure colour. The
 // focus is elsewhere, so a selected row has inactive colours.
 TEST_P(StatusColour, StatusTextInItsColourFileNameInTheNormalOne) {
     const ColourCase& c = GetParam();
-    addRows({c.status});
-    list()->topLevelItem(0)->setText(0, c.status);
+    addRows(1);
+    form.window->view().rowChanged(0, JobRow{"/videos/clip0.avi", c.status, {}});
+    list()->topLevelItem(0)->setText(0, list()->topLevelItem(0)->text(1));
     QPalette palette = list()->palette();
     palette.setColor(QPalette::Text, kNormalText);
     list()->setPalette(palette);
@@ -284,11 +289,12 @@ TEST_P(StatusColour, StatusTextInItsColourFileNameInTheNormalOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Statuses, StatusColour,
-                         testing::Values(ColourCase{"PendingBlack", kPending, Qt::black, false},
-                                         ColourCase{"ConvertedBlue", kConverted, Qt::blue, false},
-                                         ColourCase{"ConvertingRed", kConverting, Qt::red, false},
-                                         ColourCase{"ErrorRed", kError, Qt::red, false},
-                                         ColourCase{"SelectedKeepsSelectionColours", kError, Qt::red, true}),
+                         testing::Values(ColourCase{"PendingBlack", JobStatus::Pending, Qt::black, false},
+                                         ColourCase{"ConvertedBlue", JobStatus::Converted, Qt::blue, false},
+                                         ColourCase{"ConvertingRed", JobStatus::Converting, Qt::red, false},
+                                         ColourCase{"ErrorRed", JobStatus::Failed, Qt::red, false},
+                                         ColourCase{"SelectedKeepsSelectionColours", JobStatus::Failed,
+                                                    Qt::red, true}),
                          kByName);
 
 }  // namespace

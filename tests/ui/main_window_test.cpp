@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <QHelpEvent>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QToolTip>
 #include <QTreeWidget>
+#include <vector>
 
 #include "form_fixture.h"
 #include "ui_test_main.h"
@@ -82,7 +86,6 @@ struct KeyCase {
     const char* name;
     Qt::Key key;
     Qt::KeyboardModifiers modifiers;
-    const char* startCaption;
     bool logEnabledAfter;
 };
 
@@ -90,7 +93,6 @@ class LogKey : public ShownForm, public testing::WithParamInterface<KeyCase> {};
 
 TEST_P(LogKey, OnlyCtrlF1WhileIdleAndNeverConsumed) {
     const KeyCase& c = GetParam();
-    form.control<QPushButton>("btnStart")->setText(QString::fromUtf8(c.startCaption));
     auto* focused = form.control<QListWidget>("lbTo");
     focused->setFocus();
     KeyCounter counter(c.key);
@@ -104,14 +106,37 @@ TEST_P(LogKey, OnlyCtrlF1WhileIdleAndNeverConsumed) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, LogKey,
-    testing::Values(KeyCase{"CtrlF1", Qt::Key_F1, Qt::ControlModifier, "開始", false},
-                    KeyCase{"CtrlShiftF1", Qt::Key_F1, Qt::ControlModifier | Qt::ShiftModifier, "開始",
-                            false},
-                    KeyCase{"CtrlAltF1", Qt::Key_F1, Qt::ControlModifier | Qt::AltModifier, "開始", false},
-                    KeyCase{"F1Alone", Qt::Key_F1, Qt::NoModifier, "開始", true},
-                    KeyCase{"CtrlF2", Qt::Key_F2, Qt::ControlModifier, "開始", true},
-                    KeyCase{"CtrlF1DuringBatch", Qt::Key_F1, Qt::ControlModifier, "停止", true}),
+    testing::Values(KeyCase{"CtrlF1", Qt::Key_F1, Qt::ControlModifier, false},
+                    KeyCase{"CtrlShiftF1", Qt::Key_F1, Qt::ControlModifier | Qt::ShiftModifier, false},
+                    KeyCase{"CtrlAltF1", Qt::Key_F1, Qt::ControlModifier | Qt::AltModifier, false},
+                    KeyCase{"F1Alone", Qt::Key_F1, Qt::NoModifier, true},
+                    KeyCase{"CtrlF2", Qt::Key_F2, Qt::ControlModifier, true}),
     kByName);
+
+// The hint is a white strip over the list; the status column is centred.
+TEST_F(MainWindow, HintIsWhiteAndStatusesAreCentred) {
+    auto* hint = form.control<QLabel>("txtDrag");
+    const QImage picture = hint->grab().toImage();
+    int white = 0;
+    for (int x = 0; x < picture.width(); ++x) white += QColor(picture.pixel(x, 1)) == Qt::white;
+    EXPECT_GT(white, picture.width() * 3 / 4);
+
+    form.window->view().rowsAppended(std::vector<JobRow>{{"/v/a.avi", JobStatus::Pending, {}}});
+    auto* list = form.control<QTreeWidget>("lvData");
+    EXPECT_EQ(list->topLevelItem(0)->textAlignment(1), Qt::AlignCenter);
+}
+
+// A failed row tells why when the pointer rests on its status.
+TEST_F(MainWindow, FailedRowShowsItsReasonAsTheStatusTooltip) {
+    auto* list = form.control<QTreeWidget>("lvData");
+    form.window->view().rowsAppended(
+        std::vector<JobRow>{{"/v/a.avi", JobStatus::Failed, "a.avi: Invalid data"}});
+    const QRect cell = list->visualRect(list->model()->index(0, 1));
+    QHelpEvent hover(QEvent::ToolTip, cell.center(), list->viewport()->mapToGlobal(cell.center()));
+    QApplication::sendEvent(list->viewport(), &hover);
+    EXPECT_EQ(settled([] { return QToolTip::text(); }, QString("a.avi: Invalid data")),
+              "a.avi: Invalid data");
+}
 
 }  // namespace
 }  // namespace mirvane::test

@@ -1,0 +1,69 @@
+#pragma once
+// The window as plain values, with a record of what the engine did to it.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/main_window_view.h"
+
+namespace mirvane::test {
+
+class RecordingGauge : public GaugeView {
+public:
+    void setMaxValue(int value) override;
+    void setProgress(int value) override;
+
+    int maxValue = 100;
+    int progress = 0;
+    // ("max", v) and ("progress", v) in the order they arrived.
+    std::vector<std::pair<std::string, int>> changes;
+};
+
+class FakeMainWindowView : public MainWindowView {
+public:
+    void rowsAppended(std::span<const JobRow> added) override;
+    void rowChanged(int row, const JobRow& data) override;
+    void rowsRemoved(const std::vector<int>& removed) override;
+    void rowsCleared() override { rows.clear(); }
+
+    GaugeView& gauge() override { return gaugeView; }
+    void setStartCaption(StartCaption text) override { caption = text; }
+    void setStartEnabled(bool enabled) override { startEnabled = enabled; }
+    void setOptionControlsEnabled(bool enabled) override { optionsEnabled = enabled; }
+    void setHintVisible(bool visible) override { hintVisible = visible; }
+
+    void setPresetTitles(const std::vector<std::string>& titles) override;
+    int selectedPreset() const override { return preset; }
+    bool directShowTicked() const override { return directShow; }
+    std::vector<int> selectedRows() const override { return selection; }
+
+    void showError(const std::string& text) override { messages.push_back("error: " + text); }
+    bool confirmForcedQuit(const std::string& text) override;
+    void bringToFront() override { ++broughtToFront; }
+    void closeWindow() override { ++closeRequests; }
+
+    // The rows as the window shows them: path, status and reason.
+    std::vector<std::string> paths() const;
+    std::vector<JobStatus> statuses() const;
+
+    std::vector<JobRow> rows;
+    // (row, status) in the order the statuses were written.
+    std::vector<std::pair<int, JobStatus>> statusChanges;
+    RecordingGauge gaugeView;
+    StartCaption caption = StartCaption::Start;
+    bool startEnabled = true;
+    bool optionsEnabled = true;
+    bool hintVisible = true;
+    std::vector<std::string> presetTitles;
+    int preset = -1;
+    bool directShow = false;
+    std::vector<int> selection;
+    // "error: ..." and "question: ..." in the order they were shown.
+    std::vector<std::string> messages;
+    bool answer = false;  // to the question: OK or Cancel
+    int broughtToFront = 0;
+    int closeRequests = 0;
+};
+
+}  // namespace mirvane::test
