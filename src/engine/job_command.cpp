@@ -56,16 +56,27 @@ std::optional<std::string> MakeOutputPath(std::string_view rowPath, std::string_
     return candidate;
 }
 
+namespace {
+
+std::string notAnOption(std::string_view path, PathStyle style) {
+    std::string safe;
+    if (path.starts_with('-')) safe = style == PathStyle::Windows ? ".\\" : "./";
+    safe += path;
+    return safe;
+}
+
+}  // namespace
+
 std::string MakeJobCommand(std::string_view commandTemplate, std::string_view inputPath,
-                           std::string_view outputPath) {
+                           std::string_view outputPath, PathStyle style) {
     static constexpr std::string_view kInputPlaceholder = "%INPFILE";
     static constexpr std::string_view kOutputPlaceholder = "%OUTFILE";
 
     // One pass, so a path that itself reads "%OUTFILE" is never taken for a
     // placeholder. '%' cannot be the trail byte of a double-byte character in
     // any system text, so the scan may go byte by byte.
-    const std::string quotedInput = QuoteArgument(inputPath);
-    const std::string quotedOutput = QuoteArgument(outputPath);
+    const std::string quotedInput = QuoteArgument(notAnOption(inputPath, style));
+    const std::string quotedOutput = QuoteArgument(notAnOption(outputPath, style));
     std::string command;
     std::size_t i = 0;
     while (i < commandTemplate.size()) {

@@ -28,8 +28,10 @@ std::optional<std::string> MakeOutputPath(std::string_view rowPath, std::string_
                                           const FileExistsFn& fileExists, PathStyle style = kNativePathStyle);
 
 // The template with %INPFILE and %OUTFILE replaced, in one pass, by the
-// quoted input and output paths.
+// quoted input and output paths. A relative path that begins with '-' is
+// written from the current folder ("./-clip.avi"), so that the encoder
+// cannot take it for an option.
 std::string MakeJobCommand(std::string_view commandTemplate, std::string_view inputPath,
-                           std::string_view outputPath);
+                           std::string_view outputPath, PathStyle style = kNativePathStyle);
 
 }  // namespace mirvane

@@ -91,11 +91,17 @@ TEST(MakeJobCommand, BuildsTheEncoderCommand) {
         {"quote and trailing backslash are escaped", kPresetOption, "/v/say \"hi\".avi", "/v/dir\\",
          "\"/opt/My Apps/ffmpeg/ffmpeg\" -y -i \"/v/say \\\"hi\\\".avi\" -s 320x240 \"/v/dir\\\\\"",
          "/opt/My Apps/Mirvane", PathStyle::Posix},
+        {"names that look like options", kPresetOption, "-clip.avi", "-clip.mp4",
+         "C:\\Tools\\Mirvane\\ffmpeg\\ffmpeg.exe -y -i \".\\-clip.avi\" -s 320x240 \".\\-clip.mp4\""},
+        {"names that look like options, POSIX", kPresetOption, "-clip.avi", "-x/-clip.mp4",
+         "/opt/ffmpeg/ffmpeg -y -i \"./-clip.avi\" -s 320x240 \"./-x/-clip.mp4\"", "/opt/Mirvane",
+         PathStyle::Posix},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const AppPaths paths = AppPaths::fromExecutable(row.executable, row.style);
-        EXPECT_EQ(MakeJobCommand(CommandTemplate(paths, row.option), row.input, row.output), row.expected);
+        EXPECT_EQ(MakeJobCommand(CommandTemplate(paths, row.option), row.input, row.output, row.style),
+                  row.expected);
     }
 }
 
