@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QToolTip>
 #include <QTreeWidget>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "form_fixture.h"
@@ -136,6 +138,24 @@ TEST_F(MainWindow, FailedRowShowsItsReasonAsTheStatusTooltip) {
     QApplication::sendEvent(list->viewport(), &hover);
     EXPECT_EQ(settled([] { return QToolTip::text(); }, QString("a.avi: Invalid data")),
               "a.avi: Invalid data");
+}
+
+// The shipped presets are read in a window that is 169 pixels wide there.
+TEST(ShippedPresets, TitlesFitThePresetListWhole) {
+    std::ifstream shipped(std::string(MIRVANE_SOURCE_DIR) + "/MovieSet.ini", std::ios::binary);
+    const std::string settings((std::istreambuf_iterator<char>(shipped)), std::istreambuf_iterator<char>());
+    ProgramFolder folder(settings.c_str());
+    Form form(folder);
+    form.window->show();
+    auto* presets = form.control<QListWidget>("lbTo");
+    ASSERT_EQ(presets->count(), 5);
+    for (int row = 0; row < presets->count(); ++row) {
+        const QString title = presets->item(row)->text();
+        EXPECT_LE(presets->visualItemRect(presets->item(row)).left() +
+                      presets->fontMetrics().horizontalAdvance(title),
+                  presets->viewport()->width())
+            << title.toStdString();
+    }
 }
 
 }  // namespace
