@@ -9,6 +9,7 @@
 #include <iterator>
 #include <thread>
 
+#include "engine/command_line.h"
 #include "engine/stop_watchdog.h"
 #include "engine/texts.h"
 #include "support/fake_main_window_view.h"
@@ -307,6 +308,27 @@ TEST_F(BatchDriverTest, AResetRowForgetsItsReason) {
     jobs.resetFailed();
     EXPECT_EQ(status(0), Pending);
     EXPECT_EQ(jobs.row(0).reason, "");
+}
+
+
+// One log for the batch: both jobs' records, the first job's kept; and the
+// row's bytes reach the encoder's command line unchanged, even when they
+// are not UTF-8.
+TEST_F(BatchDriverTest, ABatchOfTwoJobsLeavesOneLogWithBoth) {
+    std::ofstream(paths.logFile) << "the previous batch";
+    addRow("caf\xe9.avi");
+    addRow("\x83\x72\x83\x66\x83\x49.avi");
+    driver.btnStartClick();
+    ASSERT_EQ(jobs.row(1).status, Converted);
+    std::ifstream in(paths.logFile, std::ios::binary);
+    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(log.find("the previous batch"), std::string::npos);
+    for (const char* name : {"caf\xe9.avi", "\x83\x72\x83\x66\x83\x49.avi"})
+        EXPECT_NE(log.find(QuoteArgument(input(name))), std::string::npos) << log;
+    std::size_t headers = 0;
+    for (std::size_t at = log.find("\r\n■"); at != std::string::npos; at = log.find("\r\n■", at + 1)) ++headers;
+    EXPECT_EQ(log.rfind("■", 0), 0u);
+    EXPECT_EQ(headers, 1u) << "the second job's header follows the first job's records";
 }
 
 }  // namespace
