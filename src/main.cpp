@@ -31,7 +31,13 @@ int main(int argc, char* argv[]) {
         std::fputs("Mirvane needs a graphical session (no display found).\n", stderr);
         return 1;
     }
-    if (mirvane::platform::IsAlreadyRunning(mirvane::texts::kAppName)) return 0;
+    const mirvane::platform::InstanceCheck instance =
+        mirvane::platform::IsAlreadyRunning(mirvane::texts::kAppName);
+    if (!instance.failure.empty()) {
+        std::fprintf(stderr, "%s\n", instance.failure.c_str());
+        return 1;
+    }
+    if (instance.alreadyRunning) return 0;
 
     QStringList files;
     for (int i = 1; i < argc; ++i) files << QFile::decodeName(argv[i]);

@@ -64,7 +64,7 @@ void BatchDriver::convertRow(int row, const std::string& commandTemplate, const 
         m_view.setRowStatus(row, texts::kStatusError);
         return;
     }
-    std::optional<std::string> output = MakeOutputPath(rowPath, extension, platform::fileExists);
+    std::optional<std::string> output = MakeOutputPath(rowPath, extension, platform::entryExists);
     if (!output) {
         m_view.setRowStatus(row, texts::kStatusError);
         return;

@@ -128,9 +128,9 @@ void TForm1::FormCreate(const QStringList& commandLineFiles) {
         m_messages.showError(this, message);
         m_unit.StartupFailed = true;
     };
-    if (!platform::fileExists(m_paths.settingsFile))
+    if (!platform::isReadableFile(m_paths.settingsFile))
         fail(QStringLiteral("動画設定INIファイル(MovieSet.ini)がありません。"));
-    if (!platform::fileExists(m_paths.encoder)) fail(QStringLiteral("ffmpeg.exeがありません。"));
+    if (!platform::isExecutableFile(m_paths.encoder)) fail(QStringLiteral("ffmpeg.exeがありません。"));
     {
         // Filling the list and choosing the first preset is no choice of the
         // user's, so it must not reach lbToClick.
