@@ -4,33 +4,17 @@
 #include <QFile>
 #include <QStringList>
 #include <cstdio>
-#include <cstdlib>
 
 #include "engine/app_paths.h"
 #include "engine/platform/platform.h"
 #include "engine/texts.h"
 #include "engine/unit_state.h"
 #include "ui/Unit1.h"
+#include "ui/display_check.h"
 #include "ui/message_boxes.h"
 
-namespace {
-
-bool isSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
-}
-
-// Without any display Qt would abort with a message about platform plugins
-// that few users understand.
-bool displayAvailable() { return isSet("DISPLAY") || isSet("WAYLAND_DISPLAY") || isSet("QT_QPA_PLATFORM"); }
-
-}  // namespace
-
 int main(int argc, char* argv[]) {
-    if (!displayAvailable()) {
-        std::fputs("Mirvane needs a graphical session (no display found).\n", stderr);
-        return 1;
-    }
+    // The lock comes first: a second copy ends silently, display or not.
     const mirvane::platform::InstanceCheck instance =
         mirvane::platform::IsAlreadyRunning(mirvane::texts::kAppName);
     if (!instance.failure.empty()) {
@@ -38,6 +22,10 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     if (instance.alreadyRunning) return 0;
+    if (!mirvane::GraphicalSessionAvailable()) {
+        std::fputs("Mirvane needs a graphical session (no display found).\n", stderr);
+        return 1;
+    }
 
     QStringList files;
     for (int i = 1; i < argc; ++i) files << QFile::decodeName(argv[i]);

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "form_fixture.h"
+#include "ui/display_check.h"
 #include "ui_test_main.h"
 
 namespace mirvane::test {
@@ -121,12 +122,45 @@ TEST_F(ProgramCopies, SecondEndsAtOnceAndAKilledFirstFreesTheLock) {
     next.waitForFinished();
 }
 
-// Without any display Qt would abort with a message about platform plugins.
-TEST_F(ProgramCopies, WithoutADisplayPrintOneLineAndEndWithOne) {
-    QProcess program;
-    EXPECT_EQ(runToEnd(program, withoutDisplay()), 1);
-    EXPECT_EQ(program.readAllStandardError(), kNoDisplay);
-    EXPECT_TRUE(program.readAllStandardOutput().isEmpty());
+// The second copy meets the first at the lock before it looks for a display,
+// and wherever its environment would put a runtime folder.
+TEST_F(ProgramCopies, ASecondCopyWithoutADisplayEndsSilentlyWithZero) {
+    QProcess first;
+    start(first);
+    ASSERT_TRUE(lockTaken());
+    QProcessEnvironment env = withoutDisplay();
+    env.remove("XDG_RUNTIME_DIR");
+    QProcess second;
+    EXPECT_EQ(runToEnd(second, env), 0);
+    EXPECT_TRUE(second.readAllStandardError().isEmpty());
+    EXPECT_TRUE(second.readAllStandardOutput().isEmpty());
+    EXPECT_EQ(first.state(), QProcess::Running);
+    first.kill();
+    first.waitForFinished();
+}
+
+// A display that is named but not there counts as none: Qt would otherwise
+// abort with its own message about platform plugins.
+TEST_F(ProgramCopies, WithoutAUsableDisplayPrintOneLineAndEndWithOne) {
+    const struct {
+        const char* name;
+        std::vector<std::pair<const char*, const char*>> set;
+    } rows[] = {
+        {"nothing set", {}},
+        {"an X display nobody serves", {{"DISPLAY", ":59"}}},
+        {"a Wayland display nobody serves", {{"WAYLAND_DISPLAY", "wayland-59"}}},
+        {"a Wayland socket path nobody serves", {{"WAYLAND_DISPLAY", "/nonexistent/wayland-0"}}},
+        {"both, neither served", {{"DISPLAY", ":59"}, {"WAYLAND_DISPLAY", "wayland-59"}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QProcessEnvironment env = withoutDisplay();
+        for (const auto& [name, value] : row.set) env.insert(name, value);
+        QProcess program;
+        EXPECT_EQ(runToEnd(program, env), 1);
+        EXPECT_EQ(program.readAllStandardError(), kNoDisplay);
+        EXPECT_TRUE(program.readAllStandardOutput().isEmpty());
+    }
 }
 
 // A lock folder that another user made first is not used, though it would
@@ -140,6 +174,49 @@ TEST_F(ProgramCopies, AnUnsafeLockFolderIsReportedAndEndsWithOne) {
     const QString error = QString::fromUtf8(program.readAllStandardError());
     EXPECT_TRUE(error.contains(QString::fromStdString(lockFolder()))) << error.toStdString();
     EXPECT_EQ(error.count('\n'), 1) << error.toStdString();
+}
+
+// The test program's own environment, changed for the life of the object.
+class ScopedEnvironment {
+public:
+    void set(const char* name, const std::optional<std::string>& value) {
+        const char* previous = std::getenv(name);
+        m_saved.emplace_back(name, previous ? std::optional<std::string>(previous) : std::nullopt);
+        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    }
+    ~ScopedEnvironment() {
+        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it)
+            it->second ? ::setenv(it->first.c_str(), it->second->c_str(), 1) : ::unsetenv(it->first.c_str());
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
+TEST(GraphicalSessionAvailable, AWaylandSocketCountsWhileSomeoneListens) {
+    TempDir runtime;
+    ScopedEnvironment env;
+    env.set("QT_QPA_PLATFORM", std::nullopt);
+    env.set("DISPLAY", std::nullopt);
+    env.set("XDG_RUNTIME_DIR", runtime.path());
+    env.set("WAYLAND_DISPLAY", "wayland-test");
+    EXPECT_FALSE(GraphicalSessionAvailable()) << "no socket at all";
+
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = runtime.file("wayland-test");
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    EXPECT_TRUE(GraphicalSessionAvailable());
+    env.set("WAYLAND_DISPLAY", path);
+    EXPECT_TRUE(GraphicalSessionAvailable()) << "an absolute socket path";
+
+    ::close(listener);
+    EXPECT_FALSE(GraphicalSessionAvailable()) << "a socket left by a compositor that has gone";
+    env.set("QT_QPA_PLATFORM", "offscreen");
+    EXPECT_TRUE(GraphicalSessionAvailable()) << "a platform the user chose";
 }
 
 }  // namespace
