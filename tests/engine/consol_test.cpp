@@ -144,6 +144,46 @@ TEST(TConsolThread, StopWithASilentEncoderEndsOnlyByTheKill) {
     EXPECT_TRUE(killed);
 }
 
+// The conversion may be complete on the encoder's word, but a stop that comes
+// before the job has ended decides the job: it was stopped.
+TEST(TConsolThread, AStopAfterTheClosingSummaryStillEndsAsStopped) {
+    WorkerHarness h;
+    h.uiThread.onPass = [&] {
+        if (h.unit.ConvertResult == kResultCompleted && !h.unit.StopRequested) {
+            h.unit.StopRequested = true;
+            h.unit.ProcInfo.kill();  // as the watchdog would: this encoder stays silent
+        }
+    };
+    EXPECT_EQ(h.run(h.command({kDuration5, kSummary, "hang"})), kResultStopped);
+}
+
+// The encoder closed its output but runs on: the worker waits for its end,
+// and a stop must still end the job, as it does while the output is read.
+TEST(TConsolThread, AStopEndsTheWaitForAnEncoderThatClosedItsOutput) {
+    WorkerHarness h;
+    const std::string pidFile = h.dir.file("encoder.pid");
+    std::optional<std::chrono::steady_clock::time_point> outputClosed;
+    bool rescued = false;
+    h.uiThread.onPass = [&] {
+        const auto now = std::chrono::steady_clock::now();
+        if (!outputClosed) {
+            if (std::filesystem::exists(pidFile)) outputClosed = now;
+            return;
+        }
+        // The worker sees the pipe's end at once; this long after, it waits
+        // for the encoder's end. (A stop seen earlier ends the job too.)
+        if (now - *outputClosed > std::chrono::milliseconds(300)) h.unit.StopRequested = true;
+        // Only a worker deaf to the stop is still there seconds later.
+        if (now - *outputClosed > std::chrono::seconds(5) && !rescued) {
+            rescued = true;
+            h.unit.ProcInfo.kill();
+        }
+    };
+    EXPECT_EQ(h.run(h.command({kDuration5, kSummary, "close-output", "pidfile:" + pidFile, "hang"})),
+              kResultStopped);
+    EXPECT_FALSE(rescued) << "the stop did not end the wait";
+}
+
 TEST(TConsolThread, AStopKillsAGrandchildHoldingThePipe) {
     WorkerHarness h;
     const std::string pidFile = h.dir.file("encoder.pid");
