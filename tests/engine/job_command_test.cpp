@@ -8,6 +8,7 @@
 
 #include "engine/job_command.h"
 #include "engine/platform/platform.h"
+#include "support/lead_bytes.h"
 #include "support/temp_dir.h"
 
 namespace mirvane {
@@ -52,7 +53,8 @@ TEST(MakeOutputPath, NamesAFreeFileAfterTheRow) {
         const auto exists = [&row](const std::string& path) {
             return path == row.rowPath || row.existing.count(path) > 0;
         };
-        EXPECT_EQ(MakeOutputPath(row.rowPath, row.ext, exists, PathStyle::Windows), row.expected);
+        EXPECT_EQ(MakeOutputPath(row.rowPath, row.ext, exists, PathStyle::Windows, test::isShiftJisLeadByte),
+                  row.expected);
     }
 }
 

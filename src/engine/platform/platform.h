@@ -24,6 +24,10 @@ bool fileExists(const std::string& path);
 // Deletes a file; false when it could not be deleted.
 bool deleteFile(const std::string& path);
 
+// True when the byte may begin a double-byte character of the system's
+// multibyte text (never in UTF-8).
+bool isLeadByte(unsigned char byte);
+
 // Converts the encoder's console text to the system's text encoding in place.
 // Both are UTF-8 on POSIX systems, so there it changes nothing.
 void consoleToSystemText(std::string& text);
