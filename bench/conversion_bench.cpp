@@ -33,15 +33,16 @@ double runDirectly(const Program& program, const QStringList& clips) {
     const double start = wallSeconds();
     for (const QString& clip : clips) {
         const std::string input = clip.toStdString();
-        const std::string output = *MakeOutputPath(input, preset.Ext, platform::fileExists);
-        std::vector<std::string> argv =
-            SplitCommandLine(MakeJobCommand(CommandTemplate(program.paths, preset.Option), input, output));
+        const std::string output = *MakeOutputPath(input, preset.Ext, platform::entryExists);
+        const std::string commandLine =
+            MakeJobCommand(CommandTemplate(program.paths, preset.Option), input, output);
         QProcess encoder;
         encoder.setStandardOutputFile(QProcess::nullDevice());
         encoder.setStandardErrorFile(QProcess::nullDevice());
         QStringList arguments;
-        for (std::size_t i = 1; i < argv.size(); ++i) arguments << QString::fromStdString(argv[i]);
-        encoder.start(QString::fromStdString(argv[0]), arguments);
+        for (const std::string& argument : ArgumentsAfterProgram(program.paths.encoder, commandLine))
+            arguments << QString::fromStdString(argument);
+        encoder.start(QString::fromStdString(program.paths.encoder), arguments);
         encoder.waitForFinished(-1);
     }
     return wallSeconds() - start;

@@ -11,27 +11,22 @@
 #include "engine/texts.h"
 #include "engine/unit_state.h"
 #include "ui/Unit1.h"
+#include "ui/display_check.h"
 #include "ui/message_boxes.h"
 
-namespace {
-
-bool isSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
-}
-
-// Without any display Qt would abort with a message about platform plugins
-// that few users understand.
-bool displayAvailable() { return isSet("DISPLAY") || isSet("WAYLAND_DISPLAY") || isSet("QT_QPA_PLATFORM"); }
-
-}  // namespace
-
 int main(int argc, char* argv[]) {
-    if (!displayAvailable()) {
+    // The lock comes first: a second copy ends silently, display or not.
+    const mirvane::platform::InstanceCheck instance =
+        mirvane::platform::IsAlreadyRunning(mirvane::texts::kAppName);
+    if (!instance.failure.empty()) {
+        std::fprintf(stderr, "%s\n", instance.failure.c_str());
+        return 1;
+    }
+    if (instance.alreadyRunning) return 0;
+    if (!mirvane::GraphicalSessionAvailable()) {
         std::fputs("Mirvane needs a graphical session (no display found).\n", stderr);
         return 1;
     }
-    if (mirvane::platform::IsAlreadyRunning(mirvane::texts::kAppName)) return 0;
 
     // The arguments' exact bytes: a name that is not valid UTF-8 must reach
     // the encoder as it was given.

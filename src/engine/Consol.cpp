@@ -2,10 +2,8 @@
 
 #include <chrono>
 #include <cstring>
-#include <locale>
 #include <vector>
 
-#include "engine/command_line.h"
 #include "engine/conversion_log.h"
 #include "engine/failure_reason.h"
 #include "engine/output_scanner.h"
@@ -22,19 +20,12 @@ constexpr std::size_t kChunkSize = 2048;
 // stop is still seen.
 constexpr auto kEndWaitSlice = std::chrono::milliseconds(50);
 
-std::locale userLocale() {
-    try {
-        return std::locale("");
-    } catch (const std::runtime_error&) {
-        return std::locale::classic();  // a LANG naming a missing locale
-    }
-}
-
 }  // namespace
 
 TConsolThread::TConsolThread(std::string cmdLine, UnitState& unit, UiThread& uiThread, GaugeView& gauge,
                              const AppPaths& paths, std::function<void()> onTerminated)
     : FCmdLine(std::move(cmdLine)),
+      FEncoder(paths.encoder),
       FLogFile(paths.logFile),
       m_unit(unit),
       m_uiThread(uiThread),
@@ -51,12 +42,12 @@ TConsolThread::~TConsolThread() {
 
 void TConsolThread::Execute() {
     platform::EncoderProcess& encoder = m_unit.ProcInfo;
-    if (const std::error_code error = encoder.start(SplitCommandLine(FCmdLine))) {
+    if (const std::error_code error = encoder.start(FEncoder, FCmdLine)) {
         m_unit.ConvertResult = kResultStartFailed;
         m_failureReason = explainFailure(texts::kReasonEncoderNotStarted, error);
     } else {
         if (m_unit.LogEnabled) {
-            WriteLog(FormatRunHeader(platform::localTimeNow(), userLocale()));
+            WriteLog(FormatRunHeader(platform::localTimeNow()));
             WriteLog(FCmdLine);
         }
         ReadOutput();

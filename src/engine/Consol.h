@@ -47,6 +47,9 @@ private:
     void WriteLog(std::string_view text);
 
     std::string FCmdLine;
+    // The program that runs: always the encoder beside the executable, never
+    // a path read back out of the command line.
+    std::string FEncoder;
     int32_t FDuration = 0;
     int32_t FPosition = 0;
     int32_t FSetMax = 0;

@@ -67,7 +67,7 @@ std::optional<BatchDriver::Job> BatchDriver::prepareJob(int row, const std::stri
             return std::nullopt;
         }
     }
-    std::optional<std::string> output = MakeOutputPath(rowPath, extension, platform::fileExists);
+    std::optional<std::string> output = MakeOutputPath(rowPath, extension, platform::entryExists);
     if (!output) {
         fail(row, texts::kReasonNoOutputName);
         return std::nullopt;

@@ -115,4 +115,22 @@ std::string QuoteProgram(std::string_view path) {
     return quoted;
 }
 
+std::vector<std::string> ArgumentsAfterProgram(std::string_view program, std::string_view commandLine) {
+    const std::string programPart = QuoteProgram(program);
+    const std::size_t start = skipBlanks(commandLine, 0);
+    const std::string_view rest = commandLine.substr(start);
+    std::vector<std::string> arguments;
+    if (!programPart.empty() && rest.starts_with(programPart) &&
+        (rest.size() == programPart.size() || isBlank(rest[programPart.size()]))) {
+        // Any plain word stands in for the program, whose part takes other rules.
+        std::string line = "p";
+        line += rest.substr(programPart.size());
+        arguments = SplitCommandLine(line);
+    } else {
+        arguments = SplitCommandLine(commandLine);
+    }
+    if (!arguments.empty()) arguments.erase(arguments.begin());
+    return arguments;
+}
+
 }  // namespace mirvane

@@ -26,4 +26,12 @@ std::string QuoteArgument(std::string_view text);
 // a quote, cannot be written.
 std::string QuoteProgram(std::string_view path);
 
+// The arguments that follow the program's part of a command line. When the
+// line begins with QuoteProgram(program), as every line built for that
+// program does, the rest is split; a program's path that cannot be written
+// into a line (one with both a blank and a quote) would otherwise cut the
+// split short and shift every argument. Any other line loses its first
+// argument, whatever it says.
+std::vector<std::string> ArgumentsAfterProgram(std::string_view program, std::string_view commandLine);
+
 }  // namespace mirvane

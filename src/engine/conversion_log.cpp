@@ -1,8 +1,5 @@
 #include "engine/conversion_log.h"
 
-#include <iomanip>
-#include <sstream>
-
 #include "engine/platform/platform.h"
 
 namespace mirvane {
@@ -24,16 +21,15 @@ std::error_code WriteLog(const std::string& logFile, std::string_view text) {
     return writeError ? writeError : closeError;
 }
 
-std::string FormatRunHeader(const std::tm& localTime, const std::locale& locale) {
-    std::ostringstream text;
-    text.imbue(locale);
-    bool midnight = localTime.tm_hour == 0 && localTime.tm_min == 0 && localTime.tm_sec == 0;
-    text << "■" << std::put_time(&localTime, midnight ? "%x" : "%x %X") << "■";
-    return text.str();
+std::string FormatRunHeader(const std::tm& localTime) {
+    std::string header = "■" + platform::localeShortDate(localTime);
+    const bool midnight = localTime.tm_hour == 0 && localTime.tm_min == 0 && localTime.tm_sec == 0;
+    if (!midnight) header += " " + platform::localeTimeOfDay(localTime);
+    return header + "■";
 }
 
 void DeleteLogForNewBatch(bool logEnabled, const std::string& logFile) {
-    if (logEnabled && platform::fileExists(logFile)) platform::deleteFile(logFile);
+    if (logEnabled && platform::entryExists(logFile)) platform::deleteFile(logFile);
 }
 
 }  // namespace mirvane

@@ -3,7 +3,6 @@
 // each record complete on disk when WriteLog returns.
 
 #include <ctime>
-#include <locale>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -15,12 +14,13 @@ namespace mirvane {
 // returned, never thrown: the log must not decide a conversion's fate.
 std::error_code WriteLog(const std::string& logFile, std::string_view text);
 
-// "■" + the locale's short date, a blank and the time of day + "■"; the date
-// alone in the first second after midnight.
-std::string FormatRunHeader(const std::tm& localTime, const std::locale& locale);
+// "■" + the user's locale's short date, a blank and the time of day + "■";
+// the date alone in the first second after midnight.
+std::string FormatRunHeader(const std::tm& localTime);
 
-// At a batch's start while logging is on: the previous batch's log goes.
-// A failed deletion is ignored.
+// At a batch's start while logging is on: the previous batch's log goes, and
+// so does anything else but a folder that stands in its place. A failed
+// deletion is ignored.
 void DeleteLogForNewBatch(bool logEnabled, const std::string& logFile);
 
 }  // namespace mirvane

@@ -23,8 +23,8 @@ void MainWindow::FormCreate(const std::vector<std::string>& commandLineFiles) {
         m_view.showError(message);
         m_unit.StartupFailed = true;
     };
-    if (!platform::fileExists(m_paths.settingsFile)) fail(texts::kSettingsMissing);
-    if (!platform::fileExists(m_paths.encoder)) fail(texts::kEncoderMissing);
+    if (!platform::isReadableFile(m_paths.settingsFile)) fail(texts::kSettingsMissing);
+    if (!platform::isExecutableFile(m_paths.encoder)) fail(texts::kEncoderMissing);
     m_presets = LoadPresets(m_paths.settingsFile);
     std::vector<std::string> titles;
     for (const TListData& preset : m_presets.Presets) titles.push_back(preset.Title);

@@ -1,9 +1,8 @@
 #include "engine/profile_reader.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
+
+#include "engine/platform/platform.h"
 
 namespace mirvane {
 namespace {
@@ -82,14 +81,10 @@ private:
 }  // namespace
 
 ProfileFile ProfileFile::load(const std::string& path) {
-    // Only regular files: reading a FIFO or a device could block or never end.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return {};
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
+    // Whatever kept the file from being read, the caller learns it from the
+    // empty profile: the start-up reports that no preset could be read.
     std::string content;
-    char buffer[1 << 16];
-    for (std::streamsize n; (n = in.rdbuf()->sgetn(buffer, sizeof buffer)) > 0;) content.append(buffer, n);
+    if (platform::readFile(path, kMaxProfileFileBytes, content)) return {};
     return parse(content);
 }
 

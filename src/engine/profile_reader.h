@@ -13,9 +13,16 @@ namespace mirvane {
 
 inline constexpr std::size_t kMaxProfileValue = 2047;
 
+// A settings file larger than this is not read at all. A hundred presets with
+// every value at its full length take about 600 KiB, so no real file comes
+// near; anything larger is a mistake (a video dropped in its place, say) that
+// must not cost its size in memory.
+inline constexpr std::size_t kMaxProfileFileBytes = 16 * 1024 * 1024;
+
 class ProfileFile {
 public:
-    // A missing or unreadable file gives an empty profile.
+    // A missing or unreadable file, anything but a regular file, and a file
+    // larger than kMaxProfileFileBytes give an empty profile.
     static ProfileFile load(const std::string& path);
     static ProfileFile parse(std::string_view content);
 

@@ -15,9 +15,9 @@ namespace {
 
 // Runs the command line as the encoder would be run and returns the arguments
 // the program received after its own name (it writes each one NUL-terminated).
-std::vector<std::string> argumentsReceived(const std::string& commandLine) {
+std::vector<std::string> argumentsReceived(const std::string& program, const std::string& commandLine) {
     platform::EncoderProcess process;
-    EXPECT_FALSE(process.start(SplitCommandLine(commandLine)));
+    EXPECT_FALSE(process.start(program, commandLine));
     process.closeWriteEnd();
     std::string output;
     char buffer[2048];
@@ -45,9 +45,31 @@ TEST(ArgvPassing, EveryFileNameArrivesAsOneArgumentAtAnEncoderInAFolderWithABlan
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
         const std::string output = name + ".mp4";
-        EXPECT_EQ(argumentsReceived(MakeJobCommand(commandTemplate, name, output)),
-                  (std::vector<std::string>{"-y", "-i", name, "-x", output}));
+        // A name that looks like an option arrives from the current folder.
+        const std::string prefix = name.starts_with('-') ? "./" : "";
+        EXPECT_EQ(argumentsReceived(paths.encoder, MakeJobCommand(commandTemplate, name, output)),
+                  (std::vector<std::string>{"-y", "-i", prefix + name, "-x", prefix + output}));
     }
+}
+
+// A path with both a blank and a quote cannot be written as a program's part:
+// "<dir>/a"b c/ffmpeg/ffmpeg" reads as the program <dir>/a followed by other
+// arguments. The encoder's own path still runs, with its own arguments.
+TEST(ArgvPassing, AnEncoderWhosePathCannotBeWrittenRunsWithItsOwnArguments) {
+    TempDir dir;
+    const AppPaths paths = AppPaths::fromExecutable(dir.file("a\"b c/Mirvane"), PathStyle::Posix);
+    std::filesystem::create_directories(ExtractFolder(paths.encoder, PathStyle::Posix));
+    std::filesystem::copy_file(MIRVANE_ARGV_ECHO, paths.encoder);
+    // What a split of the whole line would run instead.
+    const std::string cutOff = dir.write("a", "#!/bin/sh\ntouch \"$0.ran\"\n");
+    std::filesystem::permissions(cutOff, std::filesystem::perms::owner_all);
+
+    const std::string commandLine =
+        MakeJobCommand(CommandTemplate(paths, "-i %INPFILE %OUTFILE"), "/v/in.avi", "/v/out.mp4");
+    ASSERT_EQ(SplitCommandLine(commandLine).front(), cutOff);
+    EXPECT_EQ(argumentsReceived(paths.encoder, commandLine),
+              (std::vector<std::string>{"-y", "-i", "/v/in.avi", "/v/out.mp4"}));
+    EXPECT_FALSE(std::filesystem::exists(cutOff + ".ran"));
 }
 
 }  // namespace

@@ -84,5 +84,34 @@ TEST(QuoteArgument, AnyTextsSplitBackAsOneArgumentEach) {
     }
 }
 
+// The program's part is taken as written by QuoteProgram, so a path that
+// cannot be written (a blank and a quote) shifts no argument; other lines
+// lose their first word.
+TEST(ArgumentsAfterProgram, TakesWhatFollowsTheProgramsPart) {
+    struct Row {
+        const char* name;
+        std::string program;
+        std::string commandLine;
+        Arguments expected;
+    };
+    const Row rows[] = {
+        {"plain program", "/opt/ff", "/opt/ff -y -i \"a b\"", {"-y", "-i", "a b"}},
+        {"program with a blank", "/opt/my apps/ff", "\"/opt/my apps/ff\" -y", {"-y"}},
+        {"program with a blank and a quote",
+         "/opt/a\"b c/ff",
+         "\"/opt/a\"b c/ff\" -y -i \"x\"",
+         {"-y", "-i", "x"}},
+        {"program with a quote only", "/opt/a\"b/ff", "/opt/a\"b/ff -y", {"-y"}},
+        {"blanks before the program", "/opt/ff", "  /opt/ff\t-y", {"-y"}},
+        {"program alone", "/opt/ff", "/opt/ff", {}},
+        {"a longer program in the line", "/opt/ff", "/opt/ffmpeg -y", {"-y"}},
+        {"another program in the line", "/opt/ff", "\"/usr/bin/x y\" -y", {"-y"}},
+        {"empty line", "/opt/ff", "", {}},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(ArgumentsAfterProgram(row.program, row.commandLine), row.expected) << row.name;
+    }
+}
+
 }  // namespace
 }  // namespace mirvane

@@ -6,16 +6,17 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include "engine/texts.h"
 #include "support/descriptor_count.h"
+#include "support/special_files.h"
 #include "support/worker_harness.h"
 
 namespace mirvane {
 namespace {
 
-using test::fakeEncoderCommand;
 using test::WorkerHarness;
 
 constexpr const char* kDuration5 = "print:  Duration: 00:00:05.00, start: 0.000000, bitrate: 1 kb/s\\n";
@@ -25,39 +26,37 @@ struct ResultCase {
     const char* name;
     std::string command;
     int32_t result;
+    bool encoderPresent = true;
 };
 
 TEST(TConsolThread, ResultCodes) {
     WorkerHarness h;
     const std::vector<ResultCase> cases = {
-        {"the encoder cannot be started", "\"" + h.dir.file("ffmpeg/ffmpeg") + "\" -y -i x",
-         kResultStartFailed},
-        {"no marker at all", fakeEncoderCommand({"print:cannot open input\\n", "exit:1"}),
-         kResultNothingSeen},
-        {"the input's length only", fakeEncoderCommand({kDuration5, "exit:1"}), kResultDurationSeen},
-        {"a whole conversion", fakeEncoderCommand({"progress:3:1"}), kResultCompleted},
-        {"the exit code is not consulted", fakeEncoderCommand({kDuration5, kSummary, "exit:7"}),
-         kResultCompleted},
-        {"a crash after the length", fakeEncoderCommand({kDuration5, "crash:11"}), kResultDurationSeen},
-        {"the summary without a length", fakeEncoderCommand({kSummary}), kResultCompleted},
+        {"the encoder cannot be started", h.command({"-i", "x"}), kResultStartFailed, false},
+        {"no marker at all", h.command({"print:cannot open input\\n", "exit:1"}), kResultNothingSeen},
+        {"the input's length only", h.command({kDuration5, "exit:1"}), kResultDurationSeen},
+        {"a whole conversion", h.command({"progress:3:1"}), kResultCompleted},
+        {"the exit code is not consulted", h.command({kDuration5, kSummary, "exit:7"}), kResultCompleted},
+        {"a crash after the length", h.command({kDuration5, "crash:11"}), kResultDurationSeen},
+        {"the summary without a length", h.command({kSummary}), kResultCompleted},
         {"text after a NUL byte is not examined",
-         fakeEncoderCommand({"print:  Duration: 00:00:05.00, start\\n\\0video:1kB\\n"}), kResultDurationSeen},
+         h.command({"print:  Duration: 00:00:05.00, start\\n\\0video:1kB\\n"}), kResultDurationSeen},
         {"a summary cut by a read boundary",
-         fakeEncoderCommand({kDuration5, "print:vid", "sleep:50", "print:eo:10kB audio:1kB\\n"}),
-         kResultCompleted},
-        {"an encoder that exits before it is looked at", fakeEncoderCommand({kDuration5, kSummary, "exit:0"}),
+         h.command({kDuration5, "print:vid", "sleep:50", "print:eo:10kB audio:1kB\\n"}), kResultCompleted},
+        {"an encoder that exits before it is looked at", h.command({kDuration5, kSummary, "exit:0"}),
          kResultCompleted},
     };
     for (const auto& c : cases) {
         h.unit.ConvertResult = 12345;  // a previous job's leftovers must not show
         h.unit.ThreadDone = true;
+        h.setEncoderPresent(c.encoderPresent);
         EXPECT_EQ(h.run(c.command), c.result) << c.name;
     }
 }
 
 TEST(TConsolThread, RepeatedValuesSkipTheUiThreadButNeverLeaveTheGaugeBehind) {
     WorkerHarness h;
-    const std::string command = fakeEncoderCommand(
+    const std::string command = h.command(
         {"print:Duration: 00:00:10.00, start\n", "flood:1m:frame=1 time=00:00:15.00 bitrate=1\r", "sleep:20",
          "print:Duration: 00:00:20.00, start\n", "sleep:20", "print:time=00:00:15.00 bitrate=1\r"});
     ASSERT_EQ(h.run(command), kResultDurationSeen);
@@ -69,8 +68,7 @@ TEST(TConsolThread, RepeatedValuesSkipTheUiThreadButNeverLeaveTheGaugeBehind) {
 
 TEST(TConsolThread, LogsHeaderCommandAndEveryChunk) {
     WorkerHarness h;
-    const std::string command =
-        fakeEncoderCommand({kDuration5, "sleep:30", "print:frame=1\\r", "sleep:30", kSummary});
+    const std::string command = h.command({kDuration5, "sleep:30", "print:frame=1\\r", "sleep:30", kSummary});
     ASSERT_EQ(h.run(command), kResultCompleted);
     const std::string log = h.log();
     ASSERT_EQ(log.rfind("■", 0), 0u) << log;
@@ -85,9 +83,10 @@ TEST(TConsolThread, LogsHeaderCommandAndEveryChunk) {
 TEST(TConsolThread, NothingIsLoggedWhenLoggingIsOffOrTheEncoderDoesNotStart) {
     WorkerHarness h;
     h.unit.LogEnabled = false;
-    EXPECT_EQ(h.run(fakeEncoderCommand({"progress:1:1"})), kResultCompleted);
+    EXPECT_EQ(h.run(h.command({"progress:1:1"})), kResultCompleted);
     h.unit.LogEnabled = true;
-    EXPECT_EQ(h.run("\"" + h.dir.file("nothing-here") + "\" -y"), kResultStartFailed);
+    h.setEncoderPresent(false);
+    EXPECT_EQ(h.run(h.command({})), kResultStartFailed);
     EXPECT_FALSE(std::filesystem::exists(h.paths.logFile));
 }
 
@@ -95,14 +94,24 @@ TEST(TConsolThread, AnUnwritableLogDecidesNothing) {
     WorkerHarness h;
     std::filesystem::create_directory(h.paths.logFile);  // neither opens nor creates
     const int descriptors = test::openDescriptorCount();
-    EXPECT_EQ(h.run(fakeEncoderCommand({"progress:2:1"})), kResultCompleted);
+    EXPECT_EQ(h.run(h.command({"progress:2:1"})), kResultCompleted);
     EXPECT_EQ(h.gauge.progress, 2);
     EXPECT_EQ(test::openDescriptorCount(), descriptors);
 
     // Writable again: the next job is logged.
     std::filesystem::remove(h.paths.logFile);
-    EXPECT_EQ(h.run(fakeEncoderCommand({"progress:1:1"})), kResultCompleted);
+    EXPECT_EQ(h.run(h.command({"progress:1:1"})), kResultCompleted);
     EXPECT_NE(h.log().find("video:"), std::string::npos);
+}
+
+// Opening a FIFO for writing would wait for a reader for ever.
+TEST(TConsolThread, AFifoAtTheLogPathIsRefusedAndTheJobEndsNormally) {
+    WorkerHarness h;
+    test::makeFifo(h.paths.logFile);
+    test::FifoRescue rescue(h.paths.logFile);
+    EXPECT_EQ(h.run(h.command({"progress:2:1"})), kResultCompleted);
+    EXPECT_FALSE(rescue.rescued()) << "the log blocked the job";
+    EXPECT_EQ(h.gauge.progress, 2);
 }
 
 TEST(TConsolThread, StopDuringProgressKillsTheEncoder) {
@@ -111,7 +120,7 @@ TEST(TConsolThread, StopDuringProgressKillsTheEncoder) {
         if (h.gauge.progress >= 1) h.unit.StopRequested = true;
     };
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(h.run(fakeEncoderCommand({"progress:100:50"})), kResultStopped);
+    EXPECT_EQ(h.run(h.command({"progress:100:50"})), kResultStopped);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
@@ -131,8 +140,48 @@ TEST(TConsolThread, StopWithASilentEncoderEndsOnlyByTheKill) {
             killed = true;
         }
     };
-    EXPECT_EQ(h.run(fakeEncoderCommand({kDuration5, "hang"})), kResultStopped);
+    EXPECT_EQ(h.run(h.command({kDuration5, "hang"})), kResultStopped);
     EXPECT_TRUE(killed);
+}
+
+// The conversion may be complete on the encoder's word, but a stop that comes
+// before the job has ended decides the job: it was stopped.
+TEST(TConsolThread, AStopAfterTheClosingSummaryStillEndsAsStopped) {
+    WorkerHarness h;
+    h.uiThread.onPass = [&] {
+        if (h.unit.ConvertResult == kResultCompleted && !h.unit.StopRequested) {
+            h.unit.StopRequested = true;
+            h.unit.ProcInfo.kill();  // as the watchdog would: this encoder stays silent
+        }
+    };
+    EXPECT_EQ(h.run(h.command({kDuration5, kSummary, "hang"})), kResultStopped);
+}
+
+// The encoder closed its output but runs on: the worker waits for its end,
+// and a stop must still end the job, as it does while the output is read.
+TEST(TConsolThread, AStopEndsTheWaitForAnEncoderThatClosedItsOutput) {
+    WorkerHarness h;
+    const std::string pidFile = h.dir.file("encoder.pid");
+    std::optional<std::chrono::steady_clock::time_point> outputClosed;
+    bool rescued = false;
+    h.uiThread.onPass = [&] {
+        const auto now = std::chrono::steady_clock::now();
+        if (!outputClosed) {
+            if (std::filesystem::exists(pidFile)) outputClosed = now;
+            return;
+        }
+        // The worker sees the pipe's end at once; this long after, it waits
+        // for the encoder's end. (A stop seen earlier ends the job too.)
+        if (now - *outputClosed > std::chrono::milliseconds(300)) h.unit.StopRequested = true;
+        // Only a worker deaf to the stop is still there seconds later.
+        if (now - *outputClosed > std::chrono::seconds(5) && !rescued) {
+            rescued = true;
+            h.unit.ProcInfo.kill();
+        }
+    };
+    EXPECT_EQ(h.run(h.command({kDuration5, kSummary, "close-output", "pidfile:" + pidFile, "hang"})),
+              kResultStopped);
+    EXPECT_FALSE(rescued) << "the stop did not end the wait";
 }
 
 TEST(TConsolThread, AStopKillsAGrandchildHoldingThePipe) {
@@ -149,8 +198,7 @@ TEST(TConsolThread, AStopKillsAGrandchildHoldingThePipe) {
         }
     };
     // The encoder itself exits; its grandchild keeps the output open.
-    EXPECT_EQ(h.run(fakeEncoderCommand({"grandchild:60000", "pidfile:" + pidFile, "exit:0"})),
-              kResultStopped);
+    EXPECT_EQ(h.run(h.command({"grandchild:60000", "pidfile:" + pidFile, "exit:0"})), kResultStopped);
     int group = 0;
     std::ifstream(pidFile) >> group;
     ASSERT_GT(group, 0);
@@ -166,8 +214,7 @@ TEST(TConsolThread, AnEncoderThatClosesItsOutputButRunsOnIsWaitedFor) {
     const auto start = std::chrono::steady_clock::now();
     rusage before{}, after{};
     ::getrusage(RUSAGE_SELF, &before);
-    EXPECT_EQ(h.run(fakeEncoderCommand({kDuration5, kSummary, "close-output", "sleep:400"})),
-              kResultCompleted);
+    EXPECT_EQ(h.run(h.command({kDuration5, kSummary, "close-output", "sleep:400"})), kResultCompleted);
     ::getrusage(RUSAGE_SELF, &after);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
     auto cpuMicroseconds = [](const rusage& usage) {
@@ -183,7 +230,7 @@ TEST(TConsolThread, AGigabyteFloodIsDrainedWithBoundedMemory) {
     h.unit.LogEnabled = false;
     rusage before{}, after{};
     ::getrusage(RUSAGE_SELF, &before);
-    EXPECT_EQ(h.run(fakeEncoderCommand({kDuration5, "flood:1g:frame=1 fps=25 q=28.0 size=1kB\\r", kSummary})),
+    EXPECT_EQ(h.run(h.command({kDuration5, "flood:1g:frame=1 fps=25 q=28.0 size=1kB\\r", kSummary})),
               kResultCompleted);
     ::getrusage(RUSAGE_SELF, &after);
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 32 * 1024) << "kilobytes of peak memory grew";
@@ -192,7 +239,7 @@ TEST(TConsolThread, AGigabyteFloodIsDrainedWithBoundedMemory) {
 TEST(TConsolThread, FiveHundredJobsLeaveNothingBehind) {
     WorkerHarness h;
     h.unit.LogEnabled = false;
-    const std::string command = fakeEncoderCommand({kDuration5, kSummary});
+    const std::string command = h.command({kDuration5, kSummary});
     ASSERT_EQ(h.run(command), kResultCompleted);  // warm up lazily made resources
     const int descriptors = test::openDescriptorCount();
     const int threads = test::threadCount();

@@ -1,6 +1,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <regex>
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/command_line.h"
 #include "engine/platform/platform.h"
 #include "support/descriptor_count.h"
 #include "support/temp_dir.h"
@@ -24,9 +26,12 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-std::vector<std::string> fake(std::vector<std::string> steps) {
-    steps.insert(steps.begin(), MIRVANE_FAKE_ENCODER);
-    return steps;
+// A command line for the fake encoder (or the program standing in its place)
+// with the given steps.
+std::string fake(const std::vector<std::string>& steps, const std::string& program = MIRVANE_FAKE_ENCODER) {
+    std::string line = QuoteProgram(program) + " -y";
+    for (const std::string& step : steps) line += " " + QuoteArgument(step);
+    return line;
 }
 
 std::string readToEnd(EncoderProcess& process) {
@@ -40,7 +45,7 @@ std::string readToEnd(EncoderProcess& process) {
 // Starts, reads everything, closes: the engine's order of calls.
 std::string runToEnd(const std::vector<std::string>& steps) {
     EncoderProcess process;
-    EXPECT_FALSE(process.start(fake(steps)));
+    EXPECT_FALSE(process.start(MIRVANE_FAKE_ENCODER, fake(steps)));
     process.closeWriteEnd();
     std::string output = readToEnd(process);
     process.close();
@@ -75,19 +80,21 @@ TEST(EncoderProcess, StartFailuresAreReportedByStartAndLeaveNothingBehind) {
     TempDir dir;
     struct Row {
         const char* name;
-        std::vector<std::string> argv;
+        std::string program;
+        std::string commandLine;
         std::errc expected;
     };
     const Row rows[] = {
-        {"missing program", {dir.file("ffmpeg")}, std::errc::no_such_file_or_directory},
-        {"a bare name is not searched on PATH", {"sh", "-c", "true"}, std::errc::no_such_file_or_directory},
-        {"empty argument list", {}, std::errc::invalid_argument},
+        {"missing program", dir.file("ffmpeg"), dir.file("ffmpeg") + " -y",
+         std::errc::no_such_file_or_directory},
+        {"a bare name is not searched on PATH", "sh", "sh -c true", std::errc::no_such_file_or_directory},
+        {"no program", "", "", std::errc::invalid_argument},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const int descriptorsBefore = test::openDescriptorCount();
         EncoderProcess process;
-        EXPECT_EQ(process.start(row.argv), row.expected);
+        EXPECT_EQ(process.start(row.program, row.commandLine), row.expected);
         EXPECT_EQ(test::openDescriptorCount(), descriptorsBefore);
         EXPECT_EQ(test::childProcessCount(), 0);
         EXPECT_FALSE(process.closeWriteEnd());
@@ -127,7 +134,7 @@ TEST(EncoderProcess, ChildGetsTheNullDeviceOnePipeAndDefaultSignalsOnly) {
 
 TEST(EncoderProcess, HasEndedAndWaitForEndReapTheChildOnceItEnds) {
     EncoderProcess process;
-    ASSERT_FALSE(process.start(fake({"sleep:200"})));
+    ASSERT_FALSE(process.start(MIRVANE_FAKE_ENCODER, fake({"sleep:200"})));
     const auto started = Clock::now();
     EXPECT_FALSE(process.hasEnded());
     EXPECT_FALSE(process.waitForEnd(50ms));
@@ -141,14 +148,14 @@ TEST(EncoderProcess, CloseWaitsForTheChildButTheDestructorKillsIt) {
     auto started = Clock::now();
     {
         EncoderProcess process;
-        ASSERT_FALSE(process.start(fake({"sleep:300"})));
+        ASSERT_FALSE(process.start(MIRVANE_FAKE_ENCODER, fake({"sleep:300"})));
         process.close();
     }
     EXPECT_GE(Clock::now() - started, 250ms);
     started = Clock::now();
     {
         EncoderProcess process;
-        ASSERT_FALSE(process.start(fake({"sleep:3000"})));
+        ASSERT_FALSE(process.start(MIRVANE_FAKE_ENCODER, fake({"sleep:3000"})));
     }
     EXPECT_LT(Clock::now() - started, 250ms);
     EXPECT_EQ(test::childProcessCount(), 0);
@@ -171,7 +178,7 @@ TEST(EncoderProcess, KillFromAnotherThreadEndsTheWholeGroupAndTheBlockedRead) {
         std::vector<std::string> steps = row.steps;
         steps.insert(steps.begin(), "pidfile:" + dir.file(row.name));
         EncoderProcess process;
-        ASSERT_FALSE(process.start(fake(steps)));
+        ASSERT_FALSE(process.start(MIRVANE_FAKE_ENCODER, fake(steps)));
         process.closeWriteEnd();
         const int pid = readPidFile(dir.file(row.name));
         char buffer[16];
@@ -195,7 +202,7 @@ TEST(EncoderProcess, KillFromAnotherThreadEndsTheWholeGroupAndTheBlockedRead) {
 
 TEST(EncoderProcess, KillDoesNotWaitWhileCloseWaitsForTheChild) {
     EncoderProcess process;
-    ASSERT_FALSE(process.start(fake({"sleep:3000"})));
+    ASSERT_FALSE(process.start(MIRVANE_FAKE_ENCODER, fake({"sleep:3000"})));
     std::atomic<bool> closed = false;
     std::thread worker([&] {
         process.close();
@@ -232,7 +239,7 @@ TEST(EncoderProcess, KillAfterTheReapNeverReachesAProcessThatReusedTheId) {
     for (const bool reapByHasEnded : {true, false}) {
         SCOPED_TRACE(reapByHasEnded ? "reaped by hasEnded" : "reaped by close");
         EncoderProcess process;
-        ASSERT_FALSE(process.start(fake({"pidfile:" + dir.file("pid"), "exit:0"})));
+        ASSERT_FALSE(process.start(MIRVANE_FAKE_ENCODER, fake({"pidfile:" + dir.file("pid"), "exit:0"})));
         process.closeWriteEnd();
         readToEnd(process);
         const int pid = readPidFile(dir.file("pid"));
@@ -254,15 +261,16 @@ TEST(EncoderProcess, KillAfterTheReapNeverReachesAProcessThatReusedTheId) {
 }
 
 TEST(EncoderProcess, FiveHundredRunsLeaveNoDescriptorOrChildBehind) {
-    const std::vector<std::string> scripts[] = {
-        fake({"print:frame=1\r", "stderr:video:1kB\n"}),
-        fake({"crash:9"}),
-        {"/nonexistent/ffmpeg"},
+    const std::pair<std::string, std::string> scripts[] = {
+        {MIRVANE_FAKE_ENCODER, fake({"print:frame=1\r", "stderr:video:1kB\n"})},
+        {MIRVANE_FAKE_ENCODER, fake({"crash:9"})},
+        {"/nonexistent/ffmpeg", "/nonexistent/ffmpeg -y"},
     };
     const int descriptorsBefore = test::openDescriptorCount();
     for (int run = 0; run < 500; ++run) {
         EncoderProcess process;
-        if (!process.start(scripts[run % 3])) {
+        const auto& [program, commandLine] = scripts[run % 3];
+        if (!process.start(program, commandLine)) {
             process.closeWriteEnd();
             readToEnd(process);
         }
@@ -272,31 +280,67 @@ TEST(EncoderProcess, FiveHundredRunsLeaveNoDescriptorOrChildBehind) {
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << "a child is left";
 }
 
-TEST(EncoderProcess, EncoderDiesWithTheProgramKilledWithSigkill) {
+// Whatever the encoder started goes with it: ffmpeg behind a wrapper script,
+// or a child of the encoder's own, would otherwise run on after the program
+// died, since only the encoder itself gets the parent-death signal. That
+// signal still ends the encoder even without the guard that kills the rest.
+TEST(EncoderProcess, EncoderAndEverythingItStartedDieWithTheProgramKilledWithSigkill) {
     TempDir dir;
-    for (const bool fromWorkerThread : {false, true}) {
-        SCOPED_TRACE(fromWorkerThread ? "started on a worker thread" : "started on the main thread");
-        const std::string pidFile = dir.file(fromWorkerThread ? "worker" : "main");
+    const std::string wrapper =
+        dir.write("ffmpeg", std::string("#!/bin/sh\n\"") + MIRVANE_FAKE_ENCODER + "\" \"$@\"\nexit $?\n");
+    std::filesystem::permissions(wrapper, std::filesystem::perms::owner_all);
+    struct Row {
+        const char* name;
+        bool fromWorkerThread;
+        std::vector<std::string> steps;
+        std::string program = MIRVANE_FAKE_ENCODER;
+        bool killGuardFirst = false;
+    };
+    const Row rows[] = {
+        {"started on the main thread", false, {"hang"}},
+        {"started on a worker thread", true, {"hang"}},
+        {"a grandchild of the encoder", true, {"grandchild:20000", "hang"}},
+        {"ffmpeg behind a wrapper script", true, {"hang"}, wrapper},
+        {"the guard killed first", true, {"hang"}, MIRVANE_FAKE_ENCODER, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string pidFile = dir.file(row.name);
+        std::vector<std::string> steps = row.steps;
+        steps.insert(steps.begin(), "pidfile:" + pidFile);
+        const std::string commandLine = fake(steps, row.program);
         // A stand-in for the whole program, started as the engine starts encoders.
         const pid_t program = ::fork();
         ASSERT_GE(program, 0);
         if (program == 0) {
             auto run = [&] {
                 EncoderProcess process;
-                if (process.start(fake({"pidfile:" + pidFile, "hang"}))) ::_exit(1);
+                if (process.start(row.program, commandLine)) ::_exit(1);
                 process.closeWriteEnd();
                 readToEnd(process);
             };
-            fromWorkerThread ? std::thread(run).join() : run();
+            row.fromWorkerThread ? std::thread(run).join() : run();
             ::_exit(0);
         }
-        const int encoder = readPidFile(pidFile);
-        ASSERT_GT(encoder, 0);
+        const int fake = readPidFile(pidFile);
+        ASSERT_GT(fake, 0);
+        const int group = ::getpgid(fake);
+        ASSERT_GT(group, 0);
+        if (row.killGuardFirst) {
+            // The guard is the one process of the group that is no encoder.
+            const std::vector<int> members = test::livingProcessIdsInGroup(group);
+            ASSERT_EQ(members.size(), 2u);
+            for (const int member : members) {
+                if (member != fake) ::kill(member, SIGKILL);
+            }
+            ASSERT_TRUE(waitUntil([&] { return test::livingProcessesInGroup(group) == 1; }, 5s));
+        }
         ::kill(program, SIGKILL);
         ::waitpid(program, nullptr, 0);
-        const bool gone = groupGone(encoder);
-        EXPECT_TRUE(gone) << "the encoder outlived the program";
-        if (!gone) ::kill(-encoder, SIGKILL);
+        const bool gone = groupGone(group);
+        EXPECT_TRUE(gone) << test::livingProcessesInGroup(group)
+                          << " of the encoder's processes outlived the program";
+        if (!gone) ::kill(-group, SIGKILL);
     }
 }
 

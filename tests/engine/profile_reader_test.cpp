@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <chrono>
+#include <filesystem>
 #include <random>
 #include <string>
 
@@ -49,8 +52,10 @@ TEST(ProfileFile, LooksUpValues) {
         {"binary data before a section", binary + "\n[s]\nk=found\n", "s", "k", "found"},
         {"NUL bytes neither end the text nor open a section", "[s]\0\n\0[t]\nk=a\0b"s, "s", "k", "a\0b"s},
         {"millions of lone CRs", "[s]" + std::string(2'000'000, '\r') + "k=1", "s", "k", "1"},
-        {"100 MB line, no line end at the end", "[s]\nk=" + std::string(100'000'000, 'x'), "s", "k",
-         std::string(2047, 'x')},
+        {"a line as long as a file may be, no line end at the end",
+         "[s]\nk=" + std::string(kMaxProfileFileBytes - 6, 'x'), "s", "k", std::string(2047, 'x')},
+        {"a file just over the limit reads as none",
+         "[s]\nk=1\n;" + std::string(kMaxProfileFileBytes - 8, 'x'), "s", "k", ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -95,6 +100,19 @@ TEST(ProfileFile, MissingFileOrDirectoryReadsEmpty) {
     TempDir dir;
     EXPECT_EQ(ProfileFile::load(dir.file("absent.ini")).value("s", "k"), "");
     EXPECT_EQ(ProfileFile::load(dir.path()).value("s", "k"), "");
+}
+
+// A file far larger than any settings file is refused before it is read: its
+// size in memory would be the price of reading it.
+TEST(ProfileFile, AHugeFileReadsEmptyWithoutCostingItsSize) {
+    TempDir dir;
+    const std::string path = dir.write("huge.ini", "[s]\nk=1\n");
+    std::filesystem::resize_file(path, 3ULL << 30);  // 3 GiB, the rest a hole on disk
+    rusage before{}, after{};
+    ::getrusage(RUSAGE_SELF, &before);
+    EXPECT_EQ(ProfileFile::load(path).value("s", "k"), "");
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kilobytes of peak memory grew";
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -29,14 +30,15 @@ int threadCount() { return entriesIn("/proc/self/task"); }
 namespace {
 
 struct ProcessStat {
+    int id = 0;
     char state = '?';
     int parent = 0;
     int group = 0;
 };
 
 template <typename Predicate>
-int countProcesses(Predicate predicate) {
-    int count = 0;
+std::vector<int> findProcesses(Predicate predicate) {
+    std::vector<int> found;
     for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
         std::ifstream stat(entry.path() / "stat");
         std::string line;
@@ -45,10 +47,16 @@ int countProcesses(Predicate predicate) {
         auto close = line.rfind(')');
         if (close == std::string::npos) continue;
         ProcessStat process;
+        process.id = std::atoi(line.c_str());
         std::istringstream(line.substr(close + 2)) >> process.state >> process.parent >> process.group;
-        if (predicate(process)) ++count;
+        if (predicate(process)) found.push_back(process.id);
     }
-    return count;
+    return found;
+}
+
+template <typename Predicate>
+int countProcesses(Predicate predicate) {
+    return static_cast<int>(findProcesses(predicate).size());
 }
 
 }  // namespace
@@ -58,8 +66,10 @@ int childProcessCount() {
     return countProcesses([self](const ProcessStat& p) { return p.parent == self; });
 }
 
-int livingProcessesInGroup(int group) {
-    return countProcesses([group](const ProcessStat& p) { return p.group == group && p.state != 'Z'; });
+int livingProcessesInGroup(int group) { return static_cast<int>(livingProcessIdsInGroup(group).size()); }
+
+std::vector<int> livingProcessIdsInGroup(int group) {
+    return findProcesses([group](const ProcessStat& p) { return p.group == group && p.state != 'Z'; });
 }
 
 }  // namespace mirvane::test

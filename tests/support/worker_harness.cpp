@@ -9,13 +9,21 @@
 
 namespace mirvane::test {
 
-std::string fakeEncoderCommand(std::initializer_list<std::string_view> steps) {
-    std::string command = QuoteProgram(MIRVANE_FAKE_ENCODER) + " -y";
-    for (std::string_view step : steps) command += " " + QuoteArgument(step);
-    return command;
+WorkerHarness::WorkerHarness() : paths(AppPaths::fromExecutable(dir.file("Mirvane"))) {
+    std::filesystem::create_directories(std::filesystem::path(paths.encoder).parent_path());
+    setEncoderPresent(true);
 }
 
-WorkerHarness::WorkerHarness() : paths(AppPaths::fromExecutable(dir.file("Mirvane"))) {}
+std::string WorkerHarness::command(std::initializer_list<std::string_view> steps) const {
+    std::string line = QuoteProgram(paths.encoder) + " -y";
+    for (std::string_view step : steps) line += " " + QuoteArgument(step);
+    return line;
+}
+
+void WorkerHarness::setEncoderPresent(bool present) {
+    std::filesystem::remove(paths.encoder);
+    if (present) std::filesystem::create_symlink(MIRVANE_FAKE_ENCODER, paths.encoder);
+}
 
 int32_t WorkerHarness::run(const std::string& commandLine) {
     TConsolThread worker(commandLine, unit, uiThread, gauge, paths, [this] { unit.ThreadDone = true; });

@@ -14,13 +14,16 @@
 
 namespace mirvane::test {
 
-// A command line that starts the fake encoder with the given steps, each
-// quoted so that blanks and quotes survive the split.
-std::string fakeEncoderCommand(std::initializer_list<std::string_view> steps);
-
 class WorkerHarness {
 public:
+    // The fake encoder stands where the program's encoder belongs.
     WorkerHarness();
+
+    // A command line that starts the encoder with the given steps, each
+    // quoted so that blanks and quotes survive the split.
+    std::string command(std::initializer_list<std::string_view> steps) const;
+    // Takes the encoder away, or puts it back.
+    void setEncoderPresent(bool present);
 
     // Runs one job to its end and returns its result code.
     int32_t run(const std::string& commandLine);

@@ -109,59 +109,5 @@ INSTANTIATE_TEST_SUITE_P(Cases, Closing,
                                          CloseCase{"BatchOkStopsTheJobThenCloses", true, true, "未変換"}),
                          kByName);
 
-// Copies of the program in one complete program folder (it looks for its
-// files beside its real path), sharing one runtime folder, where the lock lives.
-class ProgramCopies : public testing::Test {
-protected:
-    void SetUp() override {
-        std::filesystem::copy_file(MIRVANE_PROGRAM, folder.dir.file("Mirvane"));
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.path()));
-    }
-    void start(QProcess& copy) {
-        copy.setProcessEnvironment(environment);
-        copy.start(QString::fromStdString(folder.dir.file("Mirvane")), {});
-    }
-    bool anotherEndsAtOnceWithZero() {
-        QProcess another;
-        start(another);
-        return another.waitForFinished(5000) && another.exitStatus() == QProcess::NormalExit &&
-               another.exitCode() == 0;
-    }
-
-    ProgramFolder folder;
-    TempDir runtime;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-};
-
-TEST_F(ProgramCopies, SecondEndsAtOnceAndAKilledFirstFreesTheLock) {
-    QProcess first;
-    start(first);
-    ASSERT_TRUE(settled([&] { return std::filesystem::exists(runtime.file("Mirvane.lock")); }, true));
-    QTest::qWait(300);  // the lock is taken right after the file is opened
-    EXPECT_TRUE(anotherEndsAtOnceWithZero());
-    EXPECT_EQ(first.state(), QProcess::Running);
-
-    first.kill();
-    ASSERT_TRUE(first.waitForFinished());
-    QProcess next;
-    start(next);
-    QTest::qWait(1000);
-    EXPECT_EQ(next.state(), QProcess::Running) << "the killed copy's lock was not released";
-    EXPECT_TRUE(anotherEndsAtOnceWithZero());
-    next.kill();
-    next.waitForFinished();
-}
-
-TEST_F(ProgramCopies, WithoutADisplayPrintOneLineAndEndWithOne) {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(name);
-    QProcess program;
-    start(program);
-    ASSERT_TRUE(program.waitForFinished(5000));
-    EXPECT_EQ(program.exitCode(), 1);
-    EXPECT_EQ(program.readAllStandardError(), "Mirvane needs a graphical session (no display found).\n");
-    EXPECT_TRUE(program.readAllStandardOutput().isEmpty());
-}
-
 }  // namespace
 }  // namespace mirvane::test

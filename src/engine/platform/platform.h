@@ -1,49 +1,75 @@
 #pragma once
-// The one place where the engine reaches the operating system. Each system
-// has its own implementation file; nothing else in the engine includes a
-// system header.
+// The one place where the engine reaches the operating system. No system type
+// appears here: each system keeps its own state in its own implementation
+// files, and nothing else in the engine includes a system header.
 
 #include <chrono>
 #include <cstddef>
 #include <ctime>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
-#include <vector>
 
 namespace mirvane::platform {
 
 // Full path of the running executable (the real file, links resolved).
 std::string executablePath();
 
-// True when a regular file exists at the path (a link to one counts; a
-// directory or a device does not).
-bool fileExists(const std::string& path);
+// True for any directory entry at the path that is not a directory: a regular
+// file, a link (also a dangling one, or one to a folder), a FIFO, a socket, a
+// device. A name for which this is true is never one to write a new file to.
+bool entryExists(const std::string& path);
+
+// True for a regular file (links followed) that this process may read.
+bool isReadableFile(const std::string& path);
+
+// True for a regular file (links followed) that this process may execute.
+bool isExecutableFile(const std::string& path);
 
 // Deletes a file; false when it could not be deleted.
 bool deleteFile(const std::string& path);
+
+// Reads a whole regular file into content. A file larger than maxBytes is
+// refused (std::errc::file_too_large) without more than maxBytes of it ever
+// being held in memory; anything but a regular file is refused too.
+std::error_code readFile(const std::string& path, std::size_t maxBytes, std::string& content);
 
 // True when the byte may begin a double-byte character of the system's
 // multibyte text (never in UTF-8).
 bool isLeadByte(unsigned char byte);
 
 // Converts the encoder's console text to the system's text encoding in place.
-// Both are UTF-8 on POSIX systems, so there it changes nothing.
 void consoleToSystemText(std::string& text);
 
 // The current local time.
 std::tm localTimeNow();
 
-// Takes the per-user single-instance lock of the given name for the rest of
-// the process's life; true when another process already holds it. The system
-// releases the lock when the process ends, however it ends.
-bool IsAlreadyRunning(const std::string& name);
+// The user's locale's short date form of the time's date.
+std::string localeShortDate(const std::tm& time);
 
-// A file opened for writing only, closed by close() or the destructor.
+// Hours, minutes and seconds of the time, joined by the locale's time
+// separator.
+std::string localeTimeOfDay(const std::tm& time);
+
+struct InstanceCheck {
+    bool alreadyRunning = false;
+    // Why the check could not be made (a sentence for the user, with the
+    // system's own error text); empty when it was made.
+    std::string failure;
+};
+
+// Takes the per-user single-instance lock of the given name for the rest of
+// the process's life; alreadyRunning when another process holds it. The
+// system releases the lock when the process ends, however it ends.
+InstanceCheck IsAlreadyRunning(const std::string& name);
+
+// A regular file opened for writing only, closed by close() or the
+// destructor. Opening never blocks, and anything but a regular file (a FIFO,
+// a device, a socket, a folder) is refused.
 class File {
 public:
-    File() = default;
+    File();
     File(File&& other) noexcept;
     File& operator=(File&& other) noexcept;
     File(const File&) = delete;
@@ -55,30 +81,35 @@ public:
     // Creates the file, or truncates it when it exists; others may read it.
     static File createAlways(const std::string& path, std::error_code& error);
 
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const;
     std::error_code write(std::string_view data);
     std::error_code close();
 
 private:
-    explicit File(int fd) : m_fd(fd) {}
-    int m_fd = -1;
+    struct Impl;
+    explicit File(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> m_impl;
 };
 
 // One encoder run: a child process whose standard output and standard error
 // share one pipe. start(), the reads, hasEnded() and close() belong to the
 // thread that runs the job; kill() may come from any thread at any moment and
-// reaches the child's whole process group only while this run's child has not
-// been reaped, so it can never hit an unrelated process that reused the id.
+// reaches the encoder and everything it started only while this run's
+// encoder has not been reaped, so it can never hit an unrelated process that
+// reused the id. Whatever the encoder started dies with the program, however
+// the program ends.
 class EncoderProcess {
 public:
-    EncoderProcess() = default;
+    EncoderProcess();
     EncoderProcess(const EncoderProcess&) = delete;
     EncoderProcess& operator=(const EncoderProcess&) = delete;
     ~EncoderProcess();
 
-    // Starts argv[0] with the arguments; fails when the pipe cannot be made
-    // or the program cannot be executed.
-    std::error_code start(const std::vector<std::string>& argv);
+    // Runs `program` with the arguments that the command line gives after the
+    // program's own part. The program is always the one named here, never a
+    // path read back out of the command line. Fails when the pipe cannot be
+    // made or the program cannot be executed.
+    std::error_code start(const std::string& program, const std::string& commandLine);
     // Closes this side's copy of the pipe's write end, so that reads see the
     // pipe's end once the child (and anything that inherited it) has exited.
     // False when it was not open or the close failed.
@@ -86,22 +117,23 @@ public:
     // Blocking read of at most size bytes: the byte count, 0 at the pipe's
     // end, -1 on an error.
     std::ptrdiff_t read(char* buffer, std::size_t size);
-    // Zero-time-out test: true once the child has ended (it is then reaped)
+    // Zero-time-out test: true once the encoder has ended (it is then reaped)
     // or when the test itself fails.
     bool hasEnded();
-    // Waits at most `timeout` for the child to end: true once it has ended
-    // (it is then reaped). Returns as soon as the child ends.
+    // Waits at most `timeout` for the encoder to end: true once it has ended
+    // (it is then reaped). Returns as soon as the encoder ends.
     bool waitForEnd(std::chrono::milliseconds timeout);
-    // SIGKILL to the child's process group; nothing once the child is reaped.
+    // Kills the encoder and everything it started, at once and without
+    // waiting; nothing once the encoder is reaped.
     void kill();
-    // Closes the pipe and reaps the child, waiting for it if need be.
+    // Closes the pipe and reaps the encoder, waiting for it if need be.
     void close();
+    // Whichever call reaps the encoder also kills what it left running: a
+    // run's processes end with the run.
 
 private:
-    std::mutex m_lock;  // guards m_pid against a kill racing the reap
-    int m_pid = 0;      // 0: no child of this run left to signal
-    int m_readFd = -1;
-    int m_writeFd = -1;
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
 };
 
 }  // namespace mirvane::platform

@@ -8,4 +8,7 @@ namespace mirvane::platform {
 // path separator.
 bool isLeadByte(unsigned char) { return false; }
 
+// The encoder writes to its console in the same UTF-8 the system uses.
+void consoleToSystemText(std::string&) {}
+
 }  // namespace mirvane::platform

@@ -1,0 +1,37 @@
+#pragma once
+// What the POSIX implementation files share among themselves. The calls that
+// only Linux has live in the *_linux.cpp files behind these functions, so the
+// *_posix.cpp files hold portable POSIX only.
+
+#include <cerrno>
+#include <string>
+#include <system_error>
+
+#include "engine/platform/platform.h"
+
+namespace mirvane::platform::posix {
+
+inline std::error_code lastError() { return {errno, std::system_category()}; }
+
+// In a child between fork and exec: asks for SIGKILL once the thread that
+// forked it ends. False when the system refused.
+bool killWhenParentThreadEnds();
+
+// In a child between fork and exec: marks every descriptor from `lowest` on
+// close-on-exec. Where the system cannot do that in one call, nothing
+// changes and only descriptors opened without O_CLOEXEC leak.
+void closeOnExecFrom(int lowest);
+
+// In a forked child that never execs: closes every descriptor but `keep`.
+void closeAllDescriptorsBut(int keep);
+
+// A descriptor that turns readable the moment the process ends; -1 where the
+// system has no such thing.
+int openProcessHandle(int pid);
+
+// The single-instance lock inside the given per-user folder, which is made
+// (mode 0700) when missing and must be a folder of this user's, closed to
+// everyone else.
+InstanceCheck IsAlreadyRunningIn(const std::string& folder, const std::string& name);
+
+}  // namespace mirvane::platform::posix
