@@ -31,7 +31,7 @@ class BatchDriverTest : public ::testing::Test {
 protected:
     BatchDriverTest() : paths(AppPaths::fromExecutable(dir.file("Mirvane"))) {
         std::filesystem::create_directory(dir.file("ffmpeg"));
-        std::filesystem::create_symlink(MIRVANE_FAKE_ENCODER, paths.encoder);
+        std::filesystem::copy_file(MIRVANE_FAKE_ENCODER, paths.encoder);
         usePreset(kConverts, ".mp4");
         view.preset = 0;
     }
@@ -277,7 +277,7 @@ TEST_F(BatchDriverTest, FailedRowsKeepAReasonThatTheLogRecordsToo) {
         TempDir scratch;
         paths = AppPaths::fromExecutable(scratch.file("Mirvane"));
         std::filesystem::create_directory(scratch.file("ffmpeg"));
-        std::filesystem::create_symlink(MIRVANE_FAKE_ENCODER, paths.encoder);
+        std::filesystem::copy_file(MIRVANE_FAKE_ENCODER, paths.encoder);
         c.arrange();
         usePreset(c.option, c.ext);
         view.directShow = c.directShow;
@@ -310,7 +310,6 @@ TEST_F(BatchDriverTest, AResetRowForgetsItsReason) {
     EXPECT_EQ(jobs.row(0).reason, "");
 }
 
-
 // One log for the batch: both jobs' records, the first job's kept; and the
 // row's bytes reach the encoder's command line unchanged, even when they
 // are not UTF-8.
@@ -326,7 +325,8 @@ TEST_F(BatchDriverTest, ABatchOfTwoJobsLeavesOneLogWithBoth) {
     for (const char* name : {"caf\xe9.avi", "\x83\x72\x83\x66\x83\x49.avi"})
         EXPECT_NE(log.find(QuoteArgument(input(name))), std::string::npos) << log;
     std::size_t headers = 0;
-    for (std::size_t at = log.find("\r\n■"); at != std::string::npos; at = log.find("\r\n■", at + 1)) ++headers;
+    for (std::size_t at = log.find("\r\n■"); at != std::string::npos; at = log.find("\r\n■", at + 1))
+        ++headers;
     EXPECT_EQ(log.rfind("■", 0), 0u);
     EXPECT_EQ(headers, 1u) << "the second job's header follows the first job's records";
 }

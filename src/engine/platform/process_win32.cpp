@@ -86,6 +86,7 @@ EncoderProcess::~EncoderProcess() {
 }
 
 std::error_code EncoderProcess::start(const std::string& program, const std::string& commandLine) {
+    if (program.empty()) return std::make_error_code(std::errc::invalid_argument);
     if (m_impl->process || m_impl->readEnd || m_impl->writeEnd) {
         return std::make_error_code(std::errc::device_or_resource_busy);
     }
