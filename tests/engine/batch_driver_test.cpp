@@ -14,6 +14,7 @@
 #include "engine/texts.h"
 #include "support/fake_main_window_view.h"
 #include "support/queue_ui_thread.h"
+#include "support/system_facts.h"
 #include "support/temp_dir.h"
 
 namespace mirvane {
@@ -263,15 +264,16 @@ TEST_F(BatchDriverTest, FailedRowsKeepAReasonThatTheLogRecordsToo) {
         {"no output name can be made", kConverts, "", false, [] {}, texts::kReasonNoOutputName},
         {"the script cannot be written", kConverts, ".mp4", true,
          [&] { std::filesystem::create_directory(paths.scriptFile); },
-         std::string(texts::kReasonScriptNotWritten) + ": Is a directory"},
+         std::string(texts::kReasonScriptNotWritten) + ": " +
+             test::systemText(test::SystemFailure::OpenAFolder)},
         {"the encoder is missing", kConverts, ".mp4", false, [&] { std::filesystem::remove(paths.encoder); },
-         kNotStarted + "No such file or directory"},
+         kNotStarted + test::systemText(test::SystemFailure::NoSuchFile)},
         {"the encoder cannot be executed", kConverts, ".mp4", false,
          [&] {
              std::filesystem::remove(paths.encoder);
-             std::ofstream(paths.encoder) << "#!/bin/sh\n";
+             test::makeNonProgram(paths.encoder);
          },
-         kNotStarted + "Permission denied"},
+         kNotStarted + test::systemText(test::SystemFailure::NotAProgram)},
     };
     for (const auto& c : cases) {
         TempDir scratch;
@@ -315,14 +317,14 @@ TEST_F(BatchDriverTest, AResetRowForgetsItsReason) {
 // are not UTF-8.
 TEST_F(BatchDriverTest, ABatchOfTwoJobsLeavesOneLogWithBoth) {
     std::ofstream(paths.logFile) << "the previous batch";
-    addRow("caf\xe9.avi");
-    addRow("\x83\x72\x83\x66\x83\x49.avi");
+    const std::vector<std::string> names = test::namesToKeepExactly();
+    for (const std::string& name : names) addRow(name);
     driver.btnStartClick();
     ASSERT_EQ(jobs.row(1).status, Converted);
     std::ifstream in(paths.logFile, std::ios::binary);
     const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(log.find("the previous batch"), std::string::npos);
-    for (const char* name : {"caf\xe9.avi", "\x83\x72\x83\x66\x83\x49.avi"})
+    for (const std::string& name : names)
         EXPECT_NE(log.find(QuoteArgument(input(name))), std::string::npos) << log;
     std::size_t headers = 0;
     for (std::size_t at = log.find("\r\n■"); at != std::string::npos; at = log.find("\r\n■", at + 1))
