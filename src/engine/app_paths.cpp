@@ -2,14 +2,15 @@
 
 namespace mirvane {
 
-AppPaths AppPaths::fromExecutable(const std::string& executablePath, PathStyle style) {
+AppPaths AppPaths::fromExecutable(const std::string& executablePath, PathStyle style,
+                                  LeadByteTest isLeadByte) {
     AppPaths paths;
     paths.executable = executablePath;
-    paths.folder = ExtractFolder(executablePath, style);
+    paths.folder = ExtractFolder(executablePath, style, isLeadByte);
     paths.settingsFile = paths.folder + "MovieSet.ini";
     paths.encoder = paths.folder + (style == PathStyle::Windows ? "ffmpeg\\ffmpeg.exe" : "ffmpeg/ffmpeg");
-    paths.logFile = ChangeExtension(executablePath, ".log", style);
-    paths.scriptFile = ChangeExtension(executablePath, ".avs", style);
+    paths.logFile = ChangeExtension(executablePath, ".log", style, isLeadByte);
+    paths.scriptFile = ChangeExtension(executablePath, ".avs", style, isLeadByte);
     return paths;
 }
 

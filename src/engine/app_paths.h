@@ -16,7 +16,8 @@ struct AppPaths {
     std::string logFile;       // the executable's path with ".log"
     std::string scriptFile;    // the executable's path with ".avs"
 
-    static AppPaths fromExecutable(const std::string& executablePath, PathStyle style = kNativePathStyle);
+    static AppPaths fromExecutable(const std::string& executablePath, PathStyle style = kNativePathStyle,
+                                   LeadByteTest isLeadByte = platform::isLeadByte);
 };
 
 }  // namespace mirvane

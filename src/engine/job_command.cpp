@@ -44,8 +44,9 @@ std::error_code MakeAvsScript(const AppPaths& paths, std::string_view inputPath,
 }
 
 std::optional<std::string> MakeOutputPath(std::string_view rowPath, std::string_view ext,
-                                          const FileExistsFn& fileExists, PathStyle style) {
-    std::string candidate = ChangeExtension(rowPath, ext, style);
+                                          const FileExistsFn& fileExists, PathStyle style,
+                                          LeadByteTest isLeadByte) {
+    std::string candidate = ChangeExtension(rowPath, ext, style, isLeadByte);
     while (fileExists(candidate)) {
         // Appending nothing would test the same name for ever.
         if (ext.empty()) {

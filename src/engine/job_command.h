@@ -25,7 +25,8 @@ std::error_code MakeAvsScript(const AppPaths& paths, std::string_view inputPath,
 // The row path with its final extension replaced by ext, extended by ext while
 // a file exists there; nothing when no free name can be made (empty ext).
 std::optional<std::string> MakeOutputPath(std::string_view rowPath, std::string_view ext,
-                                          const FileExistsFn& fileExists, PathStyle style = kNativePathStyle);
+                                          const FileExistsFn& fileExists, PathStyle style = kNativePathStyle,
+                                          LeadByteTest isLeadByte = platform::isLeadByte);
 
 // The template with %INPFILE and %OUTFILE replaced, in one pass, by the
 // quoted input and output paths. A relative path that begins with '-' is

@@ -14,6 +14,7 @@
 #include "engine/texts.h"
 #include "support/fake_main_window_view.h"
 #include "support/queue_ui_thread.h"
+#include "support/system_facts.h"
 #include "support/temp_dir.h"
 
 namespace mirvane {
@@ -31,7 +32,7 @@ class BatchDriverTest : public ::testing::Test {
 protected:
     BatchDriverTest() : paths(AppPaths::fromExecutable(dir.file("Mirvane"))) {
         std::filesystem::create_directory(dir.file("ffmpeg"));
-        std::filesystem::create_symlink(MIRVANE_FAKE_ENCODER, paths.encoder);
+        std::filesystem::copy_file(MIRVANE_FAKE_ENCODER, paths.encoder);
         usePreset(kConverts, ".mp4");
         view.preset = 0;
     }
@@ -263,21 +264,22 @@ TEST_F(BatchDriverTest, FailedRowsKeepAReasonThatTheLogRecordsToo) {
         {"no output name can be made", kConverts, "", false, [] {}, texts::kReasonNoOutputName},
         {"the script cannot be written", kConverts, ".mp4", true,
          [&] { std::filesystem::create_directory(paths.scriptFile); },
-         std::string(texts::kReasonScriptNotWritten) + ": Is a directory"},
+         std::string(texts::kReasonScriptNotWritten) + ": " +
+             test::systemText(test::SystemFailure::OpenAFolder)},
         {"the encoder is missing", kConverts, ".mp4", false, [&] { std::filesystem::remove(paths.encoder); },
-         kNotStarted + "No such file or directory"},
+         kNotStarted + test::systemText(test::SystemFailure::NoSuchFile)},
         {"the encoder cannot be executed", kConverts, ".mp4", false,
          [&] {
              std::filesystem::remove(paths.encoder);
-             std::ofstream(paths.encoder) << "#!/bin/sh\n";
+             test::makeNonProgram(paths.encoder);
          },
-         kNotStarted + "Permission denied"},
+         kNotStarted + test::systemText(test::SystemFailure::NotAProgram)},
     };
     for (const auto& c : cases) {
         TempDir scratch;
         paths = AppPaths::fromExecutable(scratch.file("Mirvane"));
         std::filesystem::create_directory(scratch.file("ffmpeg"));
-        std::filesystem::create_symlink(MIRVANE_FAKE_ENCODER, paths.encoder);
+        std::filesystem::copy_file(MIRVANE_FAKE_ENCODER, paths.encoder);
         c.arrange();
         usePreset(c.option, c.ext);
         view.directShow = c.directShow;
@@ -310,23 +312,23 @@ TEST_F(BatchDriverTest, AResetRowForgetsItsReason) {
     EXPECT_EQ(jobs.row(0).reason, "");
 }
 
-
 // One log for the batch: both jobs' records, the first job's kept; and the
 // row's bytes reach the encoder's command line unchanged, even when they
 // are not UTF-8.
 TEST_F(BatchDriverTest, ABatchOfTwoJobsLeavesOneLogWithBoth) {
     std::ofstream(paths.logFile) << "the previous batch";
-    addRow("caf\xe9.avi");
-    addRow("\x83\x72\x83\x66\x83\x49.avi");
+    const std::vector<std::string> names = test::namesToKeepExactly();
+    for (const std::string& name : names) addRow(name);
     driver.btnStartClick();
     ASSERT_EQ(jobs.row(1).status, Converted);
     std::ifstream in(paths.logFile, std::ios::binary);
     const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(log.find("the previous batch"), std::string::npos);
-    for (const char* name : {"caf\xe9.avi", "\x83\x72\x83\x66\x83\x49.avi"})
+    for (const std::string& name : names)
         EXPECT_NE(log.find(QuoteArgument(input(name))), std::string::npos) << log;
     std::size_t headers = 0;
-    for (std::size_t at = log.find("\r\n■"); at != std::string::npos; at = log.find("\r\n■", at + 1)) ++headers;
+    for (std::size_t at = log.find("\r\n■"); at != std::string::npos; at = log.find("\r\n■", at + 1))
+        ++headers;
     EXPECT_EQ(log.rfind("■", 0), 0u);
     EXPECT_EQ(headers, 1u) << "the second job's header follows the first job's records";
 }

@@ -34,7 +34,7 @@ struct Window {
         paths = AppPaths::fromExecutable(dir.file("Mirvane"));
         if (encoder) {
             std::filesystem::create_directory(dir.file("ffmpeg"));
-            std::filesystem::create_symlink(MIRVANE_FAKE_ENCODER, paths.encoder);
+            std::filesystem::copy_file(MIRVANE_FAKE_ENCODER, paths.encoder);
         }
         window.FormCreate(files);
     }

@@ -5,6 +5,7 @@
 
 #include "engine/app_paths.h"
 #include "engine/paths.h"
+#include "support/lead_bytes.h"
 
 namespace mirvane {
 namespace {
@@ -14,6 +15,8 @@ const std::string kSoftware = "\x83\x5c\x83\x74\x83\x67";
 const std::string kSo = "\x83\x5c";
 constexpr PathStyle W = PathStyle::Windows;
 constexpr PathStyle P = PathStyle::Posix;
+constexpr LeadByteTest kShiftJis = test::isShiftJisLeadByte;
+constexpr LeadByteTest kWestern = test::isSingleByteLeadByte;
 
 TEST(PathRules, SplitFolderAndExtension) {
     struct Row {
@@ -22,6 +25,7 @@ TEST(PathRules, SplitFolderAndExtension) {
         std::string path;
         std::string folder;
         std::string extension;
+        LeadByteTest lead = kShiftJis;
     };
     const Row rows[] = {
         {"plain path", W, "C:\\Video\\clip.avi", "C:\\Video\\", ".avi"},
@@ -41,11 +45,22 @@ TEST(PathRules, SplitFolderAndExtension) {
         {"posix ignores backslash and colon", P, "C:\\Video\\clip.avi", "", ".avi"},
         {"posix backslash is an ordinary byte", P, "/a/b.c\\d", "/a/", ".c\\d"},
         {"posix knows no lead bytes", P, "/a\x83/b", "/a\x83/", ""},
+        // Code page 1252: "é" (E9) and "ü" (FC) are whole characters.
+        {"western e-acute before the dot", W, "C:\\Video\\caf\xE9.avi", "C:\\Video\\", ".avi", kWestern},
+        {"western u-umlaut before a separator", W, "C:\\M\xFC\\clip.avi", "C:\\M\xFC\\", ".avi", kWestern},
+        // UTF-8, the engine's own text: the platform's answer applies.
+        {"utf-8 e-acute before the dot", W, "C:\\Video\\café.avi", "C:\\Video\\", ".avi",
+         platform::isLeadByte},
+        {"utf-8 u-umlaut before a separator", W, "C:\\Mü\\clip", "C:\\Mü\\", "", platform::isLeadByte},
+        {"utf-8 hiragana ending in 0x82 before the dot", W, "C:\\あ.avi", "C:\\", ".avi",
+         platform::isLeadByte},
+        {"utf-8 hiragana ending in 0x82 before a separator", W, "C:\\あ\\clip.avi", "C:\\あ\\", ".avi",
+         platform::isLeadByte},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(ExtractFolder(row.path, row.style), row.folder);
-        EXPECT_EQ(ExtractExtension(row.path, row.style), row.extension);
+        EXPECT_EQ(ExtractFolder(row.path, row.style, row.lead), row.folder);
+        EXPECT_EQ(ExtractExtension(row.path, row.style, row.lead), row.extension);
     }
 }
 
@@ -70,7 +85,7 @@ TEST(ReplaceAll, ReplacesEveryOccurrenceInOneScan) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(ReplaceAll(row.text, row.pattern, row.replacement, row.style), row.expected);
+        EXPECT_EQ(ReplaceAll(row.text, row.pattern, row.replacement, row.style, kShiftJis), row.expected);
     }
 }
 
@@ -78,10 +93,20 @@ TEST(ReplaceAll, ReplacesEveryOccurrenceInOneScan) {
 // taken for a separator.
 TEST(AppPaths, DerivesEveryFileFromTheExecutable) {
     const std::string tools = "C:\\Tools\\" + kSoftware;
-    const AppPaths p = AppPaths::fromExecutable(tools + ".exe", W);
+    const AppPaths p = AppPaths::fromExecutable(tools + ".exe", W, kShiftJis);
     EXPECT_EQ((std::vector{p.executable, p.folder, p.settingsFile, p.encoder, p.logFile, p.scriptFile}),
               (std::vector<std::string>{tools + ".exe", "C:\\Tools\\", "C:\\Tools\\MovieSet.ini",
                                         "C:\\Tools\\ffmpeg\\ffmpeg.exe", tools + ".log", tools + ".avs"}));
+}
+
+// A program folder whose last character's last byte is a Shift-JIS lead byte
+// in another code page must keep its folder: the engine's text is UTF-8.
+TEST(AppPaths, KeepTheFolderOfAProgramInAFolderNamedInUtf8) {
+    const std::string folder = "C:\\Programme\\Müあ\\";
+    const AppPaths p = AppPaths::fromExecutable(folder + "Mirvane.exe", W);
+    EXPECT_EQ(p.settingsFile, folder + "MovieSet.ini");
+    EXPECT_EQ(p.encoder, folder + "ffmpeg\\ffmpeg.exe");
+    EXPECT_EQ(p.logFile, folder + "Mirvane.log");
 }
 
 }  // namespace

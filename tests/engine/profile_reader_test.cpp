@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <chrono>
 #include <filesystem>
 #include <random>
 #include <string>
 
+#include "support/process_usage.h"
 #include "support/temp_dir.h"
 
 namespace mirvane {
@@ -108,11 +107,9 @@ TEST(ProfileFile, AHugeFileReadsEmptyWithoutCostingItsSize) {
     TempDir dir;
     const std::string path = dir.write("huge.ini", "[s]\nk=1\n");
     std::filesystem::resize_file(path, 3ULL << 30);  // 3 GiB, the rest a hole on disk
-    rusage before{}, after{};
-    ::getrusage(RUSAGE_SELF, &before);
+    const long long peakBefore = test::peakMemoryKilobytes();
     EXPECT_EQ(ProfileFile::load(path).value("s", "k"), "");
-    ::getrusage(RUSAGE_SELF, &after);
-    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kilobytes of peak memory grew";
+    EXPECT_LT(test::peakMemoryKilobytes() - peakBefore, 64 * 1024) << "kilobytes of peak memory grew";
 }
 
 }  // namespace

@@ -19,9 +19,9 @@ struct Pass {
 
 TEST(StopWatchdog, KillsAfterTheGraceTimeThenAtTheRepeatPace) {
     const Pass passes[] = {
-        {milliseconds(0), 0, milliseconds(2500)},    {milliseconds(1), 0, milliseconds(2499)},
-        {milliseconds(2499), 0, milliseconds(1)},    {milliseconds(2500), 1, milliseconds(100)},
-        {milliseconds(2600), 2, milliseconds(100)},  {milliseconds(2650), 3, milliseconds(100)},
+        {milliseconds(0), 0, milliseconds(2500)},   {milliseconds(1), 0, milliseconds(2499)},
+        {milliseconds(2499), 0, milliseconds(1)},   {milliseconds(2500), 1, milliseconds(100)},
+        {milliseconds(2600), 2, milliseconds(100)}, {milliseconds(2650), 3, milliseconds(100)},
         {milliseconds(9000), 4, milliseconds(100)},
     };
     test::VirtualClock clock;

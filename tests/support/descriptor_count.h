@@ -1,5 +1,7 @@
 #pragma once
-// Counts of what a process holds, for leak checks.
+// Counts of what a process holds, for leak checks. On Windows descriptors are
+// handles, and a process's group is the process with that id and everything
+// it started (the tree a job object holds).
 
 #include <vector>
 

@@ -28,12 +28,27 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ignored);
 }
 
-std::string TempDir::path() const { return m_path.string(); }
+namespace {
 
-std::string TempDir::file(std::string_view name) const { return (m_path / name).string(); }
+// The engine's text is UTF-8 on every system; a narrow path on Windows would
+// be read in the ANSI code page instead.
+std::string utf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::filesystem::path fromUtf8(std::string_view text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+}  // namespace
+
+std::string TempDir::path() const { return utf8(m_path); }
+
+std::string TempDir::file(std::string_view name) const { return utf8(m_path / fromUtf8(name)); }
 
 std::string TempDir::write(std::string_view name, std::string_view bytes) const {
-    const std::filesystem::path target = m_path / name;
+    const std::filesystem::path target = m_path / fromUtf8(name);
     std::filesystem::create_directories(target.parent_path());
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

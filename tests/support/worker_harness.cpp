@@ -22,7 +22,7 @@ std::string WorkerHarness::command(std::initializer_list<std::string_view> steps
 
 void WorkerHarness::setEncoderPresent(bool present) {
     std::filesystem::remove(paths.encoder);
-    if (present) std::filesystem::create_symlink(MIRVANE_FAKE_ENCODER, paths.encoder);
+    if (present) std::filesystem::copy_file(MIRVANE_FAKE_ENCODER, paths.encoder);
 }
 
 int32_t WorkerHarness::run(const std::string& commandLine) {

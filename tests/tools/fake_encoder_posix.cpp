@@ -5,7 +5,7 @@
 //
 //   print:TEXT        TEXT to standard output in one write
 //   stderr:TEXT       TEXT to standard error in one write
-//                     (TEXT escapes: \n \r \0; other bytes pass as they are)
+//                     (TEXT escapes: \n \r \0 \xHH; other bytes pass as they are)
 //   sleep:MS          pause
 //   exit:CODE         exit at once with CODE
 //   crash:SIG         die on signal SIG
@@ -50,12 +50,18 @@ void writeAll(int fd, std::string_view data) {
     }
 }
 
-// Arguments cannot hold NUL bytes, hence the escapes.
+// Arguments cannot hold NUL bytes (and on Windows only text), hence the
+// escapes.
 std::string unescape(std::string_view text) {
     constexpr std::string_view codes = "nr0";
     constexpr std::string_view bytes("\n\r\0", 3);
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x') {
+            out += static_cast<char>(std::strtol(std::string(text.substr(i + 2, 2)).c_str(), nullptr, 16));
+            i += 3;
+            continue;
+        }
         const std::size_t code =
             i + 1 < text.size() && text[i] == '\\' ? codes.find(text[i + 1]) : codes.npos;
         out += code == codes.npos ? text[i] : bytes[code];

@@ -1,0 +1,79 @@
+// Windows counterparts of the /proc counts: handles from the process itself,
+// threads and processes from a Toolhelp snapshot.
+
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+#include <map>
+
+#include "support/descriptor_count.h"
+
+namespace mirvane::test {
+
+namespace {
+
+// Process id -> parent's id, of every process alive at the moment.
+std::map<DWORD, DWORD> livingProcesses() {
+    std::map<DWORD, DWORD> parents;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return parents;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        parents[entry.th32ProcessID] = entry.th32ParentProcessID;
+    CloseHandle(snapshot);
+    return parents;
+}
+
+// Whether the process descends from root (or is root). A parent that has
+// ended still names its id in its children, so the chain holds across it.
+bool descendsFrom(const std::map<DWORD, DWORD>& parents, DWORD process, DWORD root) {
+    for (int depth = 0; depth < 64; ++depth) {
+        if (process == root) return true;
+        const auto parent = parents.find(process);
+        if (parent == parents.end() || parent->second == 0 || parent->second == process) return false;
+        process = parent->second;
+    }
+    return false;
+}
+
+}  // namespace
+
+int openDescriptorCount() {
+    DWORD count = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &count);
+    return static_cast<int>(count);
+}
+
+int threadCount() {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    int count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    CloseHandle(snapshot);
+    return count;
+}
+
+int childProcessCount() {
+    int count = 0;
+    for (const auto& [process, parent] : livingProcesses())
+        if (parent == GetCurrentProcessId()) ++count;
+    return count;
+}
+
+int livingProcessesInGroup(int group) { return static_cast<int>(livingProcessIdsInGroup(group).size()); }
+
+std::vector<int> livingProcessIdsInGroup(int group) {
+    const std::map<DWORD, DWORD> parents = livingProcesses();
+    std::vector<int> ids;
+    for (const auto& [process, parent] : parents)
+        if (descendsFrom(parents, process, static_cast<DWORD>(group)))
+            ids.push_back(static_cast<int>(process));
+    return ids;
+}
+
+}  // namespace mirvane::test

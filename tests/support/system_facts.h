@@ -1,0 +1,33 @@
+#pragma once
+// What differs between the systems the tests run on, where a test must say
+// what the system itself would say.
+
+#include <string>
+#include <vector>
+
+namespace mirvane::test {
+
+enum class SystemFailure {
+    NoSuchFile,   // a missing file in an existing folder
+    OpenAFolder,  // a folder opened as the file to write
+    NotAProgram,  // a file that is no program started as one (see makeNonProgram)
+};
+
+// The system's own text for the failure, as the platform layer reports it.
+std::string systemText(SystemFailure failure);
+
+// Writes a file at the path that the system refuses to start as a program.
+void makeNonProgram(const std::string& path);
+
+// File names whose bytes the engine must keep exactly: on POSIX systems
+// names in other encodings than UTF-8 (Latin-1, Shift-JIS), on Windows names
+// outside any one ANSI code page.
+std::vector<std::string> namesToKeepExactly();
+
+// Whether a pipe stays open after the encoder closed its output, until the
+// encoder ends. Wine gives a console program started without a window a
+// console host that holds the program's standard handles; Windows and POSIX
+// systems do not.
+bool outputOutlivesItsClose();
+
+}  // namespace mirvane::test

@@ -1,0 +1,28 @@
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "support/system_facts.h"
+
+namespace mirvane::test {
+
+std::string systemText(SystemFailure failure) {
+    switch (failure) {
+        case SystemFailure::NoSuchFile:
+            return std::strerror(ENOENT);
+        case SystemFailure::OpenAFolder:
+            return std::strerror(EISDIR);
+        case SystemFailure::NotAProgram:
+            return std::strerror(EACCES);
+    }
+    return {};
+}
+
+// A script without execute permission.
+void makeNonProgram(const std::string& path) { std::ofstream(path, std::ios::trunc) << "#!/bin/sh\n"; }
+
+std::vector<std::string> namesToKeepExactly() { return {"caf\xe9.avi", "\x83\x72\x83\x66\x83\x49.avi"}; }
+
+bool outputOutlivesItsClose() { return false; }
+
+}  // namespace mirvane::test

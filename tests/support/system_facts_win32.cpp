@@ -1,0 +1,50 @@
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/system_facts.h"
+
+namespace mirvane::test {
+
+namespace {
+
+std::string formatMessage(DWORD code) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring wide(text, length);
+    LocalFree(text);
+    while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' '))
+        wide.pop_back();
+    const std::u8string utf8 = std::filesystem::path(wide).u8string();
+    return std::string(utf8.begin(), utf8.end());
+}
+
+}  // namespace
+
+std::string systemText(SystemFailure failure) {
+    switch (failure) {
+        case SystemFailure::NoSuchFile:
+            return formatMessage(ERROR_FILE_NOT_FOUND);
+        case SystemFailure::OpenAFolder:
+            return formatMessage(ERROR_ACCESS_DENIED);
+        case SystemFailure::NotAProgram:
+            return formatMessage(ERROR_BAD_EXE_FORMAT);
+    }
+    return {};
+}
+
+// Text where the system expects an executable's header.
+void makeNonProgram(const std::string& path) {
+    std::ofstream(std::filesystem::u8path(path), std::ios::trunc | std::ios::binary) << "not a program\r\n";
+}
+
+std::vector<std::string> namesToKeepExactly() { return {"café ü.avi", "ビデオ 🎬 한국.avi"}; }
+
+bool outputOutlivesItsClose() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+}  // namespace mirvane::test
