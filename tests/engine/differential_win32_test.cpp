@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -91,53 +92,91 @@ TEST(Differential, SplitCommandLineAgainstCommandLineToArgvW) {
         std::string line;
         for (int i = 0; i < length; ++i) line += pieces[random() % pieces.size()];
         const bool leadingBlank = line.front() == ' ' || line.front() == '\t';
-        const std::string kind =
-            leadingBlank ? "lines that start with a blank or tab" : "lines that start with the program";
         const bool matched = SplitCommandLine(line) == windowsSplit(line);
-        table.add(kind, matched);
+        table.add(
+            leadingBlank ? "lines that start with a blank or a tab" : "lines that start with the program",
+            matched);
         if (!matched && shown++ < 10) ADD_FAILURE() << "[" << printable(line) << "]";
     }
+    // Decided to differ: Windows answers the empty line with the calling
+    // program's own path.
+    table.add("the empty line (decided: no arguments)", SplitCommandLine("") == windowsSplit(""));
     table.print("SplitCommandLine against CommandLineToArgvW");
 }
 
-// What Mirvane asks for: a section and a key, both plain names.
+// What Mirvane asks for: a section and a key, as the program does, with a
+// buffer of 2048 bytes. The answer is in the ANSI code page, as UTF-8 here.
 std::string windowsValue(const std::string& file, const char* section, const char* key) {
     char buffer[2048];
     const DWORD length = GetPrivateProfileStringA(section, key, "", buffer, sizeof buffer, file.c_str());
-    return std::string(buffer, length);
+    const std::string ansi(buffer, length);
+    if (ansi.empty()) return ansi;
+    const int size = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), size ? static_cast<int>(ansi.size()) : 0, wide.data(), size);
+    return toUtf8(wide.c_str()) + std::string(std::count(ansi.begin(), ansi.end(), '\0'), '\0');
+}
+
+bool isValidUtf8(const std::string& text) {
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                               nullptr, 0) > 0;
+}
+
+std::string utf16WithMark(const std::string& ascii) {
+    std::string bytes = "\xFF\xFE";
+    for (const char c : ascii) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+// Bytes of the ANSI code page in use that are no ASCII, so that generated
+// files also read in that code page.
+std::vector<std::string> ansiPieces() {
+    switch (GetACP()) {
+        case 932:  // "ソ", "表" (trail byte 0x5C) and "あ"
+            return {"\x83\x5C", "\x95\x5C", "\x82\xA0"};
+        case 1252:  // "é", "ü" and the no-break space
+            return {"\xE9", "\xFC", "\xA0"};
+        default:
+            return {};
+    }
 }
 
 TEST(Differential, ProfileReaderAgainstGetPrivateProfileStringA) {
     std::mt19937 random(20261208);
-    const std::vector<std::string> pieces = {"[",
-                                             "]",
-                                             "=",
-                                             "=",
-                                             ";",
-                                             "#",
-                                             "\"",
-                                             "'",
-                                             " ",
-                                             "\t",
-                                             "\r\n",
-                                             "\n",
-                                             "\n",
-                                             "\r",
-                                             "s",
-                                             "S",
-                                             "t",
-                                             "k",
-                                             "K",
-                                             "j",
-                                             "v",
-                                             "x",
-                                             std::string(1, '\0'),
-                                             "[s]\n",
-                                             "[t]\n",
-                                             "k=",
-                                             "j=",
-                                             "\f",
-                                             "\v"};
+    std::vector<std::string> pieces = {"[",
+                                       "]",
+                                       "=",
+                                       "=",
+                                       ";",
+                                       "#",
+                                       "\"",
+                                       "'",
+                                       " ",
+                                       "\t",
+                                       "\r\n",
+                                       "\n",
+                                       "\n",
+                                       "\r",
+                                       "s",
+                                       "S",
+                                       "t",
+                                       "k",
+                                       "K",
+                                       "j",
+                                       "v",
+                                       "x",
+                                       std::string(1, '\0'),
+                                       "[s]\n",
+                                       "[t]\n",
+                                       "k=",
+                                       "j=",
+                                       ";k=",
+                                       "\f",
+                                       "\v"};
+    const std::vector<std::string> ansi = ansiPieces();
     const char* sections[] = {"s", "t"};
     const char* keys[] = {"k", "j"};
     TempDir dir;
@@ -145,31 +184,50 @@ TEST(Differential, ProfileReaderAgainstGetPrivateProfileStringA) {
     const std::string path = dir.file("differential.ini");
     Table table;
     int shown = 0;
-    for (int round = 0; round < 20000; ++round) {
+    auto compare = [&](const std::string& kind, const std::string& bytes, const char* section,
+                       const char* key, bool decided) {
+        const std::string windows = windowsValue(path, section, key);
+        const std::string ours = ProfileFile::load(path).value(section, key);
+        const bool matched = windows == ours;
+        table.add(kind, matched);
+        if (!matched && !decided && shown++ < 20)
+            ADD_FAILURE() << kind << ": [" << printable(bytes) << "] [" << section << "] " << key
+                          << ": windows [" << printable(windows) << "] ours [" << printable(ours) << "]";
+    };
+    auto write = [&](const std::string& bytes) {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << bytes;
+        out.close();
+        ASSERT_TRUE(out);
+    };
+    for (int round = 0; round < 10000; ++round) {
+        const bool withAnsi = !ansi.empty() && round % 2 == 1;
         const int length = 1 + static_cast<int>(random() % 40);
         std::string content;
-        for (int i = 0; i < length; ++i) content += pieces[random() % pieces.size()];
-        {
-            std::ofstream out(path, std::ios::binary | std::ios::trunc);
-            out << content;
-            out.close();
-            ASSERT_TRUE(out) << "round " << round;
+        for (int i = 0; i < length; ++i) {
+            const std::size_t pick = random() % (pieces.size() + (withAnsi ? ansi.size() : 0));
+            content += pick < pieces.size() ? pieces[pick] : ansi[pick - pieces.size()];
         }
-        std::string back;
-        ASSERT_FALSE(platform::readFile(path, 1 << 20, back));
-        ASSERT_EQ(back, content) << "round " << round;
-        const ProfileFile profile = ProfileFile::load(path);
+        const bool ascii = std::all_of(content.begin(), content.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        std::string kind = "ASCII files";
+        bool decided = false;
+        if (!ascii && isValidUtf8(content)) {
+            kind = "ANSI files that are also valid UTF-8 (decided: UTF-8)";
+            decided = true;
+        } else if (!ascii) {
+            kind = "files in the ANSI code page " + std::to_string(GetACP());
+        }
+        write(content);
         for (const char* section : sections) {
-            for (const char* key : keys) {
-                const std::string windows = windowsValue(path, section, key);
-                const std::string ours = profile.value(section, key);
-                const bool matched = windows == ours;
-                table.add("generated files, asked for one section and key", matched);
-                if (!matched && shown++ < 30)
-                    ADD_FAILURE() << "[" << printable(content) << "] [" << section << "] " << key
-                                  << ": windows [" << printable(windows) << "] ours [" << printable(ours)
-                                  << "] " << windows.size() << " " << ours.size();
-            }
+            for (const char* key : keys) compare(kind, content, section, key, decided);
+            compare("keys that begin with ; (decided: comments)", content, section, ";k", true);
+        }
+        if (ascii) {
+            write(utf16WithMark(content));
+            for (const char* section : sections)
+                for (const char* key : keys)
+                    compare("UTF-16 files with a byte-order mark", content, section, key, false);
         }
     }
     table.print("ProfileFile against GetPrivateProfileStringA");
