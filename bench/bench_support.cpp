@@ -3,10 +3,13 @@
 #include <sys/resource.h>
 
 #include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTreeWidget>
+#include <QUrl>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -75,10 +78,17 @@ Program::Program(const std::string& settings, const std::string& encoder) {
     m_window->show();
 }
 
+// The files arrive as a file manager would drop them.
 void Program::convert(const QStringList& files) {
-    auto* list = m_window->findChild<QTreeWidget*>("lvData");
-    list->clear();
-    for (const QString& file : files) list->addTopLevelItem(new QTreeWidgetItem({file, "未変換"}));
+    m_window->findChild<QPushButton*>("btnAllClr")->click();
+    QList<QUrl> urls;
+    for (const QString& file : files) urls << QUrl::fromLocalFile(file);
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_window.get(), &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_window.get(), &drop);
     m_window->findChild<QPushButton*>("btnStart")->click();
 }
 

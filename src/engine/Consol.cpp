@@ -1,11 +1,13 @@
 #include "engine/Consol.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <vector>
 
 #include "engine/conversion_log.h"
 #include "engine/failure_reason.h"
+#include "engine/gauge_percent.h"
 #include "engine/output_scanner.h"
 #include "engine/texts.h"
 
@@ -119,18 +121,28 @@ void TConsolThread::ReadOutput() {
 }
 
 void TConsolThread::sendToGauge(int32_t setMax) {
-    // Nothing else writes the gauge while a job runs, so a value this run has
-    // already sent would change nothing: a flood of identical progress lines
-    // then costs no trips to the UI thread.
-    std::optional<int32_t>& sent = setMax ? m_sentMax : m_sentProgress;
-    const int32_t value = setMax ? FDuration : FPosition;
-    if (sent == value) return;
+    // Nothing else writes the gauge while a job runs, so a value that would
+    // show the same as what this run has already sent changes nothing on
+    // screen: a flood of progress lines then costs no trips to the UI thread.
+    if (setMax ? m_sentMax == FDuration : shownAsSent(FPosition)) return;
     // The UI thread applies it while FDuration, FPosition and FSetMax hold still.
     FSetMax = setMax;
     m_uiThread.invoke([this] { UpdateGauge(); });
-    sent = value;
-    // A new maximum may have pulled the progress down with it.
-    if (setMax) m_sentProgress.reset();
+    if (setMax) {
+        m_sentMax = FDuration;
+        // A new maximum may have pulled the progress down with it.
+        m_sentProgress.reset();
+    } else {
+        m_sentProgress = FPosition;
+    }
+}
+
+// Whether the gauge would show progress as it shows the progress last sent:
+// the same whole percentage of the same maximum.
+bool TConsolThread::shownAsSent(int32_t progress) const {
+    if (!m_sentProgress || !m_sentMax) return false;
+    auto shown = [max = *m_sentMax](int32_t value) { return GaugePercent(std::clamp(value, 0, max), max); };
+    return shown(progress) == shown(*m_sentProgress);
 }
 
 void TConsolThread::UpdateGauge() {

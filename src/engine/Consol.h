@@ -42,6 +42,7 @@ private:
     void UpdateGauge();
     // Has the UI thread run UpdateGauge for the maximum (1) or the progress (0).
     void sendToGauge(int32_t setMax);
+    bool shownAsSent(int32_t progress) const;
     void waitForEncoderEnd();
     // Writes one record unless this run's log has already failed.
     void WriteLog(std::string_view text);

@@ -1,5 +1,7 @@
 #include "engine/main_window.h"
 
+#include <utility>
+
 #include "engine/platform/platform.h"
 #include "engine/texts.h"
 
@@ -55,7 +57,9 @@ bool MainWindow::FormCloseQuery() {
 
 void MainWindow::btnStartClick() {
     m_driver.btnStartClick();
-    if (m_closePending && !m_driver.isRunning()) {
+    if (m_driver.isRunning()) return;  // a press that asked the batch to stop
+    if (!m_handedOver.empty()) WMDropFiles(std::exchange(m_handedOver, {}));
+    if (m_closePending) {
         m_closePending = false;
         m_view.closeWindow();
     }
@@ -82,6 +86,14 @@ void MainWindow::WMDropFiles(const std::vector<std::string>& paths) {
     m_view.setHintVisible(false);
     m_jobs.append(paths);
     m_view.bringToFront();
+}
+
+void MainWindow::openHandedOverFiles(const std::vector<std::string>& paths) {
+    if (m_driver.isRunning()) {
+        m_handedOver.insert(m_handedOver.end(), paths.begin(), paths.end());
+        return;
+    }
+    WMDropFiles(paths);
 }
 
 void MainWindow::FormKeyDown(Key key, bool control) {

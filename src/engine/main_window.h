@@ -48,6 +48,9 @@ public:
     void FormKeyDown(Key key, bool control);
     // A key pressed while the job list has the focus.
     void lvDataKeyDown(Key key);
+    // Files another copy of the program was started with: added as a drop
+    // would add them, but never refused: during a batch they wait for its end.
+    void openHandedOverFiles(const std::vector<std::string>& paths);
 
     const JobList& jobs() const { return m_jobs; }
     const PresetTable& presets() const { return m_presets; }
@@ -62,6 +65,8 @@ private:
     BatchDriver m_driver;
     // A confirmed close that waits for the running batch to return.
     bool m_closePending = false;
+    // Files handed over during a batch, added once it is over.
+    std::vector<std::string> m_handedOver;
 };
 
 }  // namespace mirvane

@@ -12,10 +12,19 @@ namespace mirvane {
 
 namespace {
 
+// Only what differs from the item's current look is written: a new row of
+// a big drop then costs no more than its path.
 void showJob(QTreeWidgetItem& item, const JobRow& row) {
-    item.setText(1, QString::fromUtf8(statusText(row.status)));
-    item.setData(1, kStatusRole, static_cast<int>(row.status));
-    item.setToolTip(1, QString::fromUtf8(row.reason));
+    if (item.data(1, kStatusRole).toInt() != static_cast<int>(row.status) || item.text(1).isEmpty()) {
+        item.setText(1, QString::fromUtf8(statusText(row.status)));
+        item.setData(1, kStatusRole, static_cast<int>(row.status));
+    }
+    if (!row.reason.empty() || !item.toolTip(1).isEmpty())
+        item.setToolTip(1, QString::fromStdString(row.reason));
+}
+
+QString fileName(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromRawData(path.data(), static_cast<qsizetype>(path.size())));
 }
 
 }  // namespace
@@ -23,11 +32,15 @@ void showJob(QTreeWidgetItem& item, const JobRow& row) {
 // The rows are built apart from the list and handed over in one insertion,
 // which the view lays out once.
 void FormView::rowsAppended(std::span<const JobRow> rows) {
+    // Copies of one pattern share the status column's texts; only the path is their own.
+    QTreeWidgetItem pending;
+    pending.setTextAlignment(1, Qt::AlignCenter);
+    showJob(pending, JobRow{});
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(rows.size()));
     for (const JobRow& row : rows) {
-        auto* item = new QTreeWidgetItem({QFile::decodeName(QByteArray::fromStdString(row.path))});
-        item->setTextAlignment(1, Qt::AlignCenter);
+        QTreeWidgetItem* item = pending.clone();
+        item->setText(0, fileName(row.path));
         showJob(*item, row);
         items << item;
     }

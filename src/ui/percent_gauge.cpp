@@ -41,16 +41,17 @@ void PercentGauge::setProgress(int value) {
 void PercentGauge::paintEvent(QPaintEvent*) {
     ++m_paintCount;
     // Composed off screen and copied in one step, so the bar never flickers.
-    QPainter(this).drawImage(0, 0, compose());
+    compose();
+    QPainter(this).drawImage(0, 0, m_picture);
 }
 
-QImage PercentGauge::compose() const {
-    QImage image(size(), QImage::Format_RGB32);
-    image.fill(Qt::black);
+void PercentGauge::compose() {
+    if (m_picture.size() != size()) m_picture = QImage(size(), QImage::Format_RGB32);
+    m_picture.fill(Qt::black);
     QRect inner = rect().adjusted(1, 1, -1, -1);
-    if (inner.isEmpty()) return image;
+    if (inner.isEmpty()) return;
 
-    QPainter painter(&image);
+    QPainter painter(&m_picture);
     painter.fillRect(inner, Qt::white);
     int percentage = percent();
     int barWidth = inner.width() * percentage / 100;
@@ -60,12 +61,10 @@ QImage PercentGauge::compose() const {
     // blue; smoothed glyph edges would mix in other colours.
     QFont textFont = font();
     textFont.setStyleStrategy(QFont::NoAntialias);
-    painter.setFont(textFont);
     painter.setPen(Qt::white);
     painter.setClipRect(inner);
     painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-    painter.drawText(inner, Qt::AlignCenter, QStringLiteral("%1%").arg(percentage));
-    return image;
+    m_text.draw(painter, inner, textFont, percentage);
 }
 
 }  // namespace mirvane

@@ -2,11 +2,13 @@
 // The progress gauge: a framed white strip with a blue bar and the whole
 // percentage written across it, the text inverted where the bar lies under it.
 
+#include <QImage>
 #include <QWidget>
 #include <stdexcept>
 #include <string>
 
 #include "engine/main_window_view.h"
+#include "ui/percent_text.h"
 
 namespace mirvane {
 
@@ -43,12 +45,15 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QImage compose() const;
+    // Draws the gauge's picture into m_picture.
+    void compose();
 
     static constexpr int kMinValue = 0;
     int m_maxValue = 100;
     int m_progress = 0;
     int m_paintCount = 0;
+    QImage m_picture;
+    PercentText m_text;
 };
 
 }  // namespace mirvane

@@ -66,6 +66,20 @@ TEST(TConsolThread, RepeatedValuesSkipTheUiThreadButNeverLeaveTheGaugeBehind) {
     EXPECT_LT(h.gauge.changes.size(), 10u) << "a megabyte of identical progress went to the UI thread";
 }
 
+// Progress that shows the same whole percentage as the last one sent stays
+// off the UI thread; the next percentage gets there.
+TEST(TConsolThread, ProgressWithinTheSamePercentageIsNotSent) {
+    WorkerHarness h;
+    const std::string command = h.command(
+        {"print:Duration: 00:16:40.00, start\n", "sleep:20", "print:time=00:00:10.00 bitrate=1\r", "sleep:20",
+         "print:time=00:00:15.00 bitrate=1\r", "sleep:20", "print:time=00:00:19.99 bitrate=1\r", "sleep:20",
+         "print:time=00:00:20.00 bitrate=1\r"});
+    ASSERT_EQ(h.run(command), kResultDurationSeen);
+    const std::vector<std::pair<std::string, int>> expected = {
+        {"max", 1000}, {"progress", 10}, {"progress", 20}};
+    EXPECT_EQ(h.gauge.changes, expected);
+}
+
 TEST(TConsolThread, LogsHeaderCommandAndEveryChunk) {
     WorkerHarness h;
     const std::string command = h.command({kDuration5, "sleep:30", "print:frame=1\\r", "sleep:30", kSummary});

@@ -136,6 +136,26 @@ TEST(MainWindowBehaviour, DropsAppendInOrderWhileIdleOnly) {
     EXPECT_EQ(w.view.broughtToFront, 1);
 }
 
+// Files handed over by a second copy: added at once while idle; during a
+// batch kept, in order, and added when it is over.
+TEST(MainWindowBehaviour, HandedOverFilesAreNeverLost) {
+    Window w(kTwoPresets, true, {"/v/a.avi"});
+    std::size_t rowsDuringJob = 0;
+    w.runBatch([&] {
+        w.window.openHandedOverFiles({"/v/b.avi", "/v/c.avi"});
+        w.window.openHandedOverFiles({"/v/d.avi"});
+        rowsDuringJob = w.view.rows.size();
+        return true;
+    });
+    EXPECT_EQ(rowsDuringJob, 1u);
+    EXPECT_EQ(w.view.paths(), (Texts{"/v/a.avi", "/v/b.avi", "/v/c.avi", "/v/d.avi"}));
+    EXPECT_EQ(w.view.statuses(), (Statuses{Converted, Pending, Pending, Pending}));
+
+    w.window.openHandedOverFiles({"/v/e.avi"});
+    EXPECT_EQ(w.view.paths().back(), "/v/e.avi");
+    EXPECT_FALSE(w.view.hintVisible);
+}
+
 // One row per character of `selection`, 'x' for a selected one; the gauge
 // at 50 and the hint hidden before the key.
 struct DeleteCase {

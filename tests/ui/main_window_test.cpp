@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "form_fixture.h"
+#include "ui/percent_gauge.h"
 #include "ui_test_main.h"
 
 namespace mirvane::test {
@@ -156,6 +157,23 @@ TEST(ShippedPresets, TitlesFitThePresetListWhole) {
                   presets->viewport()->width())
             << title.toStdString();
     }
+}
+
+// A new percentage repaints the gauge's pixels and nothing else of the window.
+TEST_F(MainWindow, AGaugeChangePaintsTheGaugeAlone) {
+    struct PaintRecorder : QObject {
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Paint) painted << watched->objectName();
+            return false;
+        }
+        QStringList painted;
+    } recorder;
+    QCoreApplication::processEvents();
+    qApp->installEventFilter(&recorder);
+    form.control<PercentGauge>("Gauge1")->setProgress(50);
+    QCoreApplication::processEvents();
+    qApp->removeEventFilter(&recorder);
+    EXPECT_EQ(recorder.painted, QStringList{"Gauge1"});
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPainter>
 #include <QTest>
 
 #include "form_fixture.h"
 #include "ui/percent_gauge.h"
+#include "ui/percent_text.h"
 #include "ui_test_main.h"
 
 namespace mirvane::test {
@@ -120,6 +122,39 @@ INSTANTIATE_TEST_SUITE_P(Pixels, GaugeDrawing,
                                          DrawCase{"TextAcrossBarEndAt50", 50, 208},
                                          DrawCase{"FullInnerWidthAt100", 100, 416}),
                          kByName);
+
+// The gauge's own text drawing against the toolkit's centred text, pixel for
+// pixel, for every percentage, in the form's fonts and a few sizes.
+TEST(PercentText, PlacesGlyphsExactlyAsACentredDrawText) {
+    QFont japanese;
+    japanese.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic")});
+    japanese.setPixelSize(12);
+    PercentText text;
+    for (QFont font : {QFont(), japanese}) {
+        font.setStyleStrategy(QFont::NoAntialias);
+        for (const QSize size : {QSize(416, 13), QSize(415, 13), QSize(300, 12), QSize(51, 20)}) {
+            for (int percent = 0; percent <= 100; ++percent) {
+                QImage expected(size, QImage::Format_RGB32), drawn(size, QImage::Format_RGB32);
+                for (QImage* image : {&expected, &drawn}) {
+                    image->fill(Qt::white);
+                    QPainter painter(image);
+                    painter.fillRect(0, 0, size.width() * percent / 100, size.height(), Qt::blue);
+                    painter.setPen(Qt::white);
+                    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+                    if (image == &expected) {
+                        painter.setFont(font);
+                        painter.drawText(QRect(QPoint(0, 0), size), Qt::AlignCenter,
+                                         QString("%1%").arg(percent));
+                    } else {
+                        text.draw(painter, QRect(QPoint(0, 0), size), font, percent);
+                    }
+                }
+                ASSERT_EQ(drawn, expected) << font.family().toStdString() << " " << size.width() << "x"
+                                           << size.height() << " " << percent << "%";
+            }
+        }
+    }
+}
 
 }  // namespace
 }  // namespace mirvane::test
