@@ -70,10 +70,10 @@ TEST(TConsolThread, RepeatedValuesSkipTheUiThreadButNeverLeaveTheGaugeBehind) {
 // off the UI thread; the next percentage gets there.
 TEST(TConsolThread, ProgressWithinTheSamePercentageIsNotSent) {
     WorkerHarness h;
-    const std::string command = h.command(
-        {"print:Duration: 00:16:40.00, start\n", "sleep:20", "print:time=00:00:10.00 bitrate=1\r", "sleep:20",
-         "print:time=00:00:15.00 bitrate=1\r", "sleep:20", "print:time=00:00:19.99 bitrate=1\r", "sleep:20",
-         "print:time=00:00:20.00 bitrate=1\r"});
+    const std::string command =
+        h.command({"print:Duration: 00:16:40.00, start\n", "sleep:20", "print:time=00:00:10.00 bitrate=1\r",
+                   "sleep:20", "print:time=00:00:15.00 bitrate=1\r", "sleep:20",
+                   "print:time=00:00:19.99 bitrate=1\r", "sleep:20", "print:time=00:00:20.00 bitrate=1\r"});
     ASSERT_EQ(h.run(command), kResultDurationSeen);
     const std::vector<std::pair<std::string, int>> expected = {
         {"max", 1000}, {"progress", 10}, {"progress", 20}};

@@ -27,6 +27,7 @@ namespace {
 using test::groupGone;
 using test::readPidFile;
 using test::readToEnd;
+using test::runToEnd;
 using test::waitUntil;
 
 using namespace std::chrono_literals;
