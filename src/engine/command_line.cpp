@@ -19,8 +19,11 @@ std::size_t skipBlanks(std::string_view text, std::size_t i) {
 
 std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
     std::vector<std::string> arguments;
-    std::size_t i = skipBlanks(commandLine, 0);
-    if (i == commandLine.size()) {
+    // Windows' own rule, which the encoder applies there: the program's part
+    // ends at the first blank, so a line that begins with one names an empty
+    // program and everything after it is an argument.
+    std::size_t i = 0;
+    if (commandLine.empty()) {
         return arguments;
     }
 

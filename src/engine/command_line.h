@@ -10,9 +10,12 @@
 
 namespace mirvane {
 
-// Splits a command line into arguments: blanks and tabs separate, quotes
-// group, backslashes are literal except before a quote; the first argument
-// (the program) takes no escapes.
+// Splits a command line into arguments as Windows' CommandLineToArgvW does:
+// blanks and tabs separate, quotes group, backslashes are literal except
+// before a quote; the first argument (the program) takes no escapes and ends
+// at the first blank, so a line that begins with a blank has an empty first
+// argument. The empty line has no arguments (Windows would answer with the
+// calling program's own path, which means nothing for a line handed on).
 std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 
 // Quotes text so that SplitCommandLine gives it back as exactly one argument

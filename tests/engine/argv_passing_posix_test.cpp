@@ -45,10 +45,10 @@ TEST(ArgvPassing, EveryFileNameArrivesAsOneArgumentAtAnEncoderInAFolderWithABlan
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
         const std::string output = name + ".mp4";
-        // A name that looks like an option arrives from the current folder.
-        const std::string prefix = name.starts_with('-') ? "./" : "";
+        // A name the encoder would take for an option comes from the current folder.
+        const std::string from = name.starts_with('-') ? "./" : "";
         EXPECT_EQ(argumentsReceived(paths.encoder, MakeJobCommand(commandTemplate, name, output)),
-                  (std::vector<std::string>{"-y", "-i", prefix + name, "-x", prefix + output}));
+                  (std::vector<std::string>{"-y", "-i", from + name, "-x", from + output}));
     }
 }
 

@@ -43,6 +43,10 @@ TEST(ArgvPassing, EveryFileNameArrivesAsOneArgumentAtAnEncoderInAFolderOutsideTh
         std::string arrives;
     } rows[] = {
         {"C:\\videos\\映画 🎬 한국.avi", "C:\\videos\\映画 🎬 한국.avi"},
+        // In Shift-JIS these end in 0x5C, which the quoting would double
+        // were it given ANSI bytes; in UTF-8 no byte of them is a backslash.
+        {"C:\\ソフト\\表能ソ.avi", "C:\\ソフト\\表能ソ.avi"},
+        {"C:\\ソフト\\表\\", "C:\\ソフト\\表\\"},
         {"C:\\videos\\my clip.avi", "C:\\videos\\my clip.avi"},
         {"C:\\videos\\say \"hi\".avi", "C:\\videos\\say \"hi\".avi"},
         {"C:\\videos\\%OUTFILE.avi", "C:\\videos\\%OUTFILE.avi"},

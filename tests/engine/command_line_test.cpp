@@ -19,8 +19,10 @@ TEST(SplitCommandLine, FollowsTheWindowsArgumentRules) {
     };
     const Row rows[] = {
         {"blanks and tabs separate once per run", "prog  a\t\tb \tc", {"prog", "a", "b", "c"}},
-        {"leading and trailing blanks are dropped", " \t prog a  \t", {"prog", "a"}},
-        {"a blank line has no program", " \t ", {}},
+        {"trailing blanks are dropped", "prog a  \t", {"prog", "a"}},
+        {"a leading blank leaves the program empty", " \t prog a", {"", "prog", "a"}},
+        {"a blank line is an empty program", " \t ", {""}},
+        {"the empty line has no arguments", "", {}},
         {"empty quoted argument", "prog \"\" b", {"prog", "", "b"}},
         {"empty quoted argument at the end", "prog \"\"", {"prog", ""}},
         {"quotes keep blanks and tabs", "prog \"a b\tc\"", {"prog", "a b\tc"}},

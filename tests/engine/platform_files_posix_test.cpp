@@ -228,7 +228,7 @@ TEST(ExecutablePath, IsTheRealFileOfThisProgram) {
     const fs::path path = executablePath();
     EXPECT_TRUE(path.is_absolute()) << path;
     EXPECT_FALSE(fs::is_symlink(path)) << path;
-    EXPECT_EQ(path.filename(), "platform_files_test");
+    EXPECT_EQ(path.filename(), "platform_files_posix_test");
 }
 
 }  // namespace

@@ -34,7 +34,8 @@ TEST(ProfileFile, LooksUpValues) {
         {"blanks around names", "[ \tList \t]\n \t k \t=a\n", "List", "k", "a"},
         {"names match exactly, not by prefix", "[List]\nListTitle001=a\n", "List", "ListTitle00", ""},
         {"key in another section", "[a]\nk=1\n[b]\n", "b", "k", ""},
-        {"key before any header belongs nowhere", "k=1\n[s]\n", "s", "k", ""},
+        {"key before any header is not in the first section", "k=1\n[s]\n", "s", "k", ""},
+        {"key before any header is in the section without a name", "k=1\n[s]\n", "", "k", "1"},
         {"missing key", "[a]\nk=1\n", "a", "j", ""},
         {"empty value", "[a]\nk=\n", "a", "k", ""},
         {"blanks around the value trimmed", "[s]\nk= \t-i  %INPFILE\t \n", "s", "k", "-i  %INPFILE"},
@@ -45,11 +46,24 @@ TEST(ProfileFile, LooksUpValues) {
         {"first key wins across letter case", "[s]\nK=1\nk=2\n", "s", "k", "1"},
         {"empty first value still wins", "[s]\nk=\nk=2\n", "s", "k", ""},
         {"key in a repeated section loses", "[s]\nk=1\n[t]\n[S]\nk=2\n", "s", "k", "1"},
-        {"new key in a repeated section counts", "[s]\nk=1\n[t]\n[s]\nj=2\n", "s", "j", "2"},
+        {"a key only in a repeated section is never read", "[s]\nk=1\n[t]\n[s]\nj=2\n", "s", "j", ""},
+        {"a repeated header right after the first is still a repeat", "[s]\n[S]\nk=2\n", "s", "k", ""},
+        {"value in double quotes loses them", "[s]\nk= \"-i x \" \n", "s", "k", "-i x "},
+        {"value in single quotes loses them", "[s]\nk='a'\n", "s", "k", "a"},
+        {"quotes that do not pair stay", "[s]\nk=\"a'\n", "s", "k", "\"a'"},
+        {"a lone quote stays", "[s]\nk=\"\n", "s", "k", "\""},
+        {"quotes inside stay", "[s]\nk=-vf \"scale=-2:480\"\n", "s", "k", "-vf \"scale=-2:480\""},
+        {"a line without = hides the key's later lines", "[s]\nk\nk=2\n", "s", "k", ""},
+        {"a [ line without ] is a key line", "[s]\n[x=2\nk=1\n", "s", "[x", "2"},
+        {"a [ line without ] does not end the section", "[s]\n[x\nk=1\n", "s", "k", "1"},
+        {"the section name runs to the last ]", "[s]x]\nk=1\n", "s]x", "k", "1"},
+        {"vertical tab, form feed and 0x1A are trimmed", "[s]\n\vk\f=\v1\x1A\n", "s", "k", "1"},
+        {"a name ends at a NUL", "[s]\nk\0x=1\n"s, "s", "k", "1"},
         {"CR LF, lone CR and LF all end lines", "[s]\r\nk=1\r\n\rj=2\r", "s", "j", "2"},
         {"byte-order mark and CR LF", "\xEF\xBB\xBF[s]\r\nk=1\r\n", "s", "k", "1"},
         {"binary data before a section", binary + "\n[s]\nk=found\n", "s", "k", "found"},
-        {"NUL bytes neither end the text nor open a section", "[s]\0\n\0[t]\nk=a\0b"s, "s", "k", "a\0b"s},
+        {"NUL bytes end a value but neither the text nor open a section", "[s]\0\n\0[t]\nk=a\0b"s, "s", "k",
+         "a"},
         {"millions of lone CRs", "[s]" + std::string(2'000'000, '\r') + "k=1", "s", "k", "1"},
         {"a line as long as a file may be, no line end at the end",
          "[s]\nk=" + std::string(kMaxProfileFileBytes - 6, 'x'), "s", "k", std::string(2047, 'x')},
@@ -93,6 +107,39 @@ TEST(ProfileFile, CutsValuesTo2047BytesOnACharacterBoundary) {
         EXPECT_EQ(profile.value("s", "k"), row.value.substr(0, row.expectedLength));
         EXPECT_EQ(profile.value("s", "next"), "1");
     }
+}
+
+// Settings files saved by Windows editors: UTF-8 with or without a mark, and
+// UTF-16 with its mark ("Unicode" in Notepad), which Windows reads too.
+TEST(DecodeSettingsText, ByteOrderMarksAndValidUtf8DecideTheEncoding) {
+    const std::string utf8 = "[List]\nListTitle00=動画 🎬\n";
+    std::string utf16le = "\xFF\xFE", utf16be = "\xFE\xFF";
+    for (const char16_t unit : std::u16string(u"[List]\nListTitle00=動画 🎬\n")) {
+        utf16le += static_cast<char>(unit & 0xFF);
+        utf16le += static_cast<char>(unit >> 8);
+        utf16be += static_cast<char>(unit >> 8);
+        utf16be += static_cast<char>(unit & 0xFF);
+    }
+    const struct {
+        const char* name;
+        std::string bytes;
+    } rows[] = {
+        {"UTF-8", utf8},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" + utf8},
+        {"UTF-16 little-endian with its mark", utf16le},
+        {"UTF-16 big-endian with its mark", utf16be},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(DecodeSettingsText(row.bytes), utf8);
+        TempDir dir;
+        EXPECT_EQ(ProfileFile::load(dir.write("MovieSet.ini", row.bytes)).value("List", "ListTitle00"),
+                  "動画 🎬");
+    }
+    // A lone surrogate cannot become UTF-8; an odd last byte is no character.
+    EXPECT_EQ(DecodeSettingsText(std::string("\xFF\xFE\x00\xD8\x41\x00\x42", 7)),
+              "\xEF\xBF\xBD"
+              "A");
 }
 
 TEST(ProfileFile, MissingFileOrDirectoryReadsEmpty) {

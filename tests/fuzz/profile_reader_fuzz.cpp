@@ -1,9 +1,11 @@
 // Any bytes as a settings file: reading never fails, every value keeps to the
 // size limit, and a file of valid UTF-8 only ever gives valid UTF-8 values
-// (a cut never falls inside a character).
+// (a cut never falls inside a character); a UTF-16 file, however broken,
+// decodes to valid UTF-8.
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "engine/profile_reader.h"
@@ -31,6 +33,9 @@ bool isValidUtf8(std::string_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view content(reinterpret_cast<const char*>(data), size);
+    const std::string decoded = mirvane::DecodeSettingsText(std::string(content));
+    if ((content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF")) && !isValidUtf8(decoded))
+        std::abort();
     const bool validContent = isValidUtf8(content);
     mirvane::ProfileFile profile = mirvane::ProfileFile::parse(content);
     for (const char* section : {"List", "DirectShow", "", "list", "a"}) {

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "support/descriptor_count.h"
+#include "support/handle_count_win32.h"
 
 namespace mirvane::test {
 
@@ -40,11 +41,7 @@ bool descendsFrom(const std::map<DWORD, DWORD>& parents, DWORD process, DWORD ro
 
 }  // namespace
 
-int openDescriptorCount() {
-    DWORD count = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &count);
-    return static_cast<int>(count);
-}
+int openDescriptorCount() { return countOwnHandles(); }
 
 int threadCount() {
     const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);

@@ -28,6 +28,7 @@ void WorkerHarness::setEncoderPresent(bool present) {
 int32_t WorkerHarness::run(const std::string& commandLine) {
     TConsolThread worker(commandLine, unit, uiThread, gauge, paths, [this] { unit.ThreadDone = true; });
     while (!unit.ThreadDone) uiThread.processEvents(std::nullopt);
+    lastFailureReason = worker.failureReason();
     return unit.ConvertResult;
 }
 

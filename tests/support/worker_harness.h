@@ -34,6 +34,8 @@ public:
     UnitState unit;
     QueueUiThread uiThread;
     RecordingGauge gauge;
+    // The last job's reason for a failure, should its result say so.
+    std::string lastFailureReason;
 };
 
 }  // namespace mirvane::test

@@ -39,6 +39,11 @@ std::error_code readFile(const std::string& path, std::size_t maxBytes, std::str
 // multibyte text (never in UTF-8).
 bool isLeadByte(unsigned char byte);
 
+// Text in the system's own 8-bit code page as UTF-8: the ANSI code page on
+// Windows (Shift-JIS on a Japanese system); where the system's text is UTF-8
+// already, the bytes as they are.
+std::string systemCodePageToUtf8(std::string_view text);
+
 // Converts the encoder's console text to the system's text encoding in place.
 void consoleToSystemText(std::string& text);
 

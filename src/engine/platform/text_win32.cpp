@@ -161,6 +161,8 @@ const std::error_category& windowsCategory() {
 // different machines.
 bool isLeadByte(unsigned char byte) { return IsDBCSLeadByteEx(win32::kEngineCodePage, byte) != FALSE; }
 
+std::string systemCodePageToUtf8(std::string_view text) { return win32::codePageToUtf8(CP_ACP, text); }
+
 // ffmpeg writes UTF-8 on Windows, so valid UTF-8 is kept as it is. Anything
 // else comes from a program that wrote in the console's code page (OEM
 // unless a console says otherwise): converted, as the encoder's console
