@@ -46,41 +46,26 @@ TEST(UserFolders, TheEnvironmentOrTheDefaultsUnderHome) {
     }
 }
 
+// Every folder it makes is the user's alone; one that exists is left as it
+// is; what stands in the way is reported with the system's words.
 TEST(MakePrivateFolder, MakesEveryMissingFolderClosedToOthers) {
     TempDir base;
     fs::create_directory(base.file("existing"));
-    fs::permissions(base.file("existing"),
-                    fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
-    const std::string target = base.file("existing/state/mirvane");
+    const fs::perms existing = fs::status(base.file("existing")).permissions();
     const mode_t previousMask = ::umask(0);
-    const std::error_code error = makePrivateFolder(target);
+    const std::error_code error = makePrivateFolder(base.file("existing/state/mirvane"));
     ::umask(previousMask);
     ASSERT_FALSE(error) << error.message();
     EXPECT_EQ(fs::status(base.file("existing/state")).permissions(), fs::perms::owner_all);
-    EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_all);
-    EXPECT_EQ(fs::status(base.file("existing")).permissions(),
-              fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read)
-        << "an existing folder is left as it is";
-    EXPECT_FALSE(makePrivateFolder(target)) << "a second call finds it made";
-}
+    EXPECT_EQ(fs::status(base.file("existing/state/mirvane")).permissions(), fs::perms::owner_all);
+    EXPECT_EQ(fs::status(base.file("existing")).permissions(), existing);
+    EXPECT_FALSE(makePrivateFolder(base.file("existing/state/mirvane"))) << "a second call finds it made";
 
-TEST(MakePrivateFolder, WhatStandsInTheWayIsReportedWithTheSystemsWords) {
-    const struct {
-        const char* name;
-        const char* path;
-        std::errc error;
-    } rows[] = {
-        {"a file where the folder goes", "file", std::errc::not_a_directory},
-        {"a file where a parent goes", "file/mirvane", std::errc::not_a_directory},
-        {"a link to a file", "link/mirvane", std::errc::not_a_directory},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        TempDir base;
-        fs::create_symlink(base.write("file", "x"), base.file("link"));
-        const std::error_code error = makePrivateFolder(base.file(row.path));
-        EXPECT_TRUE(error == row.error) << error.message();
-        EXPECT_EQ(error.category(), std::system_category());
+    fs::create_symlink(base.write("file", "x"), base.file("link"));
+    for (const char* inTheWay : {"file", "file/mirvane", "link/mirvane"}) {
+        const std::error_code refused = makePrivateFolder(base.file(inTheWay));
+        EXPECT_TRUE(refused == std::errc::not_a_directory) << inTheWay << ": " << refused.message();
+        EXPECT_EQ(refused.category(), std::system_category());
     }
 }
 

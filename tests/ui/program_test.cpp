@@ -46,7 +46,6 @@ protected:
     void TearDown() override { std::filesystem::remove_all(lockFolder()); }
 
     std::string lockFolder() const { return "/tmp/mirvane-" + std::to_string(m_uid); }
-    uid_t uid() const { return m_uid; }
 
     void start(QProcess& copy, const QProcessEnvironment& env) {
         copy.setProcessEnvironment(env);
@@ -179,35 +178,6 @@ TEST_F(ProgramCopies, AnUnsafeLockFolderIsReportedAndEndsWithOne) {
     const QString error = QString::fromUtf8(program.readAllStandardError());
     EXPECT_TRUE(error.contains(QString::fromStdString(lockFolder()))) << error.toStdString();
     EXPECT_EQ(error.count('\n'), 1) << error.toStdString();
-}
-
-// A copy whose folder its user cannot write, as an installed one, keeps its
-// log and script in the user's state folder, which it makes closed to
-// others; a portable copy keeps them beside itself and makes nothing there.
-TEST_F(ProgramCopies, OnlyAnInstalledCopyMakesAStateFolderOfTheUsers) {
-    for (const bool portable : {false, true}) {
-        SCOPED_TRACE(portable ? "portable" : "installed");
-        if (portable) {
-            ASSERT_EQ(::chown(folder.dir.path().c_str(), uid(), uid()), 0);
-        }
-        const std::string state = home.file(portable ? "portable-state" : "installed-state");
-        QProcessEnvironment env = environment;
-        env.insert("XDG_STATE_HOME", QString::fromStdString(state));
-        QProcess copy;
-        start(copy, env);
-        // The copy listens for later copies once its window exists, after
-        // its files were placed.
-        EXPECT_TRUE(settled([&] { return std::filesystem::exists(lockFolder() + "/Mirvane.socket"); }, true));
-        struct stat info {};
-        const bool made = ::stat((state + "/mirvane").c_str(), &info) == 0;
-        EXPECT_EQ(made, !portable);
-        if (made) {
-            EXPECT_EQ(info.st_mode & 07777, 0700u);
-            EXPECT_EQ(info.st_uid, uid());
-        }
-        copy.kill();
-        copy.waitForFinished();
-    }
 }
 
 // The test program's own environment, changed for the life of the object.
