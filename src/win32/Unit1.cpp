@@ -83,7 +83,8 @@ TForm1::TForm1(UnitState& unit, const AppPaths& paths, const std::vector<std::st
     // The form file's place and the client size at the system's dpi; the
     // window's own dpi, known once it exists, decides the final size.
     const UINT systemDpi = GetDpiForSystem();
-    RECT outer{0, 0, scaleTo(form::kClientWidth, systemDpi), scaleTo(form::kClientHeight, systemDpi)};
+    RECT outer{0, 0, scaleTo(form::kMinimumOuterWidth, systemDpi) - scaleTo(form::kFrameWidth, systemDpi),
+               scaleTo(form::kMinimumOuterHeight, systemDpi) - scaleTo(form::kFrameHeight, systemDpi)};
     AdjustWindowRectExForDpi(&outer, kFormStyle, FALSE, kFormExStyle, systemDpi);
     m_controls.Form1 =
         CreateWindowExW(kFormExStyle, kFormClassName, toWide(texts::kAppName).c_str(), kFormStyle, 337, 176,
@@ -93,7 +94,8 @@ TForm1::TForm1(UnitState& unit, const AppPaths& paths, const std::vector<std::st
     m_dpi = GetDpiForWindow(m_controls.Form1);
     createControls();
     applyDpi(0);
-    const SIZE size = outerSizeFor(scaled(form::kClientWidth), scaled(form::kClientHeight));
+    // The window starts at its smallest size, 418 × 433 at 96 dpi.
+    const SIZE size = minimumOuterSize();
     SetWindowPos(m_controls.Form1, nullptr, 0, 0, size.cx, size.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     layOut();
@@ -206,6 +208,11 @@ SIZE TForm1::outerSizeFor(int clientWidth, int clientHeight) const {
     RECT outer{0, 0, clientWidth, clientHeight};
     AdjustWindowRectExForDpi(&outer, kFormStyle, FALSE, kFormExStyle, m_dpi);
     return {outer.right - outer.left, outer.bottom - outer.top};
+}
+
+SIZE TForm1::minimumOuterSize() const {
+    return outerSizeFor(scaled(form::kMinimumOuterWidth) - scaled(form::kFrameWidth),
+                        scaled(form::kMinimumOuterHeight) - scaled(form::kFrameHeight));
 }
 
 void TForm1::layOut() {
@@ -461,8 +468,7 @@ LRESULT TForm1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_GETMINMAXINFO: {
             // A drag of the frame never shows a window below the minimum.
-            const SIZE minimum = outerSizeFor(scaled(form::kMinimumOuterWidth) - scaled(form::kFrameWidth),
-                                              scaled(form::kMinimumOuterHeight) - scaled(form::kFrameHeight));
+            const SIZE minimum = minimumOuterSize();
             reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {minimum.cx, minimum.cy};
             return 0;
         }

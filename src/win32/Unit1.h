@@ -85,6 +85,9 @@ private:
     void layOut();
     int scaled(int pixels) const { return MulDiv(pixels, static_cast<int>(m_dpi), 96); }
     SIZE outerSizeFor(int clientWidth, int clientHeight) const;
+    // The smallest the window may be: the client area of the smallest outer
+    // size with the frame the layout was made for.
+    SIZE minimumOuterSize() const;
     void trackStatusTip(POINT point);
 
     Win32UiThread m_uiThread;

@@ -12,11 +12,9 @@ struct Place {
 
 namespace form {
 
-// The client area at creation: 426 × 460 with the frame the layout was made for.
-inline constexpr int kClientWidth = 418;
-inline constexpr int kClientHeight = 433;
-// That frame: the rules on the window's size count it instead of the real
-// frame, which differs between systems, themes and dpi.
+// The frame the layout was made for, with which the smallest window, 426 ×
+// 460, has a client area of 418 × 433: the rules on the window's size count
+// it instead of the real frame, which differs between systems, themes and dpi.
 inline constexpr int kFrameWidth = 8;
 inline constexpr int kFrameHeight = 27;
 inline constexpr int kMinimumOuterWidth = 426;
