@@ -11,6 +11,7 @@
 #include "engine/platform/win32_internal.h"
 #include "engine/status_look.h"
 #include "engine/texts.h"
+#include "win32/dropped_files.h"
 #include "win32/form_layout.h"
 #include "win32/hand_over.h"
 #include "win32/message_boxes.h"
@@ -288,21 +289,11 @@ void TForm1::lbToClick() {
 
 void TForm1::chkDShowClick() { m_window.chkDShowClick(); }
 
-// The paths whole, in the shell's order, however long: the wide function
-// has no 260-character buffer to cut them to. The drop is released whatever
+// The paths whole, in the shell's order; the drop is released whatever
 // becomes of it.
 void TForm1::WMDropFiles(HDROP drop) {
     std::vector<std::string> paths;
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    paths.reserve(count);
-    std::wstring path;
-    for (UINT i = 0; i < count; ++i) {
-        path.resize(DragQueryFileW(drop, i, nullptr, 0) + 1);
-        path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
-        // No file has an empty name; a drop block without a file reads as
-        // one empty name on some systems (Wine counts the closing NUL).
-        if (!path.empty()) paths.push_back(toUtf8(path));
-    }
+    for (const std::wstring& path : DroppedPaths(drop)) paths.push_back(toUtf8(path));
     DragFinish(drop);
     m_window.WMDropFiles(paths);
 }

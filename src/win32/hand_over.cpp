@@ -43,6 +43,11 @@ std::error_code HandOverFiles(const std::vector<std::string>& files, std::chrono
         if (std::chrono::steady_clock::now() >= deadline) return std::make_error_code(std::errc::timed_out);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    // The running copy brings its window forward for the files; the system
+    // lets it only with the leave of the program in front, this one.
+    DWORD runningProcess = 0;
+    GetWindowThreadProcessId(running, &runningProcess);
+    AllowSetForegroundWindow(runningProcess);
     std::wstring block = PackHandOver(files);
     COPYDATASTRUCT data{};
     data.dwData = kHandOverTag;

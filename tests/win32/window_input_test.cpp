@@ -61,6 +61,13 @@ TEST_F(JobRows, ADropAddsEveryPathWholeInTheShellsOrderAndReleasesTheDrop) {
     EXPECT_EQ(GlobalSize(dropped), 0u);
 }
 
+TEST_F(JobRows, ADropOfAnsiNamesIsReadToo) {
+    HDROP dropped = makeAnsiDrop({"C:\\clips\\a.avi", "C:\\clips\\b.mkv"});
+    SendMessageW(window(), WM_DROPFILES, reinterpret_cast<WPARAM>(dropped), 0);
+    EXPECT_EQ(form.column(0), (Texts{L"C:\\clips\\a.avi", L"C:\\clips\\b.mkv"}));
+    EXPECT_EQ(GlobalSize(dropped), 0u);
+}
+
 TEST_F(JobRows, AnEmptyDropChangesNothingAndIsReleased) {
     HDROP dropped = makeDrop({});
     SendMessageW(window(), WM_DROPFILES, reinterpret_cast<WPARAM>(dropped), 0);

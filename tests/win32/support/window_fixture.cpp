@@ -87,6 +87,22 @@ HDROP makeDrop(const std::vector<std::wstring>& paths) {
     return static_cast<HDROP>(memory);
 }
 
+HDROP makeAnsiDrop(const std::vector<std::string>& paths) {
+    std::size_t bytes = 2;
+    for (const std::string& path : paths) bytes += path.size() + 1;
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + bytes);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = FALSE;
+    char* text = reinterpret_cast<char*>(drop) + sizeof(DROPFILES);
+    for (const std::string& path : paths) {
+        std::memcpy(text, path.c_str(), path.size() + 1);
+        text += path.size() + 1;
+    }
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
 void pressKey(HWND target, WORD key, bool shift, bool control) {
     BYTE state[256] = {};
     GetKeyboardState(state);

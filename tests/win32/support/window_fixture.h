@@ -70,6 +70,8 @@ std::wstring windowText(HWND window);
 RECT placeInParent(HWND window);
 // A drop as the shell makes it: a DROPFILES block with wide paths.
 HDROP makeDrop(const std::vector<std::wstring>& paths);
+// A drop as a program that drops ANSI text makes it.
+HDROP makeAnsiDrop(const std::vector<std::string>& paths);
 // A key pressed with the given modifiers held, as the keyboard would deliver
 // it to target: the thread's key state says which modifiers are down.
 void pressKey(HWND target, WORD key, bool shift = false, bool control = false);
