@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "engine/platform/platform.h"
-#include "win32/hand_over.h"
 #include "win32/support/window_fixture.h"
 
 namespace mirvane::win32::test {
@@ -101,42 +100,6 @@ TEST_F(Batch, TheStopButtonEndsTheJobAndLeavesItsRowPending) {
     EXPECT_EQ(caption(), L"開始");
 }
 
-// Drops during a job are refused and still released; Delete removes nothing.
-TEST_F(Batch, DropsAndDeleteDuringAJobChangeNothing) {
-    drop(inputs(1));
-    HDROP late = nullptr;
-    bool deleted = false;
-    run([&] {
-        if (!late) {
-            late = makeDrop({L"C:\\late.avi"});
-            SendMessageW(window(), WM_DROPFILES, reinterpret_cast<WPARAM>(late), 0);
-        } else if (!deleted) {
-            deleted = true;
-            selectRows(form.controls().lvData, {0});
-            pressKey(form.controls().lvData, VK_DELETE);
-        }
-    });
-    EXPECT_TRUE(deleted);
-    EXPECT_EQ(GlobalSize(late), 0u);
-    EXPECT_EQ(form.column(0), inputs(1));
-}
-
-// Files handed over by a second copy during a job wait for the batch's end.
-TEST_F(Batch, FilesHandedOverDuringABatchAreAddedWhenItEnds) {
-    drop(inputs(1));
-    int rowsDuring = -1;
-    run([&] {
-        if (rowsDuring >= 0) return;
-        std::wstring block = PackHandOver({"C:\\later\\a.avi", "C:\\later\\b.avi"});
-        COPYDATASTRUCT data{kHandOverTag, static_cast<DWORD>(block.size() * sizeof(wchar_t)), block.data()};
-        EXPECT_TRUE(SendMessageW(window(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)));
-        rowsDuring = form.rowCount();
-    });
-    EXPECT_EQ(rowsDuring, 1);
-    EXPECT_EQ(form.column(0), (Texts{inputs(1)[0], L"C:\\later\\a.avi", L"C:\\later\\b.avi"}));
-    EXPECT_EQ(form.column(1), (Texts{L"変換済", L"未変換", L"未変換"}));
-}
-
 // Closing during a job asks first; OK stops the job, and the window goes
 // only once the batch is over.
 TEST_F(Batch, AConfirmedCloseStopsTheJobAndClosesTheWindowAfterIt) {
@@ -153,21 +116,6 @@ TEST_F(Batch, AConfirmedCloseStopsTheJobAndClosesTheWindowAfterIt) {
     EXPECT_EQ(form.messages.shown, std::vector<std::string>{"question: 変換中ですが強制終了しますか？"});
     EXPECT_TRUE(stillThereAfterTheQuestion);
     EXPECT_TRUE(pumpUntil(*form.window, [&] { return form.window->handle() == nullptr; }));
-}
-
-TEST_F(Batch, ACancelledCloseLetsTheBatchGoOn) {
-    drop(inputs(2));
-    form.messages.answer = false;
-    bool asked = false;
-    run([&] {
-        if (!asked) {
-            asked = true;
-            SendMessageW(window(), WM_CLOSE, 0, 0);
-        }
-    });
-    EXPECT_TRUE(asked);
-    EXPECT_TRUE(IsWindow(window()));
-    EXPECT_EQ(form.column(1), (Texts{L"変換済", L"変換済"}));
 }
 
 }  // namespace

@@ -243,12 +243,5 @@ TEST_F(JobRows, TheStatusTooltipShowsTheReasonOverTheFailedRowsStatusCell) {
     EXPECT_EQ(form.window->statusTipAt(cellCentre(1, 1)), L"");
 }
 
-TEST_F(JobRows, CommandLineFilesAreRowsAndHideTheHint) {
-    Form withFiles(folder, {"C:\\a.avi", "C:\\ビデオ\\b.mp4", "C:\\a.avi"});
-    EXPECT_EQ(withFiles.column(0), (Texts{L"C:\\a.avi", L"C:\\ビデオ\\b.mp4", L"C:\\a.avi"}));
-    EXPECT_EQ(withFiles.column(1), Texts(3, kPending));
-    EXPECT_FALSE(GetWindowLongW(withFiles.controls().txtDrag, GWL_STYLE) & WS_VISIBLE);
-}
-
 }  // namespace
 }  // namespace mirvane::win32::test
