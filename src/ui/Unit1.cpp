@@ -220,4 +220,8 @@ void TForm1::dropEvent(QDropEvent* event) {
 
 void TForm1::WMDropFiles(const std::vector<std::string>& paths) { m_window.WMDropFiles(paths); }
 
+void TForm1::openHandedOverFiles(std::vector<std::string> files) {
+    m_uiThread.post([this, files = std::move(files)] { m_window.openHandedOverFiles(files); });
+}
+
 }  // namespace mirvane

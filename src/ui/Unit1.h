@@ -34,6 +34,11 @@ public:
            MessageBoxes& messages, QWidget* parent = nullptr);
     ~TForm1() override;
 
+    // Files a copy started after this one was given. Safe from any thread:
+    // they reach the window's behaviour on the UI thread, in the order of
+    // the calls.
+    void openHandedOverFiles(std::vector<std::string> files);
+
     // For tests: the behaviour behind the window and the adapter it draws through.
     const MainWindow& behaviour() const { return m_window; }
     FormView& view() { return m_view; }

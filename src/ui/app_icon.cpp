@@ -9,6 +9,8 @@ namespace mirvane {
 namespace {
 
 // A strip of film with a white arrow across it: a video going somewhere else.
+// Desktops show the same picture from packaging/linux/io.github.mirvane.Mirvane.svg,
+// in the same 32-unit square; app_icon_test keeps the two alike.
 QPixmap drawIcon(int size) {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);

@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 #include <fstream>
 #include <iterator>
+#include <thread>
 #include <vector>
 
 #include "form_fixture.h"
@@ -174,6 +175,20 @@ TEST_F(MainWindow, AGaugeChangePaintsTheGaugeAlone) {
     QCoreApplication::processEvents();
     qApp->removeEventFilter(&recorder);
     EXPECT_EQ(recorder.painted, QStringList{"Gauge1"});
+}
+
+// The hand-over listener calls from its own thread: the lists wait for the
+// UI thread, which adds them as rows in the order they came.
+TEST_F(MainWindow, FilesHandedOverOnAnotherThreadBecomeRowsOnTheUiThread) {
+    std::thread listener([&] {
+        form.window->openHandedOverFiles({"/v/a.avi", "/v/b.avi"});
+        form.window->openHandedOverFiles({"/v/c.avi"});
+    });
+    listener.join();
+    EXPECT_TRUE(form.column(0).isEmpty()) << "the rows were touched off the UI thread";
+    const QStringList expected{"/v/a.avi", "/v/b.avi", "/v/c.avi"};
+    EXPECT_EQ(settled([&] { return form.column(0); }, expected), expected);
+    EXPECT_TRUE(form.control<QLabel>("txtDrag")->isHidden());
 }
 
 }  // namespace

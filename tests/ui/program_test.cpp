@@ -54,6 +54,10 @@ protected:
             if (::setgroups(0, nullptr) != 0 || ::setgid(uid) != 0 || ::setuid(uid) != 0) ::_exit(126);
         });
         copy.start(QString::fromStdString(folder.dir.file("Mirvane")), {});
+        // The state moves on to Running only when events are handled; a copy
+        // that takes its lock before the test looks would otherwise still
+        // read as Starting.
+        copy.waitForStarted();
     }
     void start(QProcess& copy) { start(copy, environment); }
 

@@ -6,10 +6,12 @@
 #include <chrono>
 #include <cstddef>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace mirvane::platform {
 
@@ -29,6 +31,23 @@ bool isExecutableFile(const std::string& path);
 
 // Deletes a file; false when it could not be deleted.
 bool deleteFile(const std::string& path);
+
+// True for a folder (links followed) in which this process may make and
+// delete entries.
+bool isWritableFolder(const std::string& path);
+
+// Makes the folder and every missing folder above it, each closed to other
+// users; an existing folder is left as it is.
+std::error_code makePrivateFolder(const std::string& path);
+
+// The user's own folders for settings and for state kept between runs,
+// without a trailing separator; empty when the system names none.
+struct UserFolders {
+    std::string configHome;
+    std::string stateHome;
+};
+
+UserFolders userFolders();
 
 // Reads a whole regular file into content. A file larger than maxBytes is
 // refused (std::errc::file_too_large) without more than maxBytes of it ever
@@ -68,6 +87,29 @@ struct InstanceCheck {
 // the process's life; alreadyRunning when another process holds it. The
 // system releases the lock when the process ends, however it ends.
 InstanceCheck IsAlreadyRunning(const std::string& name);
+
+// Where the copy that holds the lock of the given name hears from the copies
+// started after it. Each list of files that arrives is given to the receiver
+// on the listener's own thread, in the order the lists came; only processes
+// of this user are heard. Destroying the listener stops it and waits for its
+// thread.
+class HandOverListener {
+public:
+    using Receiver = std::function<void(std::vector<std::string> files)>;
+
+    virtual ~HandOverListener() = default;
+
+    // Listens for the copies of the given name; call it only while holding
+    // that name's lock. Null, with the reason in error, when it cannot.
+    static std::unique_ptr<HandOverListener> start(const std::string& name, Receiver receiver,
+                                                   std::error_code& error);
+};
+
+// Hands the files, exact bytes in order, to the copy that holds the lock of
+// the given name, and returns once it has taken them; waits at most timeout
+// in all, also for a copy that is still starting up.
+std::error_code handOverFiles(const std::string& name, const std::vector<std::string>& files,
+                              std::chrono::milliseconds timeout);
 
 // A regular file opened for writing only, closed by close() or the
 // destructor. Opening never blocks, and anything but a regular file (a FIFO,

@@ -74,14 +74,16 @@ InstanceCheck IsAlreadyRunningIn(const std::string& folder, const std::string& n
                   ").");
 }
 
-}  // namespace posix
-
 // One place per user whatever the environment says: copies started from
 // different sessions, or with and without XDG_RUNTIME_DIR, must meet at the
 // same lock. The temporary folder is shared by all users, so the folder is
 // checked before it is trusted.
+std::string userLockFolder() { return "/tmp/mirvane-" + std::to_string(::geteuid()); }
+
+}  // namespace posix
+
 InstanceCheck IsAlreadyRunning(const std::string& name) {
-    return posix::IsAlreadyRunningIn("/tmp/mirvane-" + std::to_string(::geteuid()), name);
+    return posix::IsAlreadyRunningIn(posix::userLockFolder(), name);
 }
 
 }  // namespace mirvane::platform
