@@ -11,6 +11,14 @@ inline constexpr const char* kStatusError = "エラー";
 inline constexpr const char* kCaptionStart = "開始";
 inline constexpr const char* kCaptionStop = "停止";
 
+// The other controls' texts (the Qt window keeps its own in its form file).
+inline constexpr const char* kCaptionClearAll = "すべてクリア";
+inline constexpr const char* kCaptionPresets = "コンバート";
+inline constexpr const char* kCaptionDirectShow = "DirectShowを使用(Avisynthが必要)";
+inline constexpr const char* kDropHint = "ここに動画ファイルをドラッグ＆ドロップしてください";
+inline constexpr const char* kColumnFileName = "ファイル名";
+inline constexpr const char* kColumnStatus = "ステータス";
+
 inline constexpr const char* kAppName = "Mirvane";
 inline constexpr const char* kAppCaption = "Mirvane 1.00";
 
@@ -18,6 +26,8 @@ inline constexpr const char* kSettingsMissing = "動画設定INIファイル(Mov
 inline constexpr const char* kEncoderMissing = "ffmpeg.exeがありません。";
 inline constexpr const char* kSettingsUnreadable = "動画設定INIファイルの読込みに失敗しました。";
 inline constexpr const char* kForcedQuitQuestion = "変換中ですが強制終了しますか？";
+// A second copy could not give its files to the running one.
+inline constexpr const char* kHandOverFailed = "起動中のMirvaneにファイルを渡せませんでした。";
 
 // Why a job failed before or without the encoder's own words.
 inline constexpr const char* kReasonNoOutputName = "出力ファイル名を決められません";

@@ -50,9 +50,11 @@ QPixmap drawIcon(int size) {
 
 }  // namespace
 
+QList<int> appIconSizes() { return {16, 24, 32, 48, 64, 128}; }
+
 QIcon appIcon() {
     QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128}) icon.addPixmap(drawIcon(size));
+    for (int size : appIconSizes()) icon.addPixmap(drawIcon(size));
     return icon;
 }
 

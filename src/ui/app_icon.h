@@ -6,5 +6,7 @@
 namespace mirvane {
 
 QIcon appIcon();
+// The sizes the icon is drawn at, smallest first.
+QList<int> appIconSizes();
 
 }  // namespace mirvane

@@ -2,10 +2,6 @@
 
 #include <QImage>
 #include <QPainter>
-#include <algorithm>
-#include <climits>
-
-#include "engine/gauge_percent.h"
 
 namespace mirvane {
 
@@ -15,27 +11,12 @@ PercentGauge::PercentGauge(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::NoFocus);
 }
 
-int PercentGauge::percent() const { return GaugePercent(m_progress, m_maxValue); }
-
 void PercentGauge::setMaxValue(int value) {
-    if (value == m_maxValue) return;
-    if (value < kMinValue) {
-        throw InvalidOperation(QStringLiteral("%1 から %2 の間の値でなければなりません")
-                                   .arg(kMinValue + 1)
-                                   .arg(INT_MAX)
-                                   .toStdString());
-    }
-    m_maxValue = value;
-    m_progress = std::min(m_progress, m_maxValue);
-    repaint();
+    if (m_scale.setMaxValue(value)) repaint();
 }
 
 void PercentGauge::setProgress(int value) {
-    int clamped = std::clamp(value, kMinValue, m_maxValue);
-    if (clamped == m_progress) return;
-    int before = percent();
-    m_progress = clamped;
-    if (percent() != before) repaint();
+    if (m_scale.setProgress(value)) repaint();
 }
 
 void PercentGauge::paintEvent(QPaintEvent*) {

@@ -4,19 +4,12 @@
 
 #include <QImage>
 #include <QWidget>
-#include <stdexcept>
-#include <string>
 
+#include "engine/gauge_scale.h"
 #include "engine/main_window_view.h"
 #include "ui/percent_text.h"
 
 namespace mirvane {
-
-// A refused gauge value; what() holds the text shown to the user.
-class InvalidOperation : public std::invalid_argument {
-public:
-    using std::invalid_argument::invalid_argument;
-};
 
 class PercentGauge : public QWidget, public GaugeView {
     Q_OBJECT
@@ -27,11 +20,11 @@ class PercentGauge : public QWidget, public GaugeView {
 public:
     explicit PercentGauge(QWidget* parent = nullptr);
 
-    int minValue() const { return kMinValue; }
-    int maxValue() const { return m_maxValue; }
-    int progress() const { return m_progress; }
+    int minValue() const { return m_scale.minValue(); }
+    int maxValue() const { return m_scale.maxValue(); }
+    int progress() const { return m_scale.progress(); }
     // The whole percentage shown, truncated toward zero.
-    int percent() const;
+    int percent() const { return m_scale.percent(); }
 
     // Throws InvalidOperation when value lies below minValue(); then nothing changes.
     void setMaxValue(int value) override;
@@ -48,9 +41,7 @@ private:
     // Draws the gauge's picture into m_picture.
     void compose();
 
-    static constexpr int kMinValue = 0;
-    int m_maxValue = 100;
-    int m_progress = 0;
+    GaugeScale m_scale;
     int m_paintCount = 0;
     QImage m_picture;
     PercentText m_text;

@@ -1,0 +1,173 @@
+#include "win32/job_list_control.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <array>
+#include <system_error>
+
+#include "engine/platform/win32_internal.h"
+#include "engine/status_look.h"
+#include "engine/texts.h"
+#include "win32/form_layout.h"
+
+namespace mirvane::win32 {
+
+namespace {
+
+using platform::win32::toWide;
+
+const std::wstring& statusLabel(JobStatus status) {
+    static const std::array<std::wstring, 4> labels{
+        toWide(statusText(JobStatus::Pending)), toWide(statusText(JobStatus::Converting)),
+        toWide(statusText(JobStatus::Converted)), toWide(statusText(JobStatus::Failed))};
+    return labels.at(static_cast<std::size_t>(status));
+}
+
+void addColumn(HWND list, int index, const char* title, int format) {
+    std::wstring text = toWide(title);
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+    column.fmt = format;
+    column.cx = 0;
+    column.pszText = text.data();
+    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
+}
+
+}  // namespace
+
+HWND JobListControl::create(HWND parent, int id) {
+    // Several rows selectable, rows never sorted nor edited, no border; only
+    // the list's own pixels are drawn where the hint lies above it.
+    const DWORD style =
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS;
+    m_list = CreateWindowExW(0, WC_LISTVIEWW, L"", style, 0, 0, 0, 0, parent,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
+                             nullptr);
+    if (!m_list) throw std::system_error(platform::win32::lastError(), "CreateWindowExW(lvData)");
+    const DWORD extended = LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;
+    SendMessageW(m_list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
+    SendMessageW(m_list, LVM_SETBKCOLOR, 0, RGB(255, 255, 255));
+    SendMessageW(m_list, LVM_SETTEXTBKCOLOR, 0, RGB(255, 255, 255));
+    SendMessageW(m_list, LVM_SETTEXTCOLOR, 0, GetSysColor(COLOR_WINDOWTEXT));
+    addColumn(m_list, 0, texts::kColumnFileName, LVCFMT_LEFT);
+    addColumn(m_list, 1, texts::kColumnStatus, LVCFMT_CENTER);
+    return m_list;
+}
+
+void JobListControl::setDpi(UINT dpi, UINT previousDpi) {
+    const int widths[] = {form::kFileNameColumnWidth, form::kStatusColumnWidth};
+    for (int column = 0; column < 2; ++column) {
+        const int width = previousDpi == 0
+                              ? MulDiv(widths[column], static_cast<int>(dpi), 96)
+                              : MulDiv(static_cast<int>(SendMessageW(m_list, LVM_GETCOLUMNWIDTH, column, 0)),
+                                       static_cast<int>(dpi), static_cast<int>(previousDpi));
+        SendMessageW(m_list, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(width, 0));
+    }
+}
+
+// The new count with the list's drawing held back until the end, so that a
+// drop of many files repaints the list once.
+void JobListControl::setCount() {
+    SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(m_list, LVM_SETITEMCOUNT, m_rows.size(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    SendMessageW(m_list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(m_list, nullptr, TRUE);
+}
+
+void JobListControl::append(std::span<const JobRow> rows) {
+    m_rows.reserve(m_rows.size() + rows.size());
+    for (const JobRow& row : rows) m_rows.push_back({toWide(row.path), row.status, toWide(row.reason)});
+    setCount();
+}
+
+void JobListControl::change(int row, const JobRow& data) {
+    Row& shown = m_rows.at(static_cast<std::size_t>(row));
+    shown.status = data.status;
+    shown.reason = toWide(data.reason);
+    SendMessageW(m_list, LVM_REDRAWITEMS, static_cast<WPARAM>(row), row);
+}
+
+// A list without its own rows keeps its selection as row numbers: they are
+// carried over to the rows' new places, and the focus and the top row stay
+// with their rows, a removed one handing its place to the next row kept.
+void JobListControl::remove(const std::vector<int>& removed) {
+    if (removed.empty()) return;
+    auto newIndex = [&](int old) {
+        return old -
+               static_cast<int>(std::lower_bound(removed.begin(), removed.end(), old) - removed.begin());
+    };
+    auto isRemoved = [&](int row) { return std::binary_search(removed.begin(), removed.end(), row); };
+    std::vector<int> selected;
+    for (int row : selectedRows())
+        if (!isRemoved(row)) selected.push_back(newIndex(row));
+    const int focus =
+        static_cast<int>(SendMessageW(m_list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    const int top = static_cast<int>(SendMessageW(m_list, LVM_GETTOPINDEX, 0, 0));
+
+    std::vector<Row> kept;
+    kept.reserve(m_rows.size() - removed.size());
+    for (int i = 0; i < size(); ++i)
+        if (!isRemoved(i)) kept.push_back(std::move(m_rows[static_cast<std::size_t>(i)]));
+    m_rows = std::move(kept);
+
+    SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
+    LVITEMW none{};
+    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(m_list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    SendMessageW(m_list, LVM_SETITEMCOUNT, m_rows.size(), LVSICF_NOSCROLL);
+    if (!m_rows.empty()) {
+        const int last = size() - 1;
+        LVITEMW on{};
+        on.stateMask = on.state = LVIS_SELECTED;
+        for (int row : selected) SendMessageW(m_list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&on));
+        if (focus >= 0) {
+            on.stateMask = on.state = LVIS_FOCUSED;
+            SendMessageW(m_list, LVM_SETITEMSTATE, std::min(newIndex(focus), last),
+                         reinterpret_cast<LPARAM>(&on));
+        }
+        if (top >= 0) {
+            const int wantedTop = std::min(newIndex(top), last);
+            const int nowTop = static_cast<int>(SendMessageW(m_list, LVM_GETTOPINDEX, 0, 0));
+            RECT rowRect{LVIR_BOUNDS, 0, 0, 0};
+            SendMessageW(m_list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&rowRect));
+            SendMessageW(m_list, LVM_SCROLL, 0, (wantedTop - nowTop) * (rowRect.bottom - rowRect.top));
+        }
+    }
+    SendMessageW(m_list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(m_list, nullptr, TRUE);
+}
+
+void JobListControl::clear() {
+    m_rows.clear();
+    SendMessageW(m_list, LVM_DELETEALLITEMS, 0, 0);
+    setCount();
+}
+
+std::vector<int> JobListControl::selectedRows() const {
+    std::vector<int> rows;
+    int row = -1;
+    while ((row = static_cast<int>(
+                SendMessageW(m_list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED))) >= 0)
+        rows.push_back(row);
+    return rows;
+}
+
+// The list copies the text from the row's own string: the path shows whole,
+// however long, where a copy into the list's buffer would cut it.
+void JobListControl::displayInfo(NMLVDISPINFOW& info) const {
+    if (!(info.item.mask & LVIF_TEXT) || info.item.iItem < 0 || info.item.iItem >= size()) return;
+    const Row& row = m_rows[static_cast<std::size_t>(info.item.iItem)];
+    const std::wstring& text = info.item.iSubItem == 0 ? row.path : statusLabel(row.status);
+    info.item.pszText = const_cast<wchar_t*>(text.c_str());
+}
+
+std::wstring JobListControl::statusTipAt(POINT point) const {
+    LVHITTESTINFO hit{};
+    hit.pt = point;
+    SendMessageW(m_list, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    if (hit.iItem < 0 || hit.iItem >= size() || hit.iSubItem != 1) return {};
+    return m_rows[static_cast<std::size_t>(hit.iItem)].reason;
+}
+
+}  // namespace mirvane::win32

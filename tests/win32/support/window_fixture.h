@@ -1,0 +1,83 @@
+#pragma once
+// A program folder in a temporary directory, a message seam that records
+// what the window says, and the window messages the tests drive it with, as
+// the system and the shell would send them.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/app_paths.h"
+#include "engine/unit_state.h"
+#include "support/temp_dir.h"
+#include "win32/Unit1.h"
+#include "win32/message_boxes.h"
+
+namespace mirvane::win32::test {
+
+inline constexpr const char* kTwoPresets =
+    "[List]\nListTitle00=First preset\nListOption00=-i %INPFILE %OUTFILE\nListExt00=.mp4\n"
+    "ListTitle01=Second preset\nListOption01=-i %INPFILE %OUTFILE\nListExt01=.webm\n";
+
+class RecordingMessages : public MessageBoxes {
+public:
+    void showError(HWND, const std::string& text) override { shown.push_back("error: " + text); }
+    bool confirmForcedQuit(HWND, const std::string& text) override {
+        shown.push_back("question: " + text);
+        return answer;
+    }
+
+    std::vector<std::string> shown;
+    bool answer = false;  // OK or Cancel
+};
+
+// The folder of a program at <temp>\Mirvane.exe, with or without its
+// settings file and its encoder (a copy of the Windows fake encoder).
+struct ProgramFolder {
+    explicit ProgramFolder(const char* settings = kTwoPresets, bool withEncoder = true);
+
+    TempDir dir;
+    AppPaths paths;
+};
+
+// Handles the window's messages until condition() holds or limit has passed.
+bool pumpUntil(TForm1& form, const std::function<bool()>& condition,
+               std::chrono::milliseconds limit = std::chrono::seconds(10));
+// Handles what the queue holds now, and what that leads to.
+void pump(TForm1& form);
+
+// One main window with everything it refers to, shown.
+struct Form {
+    explicit Form(const ProgramFolder& folder, const std::vector<std::string>& files = {}, bool shown = true);
+
+    const FormControls& controls() const { return window->controls(); }
+    // One column of the job list, top to bottom, as the list shows it.
+    std::vector<std::wstring> column(int index) const;
+    int rowCount() const;
+
+    UnitState unit;
+    RecordingMessages messages;
+    std::unique_ptr<TForm1> window;
+};
+
+std::wstring windowText(HWND window);
+// The window's place in its parent's client area.
+RECT placeInParent(HWND window);
+// A drop as the shell makes it: a DROPFILES block with wide paths.
+HDROP makeDrop(const std::vector<std::wstring>& paths);
+// A key pressed with the given modifiers held, as the keyboard would deliver
+// it to target: the thread's key state says which modifiers are down.
+void pressKey(HWND target, WORD key, bool shift = false, bool control = false);
+// Selects exactly the rows given.
+void selectRows(HWND list, const std::vector<int>& rows);
+std::wstring wide(const std::string& utf8);
+
+// Names each row of a parameterised test by its `name`.
+inline constexpr auto kByName = [](const auto& info) { return std::string(info.param.name); };
+
+}  // namespace mirvane::win32::test
