@@ -66,7 +66,9 @@ TEST(EncoderProcess, HasEndedAndWaitForEndReapTheChildOnceItEnds) {
     EXPECT_FALSE(process.waitForEnd(50ms));
     EXPECT_GE(Clock::now() - started, 45ms);
     EXPECT_TRUE(process.waitForEnd(5s));
-    EXPECT_LT(Clock::now() - started, 450ms) << "the end did not wake the wait";
+    // Well short of the five seconds, with room for a slow start of the child
+    // (Wine takes a few hundred milliseconds under load).
+    EXPECT_LT(Clock::now() - started, 2s) << "the end did not wake the wait";
     EXPECT_EQ(test::childProcessCount(), 0);
 }
 
@@ -83,7 +85,7 @@ TEST(EncoderProcess, CloseWaitsForTheChildButTheDestructorKillsIt) {
         EncoderProcess process;
         ASSERT_FALSE(process.start(MIRVANE_FAKE_ENCODER, fakeCommand({"sleep:3000"})));
     }
-    EXPECT_LT(Clock::now() - started, 250ms);
+    EXPECT_LT(Clock::now() - started, 1500ms) << "the destructor waited for the child";
     EXPECT_EQ(test::childProcessCount(), 0);
 }
 
@@ -98,7 +100,7 @@ TEST(EncoderProcess, KillDoesNotWaitWhileCloseWaitsForTheChild) {
     std::this_thread::sleep_for(100ms);
     EXPECT_FALSE(closed) << "close did not wait for the child";
     std::thread stopper([&] { process.kill(); });
-    EXPECT_TRUE(waitUntil([&] { return closed.load(); }, 1s)) << "the kill waited for the child";
+    EXPECT_TRUE(waitUntil([&] { return closed.load(); }, 2s)) << "the kill waited for the child";
     stopper.join();
     worker.join();
 }

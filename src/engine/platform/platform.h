@@ -54,8 +54,10 @@ UserFolders userFolders();
 // being held in memory; anything but a regular file is refused too.
 std::error_code readFile(const std::string& path, std::size_t maxBytes, std::string& content);
 
-// True when the byte may begin a double-byte character of the system's
-// multibyte text (never in UTF-8).
+// True when the byte may begin a double-byte character of the engine's text.
+// That text is UTF-8 on every system (Windows names are converted at this
+// layer's edge), so no byte is one; the path rules still ask rather than
+// assume a code page.
 bool isLeadByte(unsigned char byte);
 
 // Text in the system's own 8-bit code page as UTF-8: the ANSI code page on
@@ -63,7 +65,9 @@ bool isLeadByte(unsigned char byte);
 // already, the bytes as they are.
 std::string systemCodePageToUtf8(std::string_view text);
 
-// Converts the encoder's console text to the system's text encoding in place.
+// Converts the encoder's console text to the engine's UTF-8 in place: on
+// POSIX systems it is UTF-8 already; on Windows valid UTF-8 is kept and
+// anything else is read in the console's code page.
 void consoleToSystemText(std::string& text);
 
 // The current local time.

@@ -2,6 +2,7 @@
 // encoder and everything it starts when the job is closed, also when this
 // program dies, however it dies; one pipe for both of its outputs.
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -191,9 +192,9 @@ bool EncoderProcess::waitForEnd(std::chrono::milliseconds timeout) {
     if (hasEnded()) return true;
     // Only this thread reaps, and a kill never closes the handle, so the
     // handle stays valid through the wait without the lock.
-    WaitForSingleObject(m_impl->process.get(),
-                        static_cast<DWORD>(std::max<std::chrono::milliseconds::rep>(
-                            0, std::min<std::chrono::milliseconds::rep>(timeout.count(), INFINITE - 1))));
+    // INFINITE is itself a count of milliseconds: anything longer waits just short of it.
+    const auto milliseconds = std::clamp<std::chrono::milliseconds::rep>(timeout.count(), 0, INFINITE - 1);
+    WaitForSingleObject(m_impl->process.get(), static_cast<DWORD>(milliseconds));
     return hasEnded();
 }
 
