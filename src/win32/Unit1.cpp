@@ -87,6 +87,7 @@ TForm1::TForm1(UnitState& unit, const AppPaths& paths, const std::vector<std::st
     RECT outer{0, 0, scaleTo(form::kMinimumOuterWidth, systemDpi) - scaleTo(form::kFrameWidth, systemDpi),
                scaleTo(form::kMinimumOuterHeight, systemDpi) - scaleTo(form::kFrameHeight, systemDpi)};
     AdjustWindowRectExForDpi(&outer, kFormStyle, FALSE, kFormExStyle, systemDpi);
+    SetLastError(ERROR_SUCCESS);
     m_controls.Form1 =
         CreateWindowExW(kFormExStyle, kFormClassName, toWide(texts::kAppName).c_str(), kFormStyle, 337, 176,
                         outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
