@@ -43,6 +43,8 @@ void registerClass(const wchar_t* name, WNDPROC proc) {
 
 HWND createControl(const wchar_t* windowClass, const char* text, DWORD style, HWND parent, int id,
                    DWORD exStyle = 0) {
+    // A creation refused by a window procedure leaves the last error as it was.
+    SetLastError(ERROR_SUCCESS);
     HWND control = CreateWindowExW(
         exStyle, windowClass, toWide(text ? text : "").c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
         parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
