@@ -95,9 +95,12 @@ void PercentGauge::setDpi(UINT dpi) {
 
 // At once, as the value changes, and only the gauge's own pixels.
 void PercentGauge::repaintNow() {
-    if (!m_window) return;
-    InvalidateRect(m_window, nullptr, FALSE);
-    UpdateWindow(m_window);
+    if (!m_window || !IsWindowVisible(m_window)) return;
+    // Drawn straight into the window: the picture covers every pixel, so the
+    // round of invalidating and painting would only add the system's work.
+    HDC dc = GetDC(m_window);
+    paint(dc);
+    ReleaseDC(m_window, dc);
 }
 
 // The gauge's text without smoothed edges: XOR-ing a smoothed edge would mix
