@@ -74,7 +74,7 @@ Program::Program(const std::string& settings, const std::string& encoder) {
     std::filesystem::create_directory(dir.file("ffmpeg"));
     std::filesystem::create_symlink(encoder, dir.file("ffmpeg/ffmpeg"));
     paths = AppPaths::fromExecutable(dir.file("Mirvane"));
-    m_window = std::make_unique<TForm1>(unit, paths, std::vector<std::string>{}, m_messages);
+    m_window = std::make_unique<MainWindow>(flags, paths, std::vector<std::string>{}, m_messages);
     m_window->show();
 }
 

@@ -8,11 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "engine/app_paths.h"
-#include "engine/unit_state.h"
+#include "engine/jobs/app_paths.h"
+#include "engine/batch/batch_flags.h"
 #include "support/temp_dir.h"
-#include "ui/Unit1.h"
-#include "ui/message_boxes.h"
+#include "qt/main_window.h"
+#include "qt/message_boxes.h"
 
 namespace mirvane::bench {
 
@@ -47,16 +47,16 @@ public:
     // Puts the files in the job list, presses start and returns when the
     // batch is over (the click returns then).
     void convert(const QStringList& files);
-    TForm1& window() { return *m_window; }
+    MainWindow& window() { return *m_window; }
     std::string rowStatus(int row) const;
 
     TempDir dir;
     AppPaths paths;
-    UnitState unit;
+    BatchFlags flags;
 
 private:
     QuietMessages m_messages;
-    std::unique_ptr<TForm1> m_window;
+    std::unique_ptr<MainWindow> m_window;
 };
 
 std::string systemEncoder();

@@ -18,9 +18,10 @@
 #include <string>
 
 #include "bench_support.h"
-#include "engine/command_line.h"
-#include "engine/job_command.h"
-#include "engine/presets.h"
+#include "engine/jobs/command_line.h"
+#include "engine/jobs/job_command.h"
+#include "engine/platform/files.h"
+#include "engine/settings/presets.h"
 
 namespace mirvane::bench {
 namespace {
@@ -118,7 +119,7 @@ void throughput(int megabytes) {
         Program program("[List]\nListTitle00=Flood\nListOption00=flood:" + std::to_string(megabytes) +
                             "m %INPFILE %OUTFILE\nListExt00=.out\n",
                         MIRVANE_FAKE_ENCODER);
-        program.unit.LogEnabled = logging;
+        program.flags.logEnabled = logging;
         const double start = wallSeconds();
         program.convert({QString::fromStdString(program.dir.file("clip.avi"))});
         const double rate = megabytes / (wallSeconds() - start);

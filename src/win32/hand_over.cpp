@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "engine/platform/win32_internal.h"
+#include "engine/platform/win32/win32_internal.h"
 
 namespace mirvane::win32 {
 

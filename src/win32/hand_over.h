@@ -15,7 +15,7 @@
 namespace mirvane::win32 {
 
 // The main window's class: the running copy is found by it.
-inline constexpr wchar_t kFormClassName[] = L"Mirvane.TForm1";
+inline constexpr wchar_t kFormClassName[] = L"Mirvane.MainWindow";
 // Marks a block as this program's list of files ("MRVN").
 inline constexpr ULONG_PTR kHandOverTag = 0x4D52564E;
 // Far above what a command line can hold (32,767 characters).

@@ -6,9 +6,9 @@
 #include <array>
 #include <system_error>
 
-#include "engine/platform/win32_internal.h"
-#include "engine/status_look.h"
-#include "engine/texts.h"
+#include "engine/platform/win32/win32_internal.h"
+#include "engine/window/status_look.h"
+#include "engine/window/texts.h"
 #include "win32/form_layout.h"
 
 namespace mirvane::win32 {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/job_list.h"
+#include "engine/jobs/job_list.h"
 
 namespace mirvane::win32 {
 

@@ -1,7 +1,7 @@
 #include "win32/message_boxes.h"
 
-#include "engine/platform/win32_internal.h"
-#include "engine/texts.h"
+#include "engine/platform/win32/win32_internal.h"
+#include "engine/window/texts.h"
 
 namespace mirvane::win32 {
 

@@ -6,8 +6,8 @@
 
 #include <windows.h>
 
-#include "engine/gauge_scale.h"
-#include "engine/main_window_view.h"
+#include "engine/window/gauge_scale.h"
+#include "engine/window/main_window_view.h"
 
 namespace mirvane::win32 {
 

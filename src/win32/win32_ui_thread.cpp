@@ -5,7 +5,7 @@
 #include <system_error>
 #include <utility>
 
-#include "engine/platform/win32_internal.h"
+#include "engine/platform/win32/win32_internal.h"
 
 namespace mirvane::win32 {
 

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <optional>
 
-#include "engine/ui_thread.h"
+#include "engine/window/ui_thread.h"
 
 namespace mirvane::win32 {
 

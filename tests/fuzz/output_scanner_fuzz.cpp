@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/output_scanner.h"
+#include "engine/encoding/output_scanner.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/profile_reader.h"
+#include "engine/settings/profile_reader.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/platform/platform.h"
+#include "engine/platform/process.h"
 
 namespace mirvane::test {
 

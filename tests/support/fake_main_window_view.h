@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/main_window_view.h"
+#include "engine/window/main_window_view.h"
 
 namespace mirvane::test {
 

@@ -1,7 +1,7 @@
 #pragma once
 // A clock that moves only when told, for the stop watchdog's seconds.
 
-#include "engine/clock.h"
+#include "engine/encoding/clock.h"
 
 namespace mirvane::test {
 

@@ -4,8 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "engine/Consol.h"
-#include "engine/command_line.h"
+#include "engine/jobs/command_line.h"
 
 namespace mirvane::test {
 
@@ -26,10 +25,13 @@ void WorkerHarness::setEncoderPresent(bool present) {
 }
 
 int32_t WorkerHarness::run(const std::string& commandLine) {
-    TConsolThread worker(commandLine, unit, uiThread, gauge, paths, [this] { unit.ThreadDone = true; });
-    while (!unit.ThreadDone) uiThread.processEvents(std::nullopt);
-    lastFailureReason = worker.failureReason();
-    return unit.ConvertResult;
+    std::optional<JobResult> ended;
+    EncoderJob job(commandLine, flags, uiThread, gauge, paths, [&ended](JobResult result) { ended = result; });
+    m_job = &job;
+    while (!ended) uiThread.processEvents(std::nullopt);
+    m_job = nullptr;
+    lastFailureReason = ended->reason;
+    return ended->code;
 }
 
 std::string WorkerHarness::log() const {

@@ -6,8 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "engine/app_paths.h"
-#include "engine/unit_state.h"
+#include "engine/batch/batch_flags.h"
+#include "engine/encoding/encoder_job.h"
+#include "engine/jobs/app_paths.h"
 #include "support/fake_main_window_view.h"
 #include "support/queue_ui_thread.h"
 #include "support/temp_dir.h"
@@ -27,15 +28,20 @@ public:
 
     // Runs one job to its end and returns its result code.
     int32_t run(const std::string& commandLine);
+    // Kills the running job's encoder, as the stop watchdog would.
+    void kill() { m_job->kill(); }
     std::string log() const;
 
     TempDir dir;
     AppPaths paths;
-    UnitState unit;
+    BatchFlags flags;
     QueueUiThread uiThread;
     RecordingGauge gauge;
     // The last job's reason for a failure, should its result say so.
     std::string lastFailureReason;
+
+private:
+    EncoderJob* m_job = nullptr;
 };
 
 }  // namespace mirvane::test

@@ -10,7 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "engine/platform/platform.h"
+#include "engine/platform/process.h"
+#include "engine/platform/single_instance.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/platform/posix_internal.h"
+#include "engine/platform/posix/posix_internal.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) {

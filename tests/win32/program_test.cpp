@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/platform/win32_internal.h"
+#include "engine/platform/win32/win32_internal.h"
 #include "support/temp_dir.h"
 #include "win32/hand_over.h"
 #include "win32/support/window_fixture.h"

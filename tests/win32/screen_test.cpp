@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/job_list.h"
+#include "engine/jobs/job_list.h"
 #include "win32/support/window_fixture.h"
 
 namespace mirvane::win32::test {
@@ -49,7 +49,7 @@ Screen grab(const RECT& area) {
 
 // Wine copies what a window drew to the X server on its own schedule, at
 // most every few tens of milliseconds, while the program handles messages.
-void showOnTheServer(TForm1& form) {
+void showOnTheServer(MainWindow& form) {
     pump(form);
     Sleep(100);
     pump(form);
@@ -57,7 +57,7 @@ void showOnTheServer(TForm1& form) {
 
 // The rectangle once the server shows something else than `before`; on a
 // busy machine Wine may copy a redraw late, so it looks again for a while.
-Screen changedFrom(const Screen& before, const RECT& area, TForm1& form) {
+Screen changedFrom(const Screen& before, const RECT& area, MainWindow& form) {
     showOnTheServer(form);
     Screen now = grab(area);
     for (int look = 0; look < 30 && now.pixels == before.pixels; ++look) {
@@ -82,7 +82,7 @@ struct OnScreen : testing::Test {
                                              "C:\\ビデオ\\古いテープ.avi", "C:\\ビデオ\\演奏会.mkv",
                                              "C:\\ビデオ\\取材.mov"};
         form = std::make_unique<Form>(folder, files);
-        JobList& jobs = const_cast<JobList&>(form->window->behaviour().jobs());
+        JobList& jobs = const_cast<JobList&>(form->window->presenter().jobs());
         jobs.setStatus(0, JobStatus::Converted);
         jobs.setStatus(1, JobStatus::Converted);
         jobs.setStatus(2, JobStatus::Failed, "Invalid data found when processing input");
@@ -175,7 +175,7 @@ TEST_F(OnScreen, EachStatusIsDrawnInItsColour) {
 // Every character of every Japanese label has a glyph in the font its
 // control uses, and the label's place on the screen holds drawn pixels.
 TEST_F(OnScreen, TheJapaneseTextsAreDrawnWithRealGlyphs) {
-    const FormControls& c = form->controls();
+    const WindowControls& c = form->controls();
     for (HWND control : {c.btnStart, c.btnAllClr, c.Label1, c.chkDShow}) {
         const std::wstring text = windowText(control);
         SCOPED_TRACE(std::string(text.begin(), text.end()));

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/platform/platform.h"
+#include "engine/platform/files.h"
 #include "win32/support/window_fixture.h"
 
 namespace mirvane::win32::test {
@@ -51,7 +51,7 @@ struct Batch : testing::Test {
     // each tick while the job runs.
     void run(const std::function<void()>& during) {
         g_onTick = [&] {
-            if (form.window->behaviour().busy()) during();
+            if (form.window->presenter().busy()) during();
         };
         const UINT_PTR timer = SetTimer(nullptr, 0, 20, &tick);
         SendMessageW(form.controls().btnStart, BM_CLICK, 0, 0);

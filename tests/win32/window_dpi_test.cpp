@@ -41,7 +41,7 @@ struct AtTheScreensDpi : testing::Test {
 
 TEST_F(AtTheScreensDpi, ClientAreaControlsFontsAndColumnsAreScaledFromTheStart) {
     Form form(folder);
-    const FormControls& c = form.controls();
+    const WindowControls& c = form.controls();
     EXPECT_EQ(form.window->dpi(), expectedDpi());
     RECT client;
     GetClientRect(c.Form1, &client);

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/job_list.h"
-#include "engine/texts.h"
+#include "engine/jobs/job_list.h"
+#include "engine/window/texts.h"
 #include "win32/support/window_fixture.h"
 
 namespace mirvane::win32::test {
@@ -41,7 +41,7 @@ struct JobRows : testing::Test {
     }
     // What a batch would have left in the rows.
     void setStatus(int row, JobStatus status, const std::string& reason = {}) {
-        const_cast<JobList&>(form.window->behaviour().jobs()).setStatus(row, status, reason);
+        const_cast<JobList&>(form.window->presenter().jobs()).setStatus(row, status, reason);
     }
 };
 
@@ -54,7 +54,7 @@ TEST_F(JobRows, ADropAddsEveryPathWholeInTheShellsOrderAndReleasesTheDrop) {
     HDROP dropped = makeDrop(paths);
     SendMessageW(window(), WM_DROPFILES, reinterpret_cast<WPARAM>(dropped), 0);
     EXPECT_EQ(form.column(0), paths);
-    EXPECT_EQ(form.window->behaviour().jobs().row(4).path.size(), 3 + 300 * 3 + 4u) << "UTF-8 for the engine";
+    EXPECT_EQ(form.window->presenter().jobs().row(4).path.size(), 3 + 300 * 3 + 4u) << "UTF-8 for the engine";
     EXPECT_EQ(form.column(1), Texts(5, kPending));
     EXPECT_FALSE(hintShown());
     // DragFinish freed the block: the handle no longer names any memory.
@@ -104,7 +104,7 @@ TEST_P(DeleteKey, RemovesTheSelectedRowsWhateverModifierIsHeld) {
     SetFocus(list());
     pressKey(list(), VK_DELETE, c.shift, c.control);
     EXPECT_EQ(form.column(0), c.left);
-    EXPECT_EQ(form.window->behaviour().jobs().size(), static_cast<int>(c.left.size()));
+    EXPECT_EQ(form.window->presenter().jobs().size(), static_cast<int>(c.left.size()));
     // Nothing that was kept stays selected by the removed rows' numbers.
     EXPECT_EQ(SendMessageW(list(), LVM_GETSELECTEDCOUNT, 0, 0), 0);
     EXPECT_EQ(hintShown(), c.left.empty());
@@ -143,11 +143,11 @@ TEST_F(JobRows, RowsKeepTheirStatusesWhenOthersAreRemoved) {
 // The key preview: the window sees Ctrl+F1 whichever control has the focus.
 TEST_F(JobRows, CtrlF1TurnsTheLogOffFromAnyControl) {
     for (HWND focus : {form.controls().btnStart, form.controls().lbTo, form.controls().lvData, window()}) {
-        form.unit.LogEnabled = true;
+        form.flags.logEnabled = true;
         pressKey(focus, VK_F1, false, false);
-        EXPECT_TRUE(form.unit.LogEnabled) << "F1 alone";
+        EXPECT_TRUE(form.flags.logEnabled) << "F1 alone";
         pressKey(focus, VK_F1, false, true);
-        EXPECT_FALSE(form.unit.LogEnabled) << "Ctrl+F1";
+        EXPECT_FALSE(form.flags.logEnabled) << "Ctrl+F1";
     }
 }
 

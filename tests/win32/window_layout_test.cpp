@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/platform/win32_internal.h"
+#include "engine/platform/win32/win32_internal.h"
 #include "win32/support/window_fixture.h"
 
 namespace mirvane::win32::test {
@@ -17,7 +17,7 @@ namespace {
 
 struct ControlCase {
     const char* name;
-    HWND FormControls::*control;  // nullptr: the gauge
+    HWND WindowControls::*control;  // nullptr: the gauge
     bool inPanel;
     RECT place;  // left, top, right, bottom at 96 dpi
     const wchar_t* text;
@@ -51,21 +51,21 @@ TEST_P(ControlPlaces, ParentPlaceAndText) {
 // The hint is laid out by the resize at creation: left 5, 426 − 15 wide.
 INSTANTIATE_TEST_SUITE_P(
     Form, ControlPlaces,
-    testing::Values(ControlCase{"Panel1", &FormControls::Panel1, false, {0, 0, 418, 85}, L""},
+    testing::Values(ControlCase{"Panel1", &WindowControls::Panel1, false, {0, 0, 418, 85}, L""},
                     ControlCase{"Gauge1", nullptr, false, {0, 85, 418, 100}, nullptr},
-                    ControlCase{"lvData", &FormControls::lvData, false, {0, 100, 418, 433}, nullptr},
+                    ControlCase{"lvData", &WindowControls::lvData, false, {0, 100, 418, 433}, nullptr},
                     ControlCase{"txtDrag",
-                                &FormControls::txtDrag,
+                                &WindowControls::txtDrag,
                                 false,
                                 {5, 248, 416, 264},
                                 L"ここに動画ファイルをドラッグ＆ドロップしてください"},
-                    ControlCase{"btnStart", &FormControls::btnStart, true, {4, 4, 89, 49}, L"開始"},
+                    ControlCase{"btnStart", &WindowControls::btnStart, true, {4, 4, 89, 49}, L"開始"},
                     ControlCase{
-                        "btnAllClr", &FormControls::btnAllClr, true, {92, 4, 173, 49}, L"すべてクリア"},
-                    ControlCase{"Label1", &FormControls::Label1, true, {196, 4, 248, 16}, L"コンバート"},
-                    ControlCase{"lbTo", &FormControls::lbTo, true, {248, 4, 417, 81}, nullptr},
+                        "btnAllClr", &WindowControls::btnAllClr, true, {92, 4, 173, 49}, L"すべてクリア"},
+                    ControlCase{"Label1", &WindowControls::Label1, true, {196, 4, 248, 16}, L"コンバート"},
+                    ControlCase{"lbTo", &WindowControls::lbTo, true, {248, 4, 417, 81}, nullptr},
                     ControlCase{"chkDShow",
-                                &FormControls::chkDShow,
+                                &WindowControls::chkDShow,
                                 true,
                                 {8, 60, 221, 73},
                                 L"DirectShowを使用(Avisynthが必要)"}),
@@ -142,7 +142,7 @@ TEST_F(WindowOnScreen, JobListIsAWhiteReportWithTwoColumnsSeveralRowsSelectableA
 // Tab visits the focusable controls in the form's order and comes round;
 // the gauge, the label and the hint are never visited.
 TEST_F(WindowOnScreen, TabOrderIsStartClearPresetsDirectShowList) {
-    const FormControls& c = form.controls();
+    const WindowControls& c = form.controls();
     const std::vector<HWND> expected{c.btnAllClr, c.lbTo, c.chkDShow, c.lvData, c.btnStart};
     std::vector<HWND> visited;
     HWND at = c.btnStart;
@@ -156,7 +156,7 @@ TEST_F(WindowOnScreen, TabOrderIsStartClearPresetsDirectShowList) {
 // The hint lies above the list among their siblings and has the white
 // background; the form and the panel have the face colour.
 TEST_F(WindowOnScreen, HintAboveTheListOnWhite) {
-    const FormControls& c = form.controls();
+    const WindowControls& c = form.controls();
     bool hintFirst = false;
     for (HWND child = GetWindow(window(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         if (child == c.txtDrag) hintFirst = true;
@@ -177,7 +177,7 @@ TEST_F(WindowOnScreen, HintAboveTheListOnWhite) {
 
 struct FontCase {
     const char* name;
-    HWND FormControls::*control;
+    HWND WindowControls::*control;
     std::vector<std::wstring> families;  // the wanted one first, then its stand-ins
 };
 
@@ -213,12 +213,12 @@ TEST_P(ControlFonts, TwelvePixelJapaneseFontThatIsReallyInstalled) {
 const std::vector<std::wstring> kProportional{L"ＭＳ Ｐゴシック", L"MS PGothic", L"IPAPGothic"};
 INSTANTIATE_TEST_SUITE_P(
     Form, ControlFonts,
-    testing::Values(FontCase{"Form1", &FormControls::Form1, kProportional},
-                    FontCase{"btnStart", &FormControls::btnStart, kProportional},
-                    FontCase{"chkDShow", &FormControls::chkDShow, kProportional},
-                    FontCase{"lvData", &FormControls::lvData, kProportional},
-                    FontCase{"txtDrag", &FormControls::txtDrag, kProportional},
-                    FontCase{"lbTo", &FormControls::lbTo, {L"ＭＳ ゴシック", L"MS Gothic", L"IPAGothic"}}),
+    testing::Values(FontCase{"Form1", &WindowControls::Form1, kProportional},
+                    FontCase{"btnStart", &WindowControls::btnStart, kProportional},
+                    FontCase{"chkDShow", &WindowControls::chkDShow, kProportional},
+                    FontCase{"lvData", &WindowControls::lvData, kProportional},
+                    FontCase{"txtDrag", &WindowControls::txtDrag, kProportional},
+                    FontCase{"lbTo", &WindowControls::lbTo, {L"ＭＳ ゴシック", L"MS Gothic", L"IPAGothic"}}),
     kByName);
 
 TEST_F(WindowOnScreen, PresetRowsAreTwelvePixelsHigh) {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/platform/win32_internal.h"
+#include "engine/platform/win32/win32_internal.h"
 
 namespace mirvane::win32::test {
 
@@ -19,7 +19,7 @@ ProgramFolder::ProgramFolder(const char* settings, bool withEncoder) {
     paths = AppPaths::fromExecutable(dir.file("Mirvane.exe"));
 }
 
-bool pumpUntil(TForm1& form, const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+bool pumpUntil(MainWindow& form, const std::function<bool()>& condition, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!condition()) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
@@ -28,12 +28,12 @@ bool pumpUntil(TForm1& form, const std::function<bool()>& condition, std::chrono
     return true;
 }
 
-void pump(TForm1& form) {
+void pump(MainWindow& form) {
     for (int i = 0; i < 3; ++i) form.uiThread().processEvents(std::chrono::milliseconds(0));
 }
 
 Form::Form(const ProgramFolder& folder, const std::vector<std::string>& files, bool shown)
-    : window(std::make_unique<TForm1>(unit, folder.paths, files, messages)) {
+    : window(std::make_unique<MainWindow>(flags, folder.paths, files, messages)) {
     if (shown) {
         window->show();
         pump(*window);

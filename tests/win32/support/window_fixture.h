@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/app_paths.h"
-#include "engine/unit_state.h"
+#include "engine/jobs/app_paths.h"
+#include "engine/batch/batch_flags.h"
 #include "support/temp_dir.h"
-#include "win32/Unit1.h"
+#include "win32/main_window.h"
 #include "win32/message_boxes.h"
 
 namespace mirvane::win32::test {
@@ -46,23 +46,23 @@ struct ProgramFolder {
 };
 
 // Handles the window's messages until condition() holds or limit has passed.
-bool pumpUntil(TForm1& form, const std::function<bool()>& condition,
+bool pumpUntil(MainWindow& form, const std::function<bool()>& condition,
                std::chrono::milliseconds limit = std::chrono::seconds(10));
 // Handles what the queue holds now, and what that leads to.
-void pump(TForm1& form);
+void pump(MainWindow& form);
 
 // One main window with everything it refers to, shown.
 struct Form {
     explicit Form(const ProgramFolder& folder, const std::vector<std::string>& files = {}, bool shown = true);
 
-    const FormControls& controls() const { return window->controls(); }
+    const WindowControls& controls() const { return window->controls(); }
     // One column of the job list, top to bottom, as the list shows it.
     std::vector<std::wstring> column(int index) const;
     int rowCount() const;
 
-    UnitState unit;
+    BatchFlags flags;
     RecordingMessages messages;
-    std::unique_ptr<TForm1> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 std::wstring windowText(HWND window);

@@ -1,0 +1,36 @@
+#pragma once
+// Where the program reads its settings and writes its log and script. A copy
+// whose folder its user may write is a portable one and keeps everything
+// beside itself, as AppPaths::fromExecutable says. A copy installed where its
+// user cannot write reads the user's own settings when there are some, else
+// the ones installed beside it, and writes into a state folder of the user's.
+
+#include <functional>
+#include <string>
+
+#include "engine/jobs/app_paths.h"
+#include "engine/platform/files.h"
+#include "engine/platform/user_folders.h"
+
+namespace mirvane {
+
+struct AppFilePlaces {
+    AppPaths paths;
+    // The folder the log and the script are written into, when it is not the
+    // program's own: it is to be made (closed to others) before they are.
+    std::string privateFolder;
+};
+
+// What the rule needs to know of the system, asked only through these, so
+// that tests can answer for any situation.
+struct FileSystemFacts {
+    std::function<bool(const std::string& folder)> isWritableFolder;
+    std::function<bool(const std::string& path)> entryExists;
+};
+
+// user holds the user's folders for settings and for state (either may be
+// empty when the system names none: the program's folder is used instead).
+AppFilePlaces PlaceAppFiles(const std::string& executablePath, const platform::UserFolders& user,
+                            const FileSystemFacts& facts);
+
+}  // namespace mirvane

@@ -1,0 +1,141 @@
+#include "engine/batch/batch_runner.h"
+
+#include <memory>
+#include <system_error>
+
+#include "engine/encoding/conversion_log.h"
+#include "engine/encoding/encoder_job.h"
+#include "engine/encoding/failure_reason.h"
+#include "engine/encoding/stop_watchdog.h"
+#include "engine/jobs/job_command.h"
+#include "engine/platform/files.h"
+#include "engine/window/texts.h"
+
+namespace mirvane {
+
+namespace {
+
+JobStatus statusForResult(int32_t result) {
+    if (result == kResultCompleted) return JobStatus::Converted;
+    if (result == kResultStopped) return JobStatus::Pending;
+    return JobStatus::Failed;
+}
+
+}  // namespace
+
+BatchRunner::BatchRunner(BatchFlags& flags, UiThread& uiThread, MainWindowView& view, JobList& jobs,
+                         const AppPaths& paths, const PresetTable& presets, const Clock& clock)
+    : m_flags(flags),
+      m_uiThread(uiThread),
+      m_view(view),
+      m_jobs(jobs),
+      m_paths(paths),
+      m_presets(presets),
+      m_clock(clock) {}
+
+void BatchRunner::startOrStop() {
+    if (m_busy) {
+        requestStop();
+        return;
+    }
+    m_flags.stopRequested = false;
+    DeleteLogForNewBatch(m_flags.logEnabled, m_paths.logFile);
+
+    const int preset = m_view.selectedPreset();
+    if (preset < 0 || preset >= static_cast<int>(m_presets.Presets.size())) return;
+    const BatchSettings settings{CommandTemplate(m_paths, m_presets.Presets[preset].Option),
+                                 m_presets.Presets[preset].Ext, m_view.directShowTicked()};
+
+    // Rows cannot be added or removed while a job runs, so the count taken
+    // now holds for the whole batch.
+    const int rowCount = m_jobs.size();
+    m_running = true;
+    for (int row = 0; row < rowCount && !m_flags.stopRequested; ++row) {
+        if (m_jobs.row(row).status == JobStatus::Pending) convertRow(row, settings);
+        setIdleControls(true);
+    }
+    m_running = false;
+}
+
+// A job that cannot be prepared fails like any other job; the batch goes on.
+std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSettings& settings) {
+    const std::string& rowPath = m_jobs.row(row).path;
+    Job job{rowPath, {}, {}};
+    if (settings.directShow) {
+        if (const std::error_code error = MakeAvsScript(m_paths, rowPath, m_presets.DShowFps, job.input)) {
+            fail(row, explainFailure(texts::kReasonScriptNotWritten, error));
+            return std::nullopt;
+        }
+    }
+    std::optional<std::string> output = MakeOutputPath(rowPath, settings.extension, platform::entryExists);
+    if (!output) {
+        fail(row, texts::kReasonNoOutputName);
+        return std::nullopt;
+    }
+    job.output = std::move(*output);
+    job.commandLine = MakeJobCommand(settings.commandTemplate, job.input, job.output);
+    return job;
+}
+
+void BatchRunner::convertRow(int row, const BatchSettings& settings) {
+    setIdleControls(false);
+    std::optional<Job> prepared = prepareJob(row, settings);
+    if (!prepared) return;
+
+    m_jobs.setStatus(row, JobStatus::Converting);
+    m_ended.reset();
+    std::unique_ptr<EncoderJob> job;
+    try {
+        job = std::make_unique<EncoderJob>(std::move(prepared->commandLine), m_flags, m_uiThread, m_view.gauge(),
+                                           m_paths, [this](JobResult result) { m_ended = std::move(result); });
+    } catch (const std::system_error& error) {
+        fail(row, explainFailure(texts::kReasonWorkerNotStarted, error.code()));
+        return;
+    }
+    JobResult result = waitForJob(*job);
+    job.reset();
+    const JobStatus status = statusForResult(result.code);
+    if (status == JobStatus::Failed) {
+        fail(row, std::move(result.reason));
+    } else {
+        m_jobs.setStatus(row, status);
+    }
+    m_view.gauge().setProgress(0);
+}
+
+void BatchRunner::fail(int row, std::string reason) {
+    // The log holds the reason beside the job's own records; a job that
+    // never started has no other.
+    if (m_flags.logEnabled)
+        WriteLog(m_paths.logFile,
+                 std::string(texts::kStatusError) + ": " + m_jobs.row(row).path + ": " + reason);
+    m_jobs.setStatus(row, JobStatus::Failed, std::move(reason));
+}
+
+JobResult BatchRunner::waitForJob(EncoderJob& job) {
+    std::optional<Clock::time_point> stopSeen;
+    StopWatchdog watchdog(m_clock, stopSeen);
+    std::optional<std::chrono::milliseconds> wait;
+    while (!m_ended) {
+        // Sleeps until an event arrives (a gauge update, the end handler, user
+        // input) or the watchdog is due; the encoder keeps the processor.
+        m_uiThread.processEvents(wait);
+        if (m_ended || !m_flags.stopRequested) continue;
+        wait = watchdog.pass([&job] { job.kill(); });
+    }
+    return std::move(*m_ended);
+}
+
+void BatchRunner::setIdleControls(bool idle) {
+    m_busy = !idle;
+    m_view.setStartCaption(idle ? StartCaption::Start : StartCaption::Stop);
+    if (idle) m_view.setStartEnabled(true);
+    m_view.setOptionControlsEnabled(idle);
+}
+
+void BatchRunner::requestStop() {
+    m_flags.stopRequested = true;
+    m_view.setStartEnabled(false);
+}
+
+}  // namespace mirvane

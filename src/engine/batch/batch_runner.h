@@ -1,0 +1,72 @@
+#pragma once
+// The batch: one press of the start button converts every pending row, one
+// job at a time, while the UI thread keeps handling events; a second press
+// (or closing the window) asks it to stop.
+
+#include <optional>
+#include <string>
+
+#include "engine/batch/batch_flags.h"
+#include "engine/encoding/clock.h"
+#include "engine/encoding/job_result.h"
+#include "engine/jobs/app_paths.h"
+#include "engine/jobs/job_list.h"
+#include "engine/settings/presets.h"
+#include "engine/window/main_window_view.h"
+#include "engine/window/ui_thread.h"
+
+namespace mirvane {
+
+class EncoderJob;
+
+class BatchRunner {
+public:
+    BatchRunner(BatchFlags& flags, UiThread& uiThread, MainWindowView& view, JobList& jobs, const AppPaths& paths,
+                const PresetTable& presets, const Clock& clock);
+
+    // Starts a batch while idle; during a job, asks the batch to stop.
+    // Returns when the batch is over.
+    void startOrStop();
+    // Switches the command controls between their idle and busy look.
+    void setIdleControls(bool idle);
+    // The stop request of a press during a job or of a confirmed close.
+    void requestStop();
+
+    // True while a job runs: the controls have their busy look.
+    bool busy() const { return m_busy; }
+    // True from the start of a batch until startOrStop returns.
+    bool isRunning() const { return m_running; }
+
+private:
+    // What the batch reads once, when it starts: the controls it comes from
+    // are disabled until it is over.
+    struct BatchSettings {
+        std::string commandTemplate;
+        std::string extension;
+        bool directShow = false;
+    };
+    struct Job {
+        std::string input;
+        std::string output;
+        std::string commandLine;
+    };
+    std::optional<Job> prepareJob(int row, const BatchSettings& settings);
+    void convertRow(int row, const BatchSettings& settings);
+    // Handles events until the job's end handler has delivered its result.
+    JobResult waitForJob(EncoderJob& job);
+    void fail(int row, std::string reason);
+
+    BatchFlags& m_flags;
+    UiThread& m_uiThread;
+    MainWindowView& m_view;
+    JobList& m_jobs;
+    const AppPaths& m_paths;
+    const PresetTable& m_presets;
+    const Clock& m_clock;
+    bool m_running = false;
+    bool m_busy = false;
+    // The running job's result, once its end handler has run.
+    std::optional<JobResult> m_ended;
+};
+
+}  // namespace mirvane

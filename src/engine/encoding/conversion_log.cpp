@@ -1,0 +1,36 @@
+#include "engine/encoding/conversion_log.h"
+
+#include "engine/platform/files.h"
+#include "engine/platform/local_time.h"
+
+namespace mirvane {
+
+std::error_code WriteLog(const std::string& logFile, std::string_view text) {
+    std::error_code error;
+    platform::File file = platform::File::openExistingForAppend(logFile, error);
+    // Most often the file is missing after the deletion at the batch's start;
+    // whatever kept it from opening, a new file is the way on.
+    if (!file.isOpen()) file = platform::File::createAlways(logFile, error);
+    if (!file.isOpen()) return error;
+
+    std::string record;
+    record.reserve(text.size() + 2);
+    record.append(text).append("\r\n");
+    // One write for the whole record, so a reader never sees half of one.
+    std::error_code writeError = file.write(record);
+    std::error_code closeError = file.close();
+    return writeError ? writeError : closeError;
+}
+
+std::string FormatRunHeader(const std::tm& localTime) {
+    std::string header = "■" + platform::localeShortDate(localTime);
+    const bool midnight = localTime.tm_hour == 0 && localTime.tm_min == 0 && localTime.tm_sec == 0;
+    if (!midnight) header += " " + platform::localeTimeOfDay(localTime);
+    return header + "■";
+}
+
+void DeleteLogForNewBatch(bool logEnabled, const std::string& logFile) {
+    if (logEnabled && platform::entryExists(logFile)) platform::deleteFile(logFile);
+}
+
+}  // namespace mirvane

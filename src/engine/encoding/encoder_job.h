@@ -1,0 +1,76 @@
+#pragma once
+// One job on a thread of its own: it starts the encoder, reads and scans its
+// output, logs it, kills the encoder on a stop, and hands its result to its
+// end handler on the UI thread.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "engine/batch/batch_flags.h"
+#include "engine/encoding/job_result.h"
+#include "engine/encoding/output_tail.h"
+#include "engine/jobs/app_paths.h"
+#include "engine/platform/process.h"
+#include "engine/window/main_window_view.h"
+#include "engine/window/ui_thread.h"
+
+namespace mirvane {
+
+class EncoderJob {
+public:
+    using EndHandler = std::function<void(JobResult result)>;
+
+    // Starts the job's thread; onEnded runs on the UI thread once the job is
+    // over, with its result. Throws std::system_error when no thread can be
+    // started.
+    EncoderJob(std::string commandLine, const BatchFlags& flags, UiThread& uiThread, GaugeView& gauge,
+               const AppPaths& paths, EndHandler onEnded);
+    EncoderJob(const EncoderJob&) = delete;
+    EncoderJob& operator=(const EncoderJob&) = delete;
+    // Joins the thread; call once the end has been announced.
+    ~EncoderJob();
+
+    // Kills the encoder and everything it started; from any thread, at any
+    // moment (the stop watchdog's last resort).
+    void kill() { m_process.kill(); }
+
+private:
+    enum class GaugeUpdate { MaxValue, Progress };
+
+    void run();
+    int32_t readOutput();
+    int32_t waitForEncoderEnd(int32_t code);
+    // Has the UI thread apply the update, unless the gauge would show it as
+    // it shows what this job sent last.
+    void sendToGauge(GaugeUpdate update);
+    void applyToGauge();
+    // Writes one record unless this job's log has already failed.
+    void writeLog(std::string_view text);
+
+    const std::string m_commandLine;
+    // The program that runs: always the encoder beside the executable, never
+    // a path read back out of the command line.
+    const std::string m_encoder;
+    const std::string m_logFile;
+    bool m_logFailed = false;
+    OutputTail m_tail;
+    // The values the UI thread applies while this thread waits in invoke().
+    int32_t m_duration = 0;
+    int32_t m_position = 0;
+    GaugeUpdate m_update = GaugeUpdate::Progress;
+    std::optional<int32_t> m_sentMax;
+    std::optional<int32_t> m_sentProgress;
+
+    const BatchFlags& m_flags;
+    UiThread& m_uiThread;
+    GaugeView& m_gauge;
+    const EndHandler m_onEnded;
+    platform::EncoderProcess m_process;
+    std::thread m_thread;  // last: starts once everything above is in place
+};
+
+}  // namespace mirvane

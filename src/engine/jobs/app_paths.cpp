@@ -1,0 +1,17 @@
+#include "engine/jobs/app_paths.h"
+
+namespace mirvane {
+
+AppPaths AppPaths::fromExecutable(const std::string& executablePath, PathStyle style,
+                                  LeadByteTest isLeadByte) {
+    AppPaths paths;
+    paths.executable = executablePath;
+    paths.folder = ExtractFolder(executablePath, style, isLeadByte);
+    paths.settingsFile = paths.folder + "MovieSet.ini";
+    paths.encoder = paths.folder + platform::encoderInProgramFolder(style);
+    paths.logFile = ChangeExtension(executablePath, ".log", style, isLeadByte);
+    paths.scriptFile = ChangeExtension(executablePath, ".avs", style, isLeadByte);
+    return paths;
+}
+
+}  // namespace mirvane

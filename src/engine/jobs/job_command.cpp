@@ -1,0 +1,99 @@
+#include "engine/jobs/job_command.h"
+
+#include "engine/jobs/command_line.h"
+#include "engine/platform/files.h"
+#include "engine/platform/text.h"
+
+namespace mirvane {
+
+std::string CommandTemplate(const AppPaths& paths, std::string_view option) {
+    std::string command = QuoteProgram(paths.encoder);
+    command += " -y ";
+    command += option;
+    return command;
+}
+
+std::error_code MakeAvsScript(const AppPaths& paths, std::string_view inputPath, std::string_view dshowFps,
+                              std::string& scriptPath) {
+    // The path goes between the quotes as it is: AviSynth strings know no
+    // escapes, and a Windows file name cannot hold a quote.
+    std::string line = "DirectShowSource(\"";
+    line += inputPath;
+    line += '"';
+    if (!dshowFps.empty()) {
+        line += ",fps=";
+        line += dshowFps;
+        line += ",convertfps=true";
+    }
+    line += ")\r\n";
+
+    std::error_code error;
+    platform::File file = platform::File::createAlways(paths.scriptFile, error);
+    if (error) {
+        return error;
+    }
+    error = file.write(line);
+    // A failed close can still lose the line (a full disk reports late).
+    const std::error_code closeError = file.close();
+    if (!error) {
+        error = closeError;
+    }
+    if (!error) {
+        scriptPath = paths.scriptFile;
+    }
+    return error;
+}
+
+std::optional<std::string> MakeOutputPath(std::string_view rowPath, std::string_view ext,
+                                          const FileExistsFn& fileExists, PathStyle style,
+                                          LeadByteTest isLeadByte) {
+    std::string candidate = ChangeExtension(rowPath, ext, style, isLeadByte);
+    while (fileExists(candidate)) {
+        // Appending nothing would test the same name for ever.
+        if (ext.empty()) {
+            return std::nullopt;
+        }
+        candidate += ext;
+    }
+    return candidate;
+}
+
+namespace {
+
+std::string notAnOption(std::string_view path, PathStyle style) {
+    std::string safe;
+    if (path.starts_with('-')) safe = style == PathStyle::Windows ? ".\\" : "./";
+    safe += path;
+    return safe;
+}
+
+}  // namespace
+
+std::string MakeJobCommand(std::string_view commandTemplate, std::string_view inputPath,
+                           std::string_view outputPath, PathStyle style) {
+    static constexpr std::string_view kInputPlaceholder = "%INPFILE";
+    static constexpr std::string_view kOutputPlaceholder = "%OUTFILE";
+
+    // One pass, so a path that itself reads "%OUTFILE" is never taken for a
+    // placeholder. '%' cannot be the trail byte of a double-byte character in
+    // any system text, so the scan may go byte by byte.
+    const std::string quotedInput = QuoteArgument(notAnOption(inputPath, style));
+    const std::string quotedOutput = QuoteArgument(notAnOption(outputPath, style));
+    std::string command;
+    std::size_t i = 0;
+    while (i < commandTemplate.size()) {
+        const std::string_view rest = commandTemplate.substr(i);
+        if (rest.starts_with(kInputPlaceholder)) {
+            command += quotedInput;
+            i += kInputPlaceholder.size();
+        } else if (rest.starts_with(kOutputPlaceholder)) {
+            command += quotedOutput;
+            i += kOutputPlaceholder.size();
+        } else {
+            command += commandTemplate[i++];
+        }
+    }
+    return command;
+}
+
+}  // namespace mirvane

@@ -1,0 +1,62 @@
+#pragma once
+// Files and their tests. No system type appears here: each system keeps
+// its own state in its own implementation files.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace mirvane::platform {
+
+// Full path of the running executable (the real file, links resolved).
+std::string executablePath();
+
+// True for any directory entry at the path that is not a directory: a regular
+// file, a link (also a dangling one, or one to a folder), a FIFO, a socket, a
+// device. A name for which this is true is never one to write a new file to.
+bool entryExists(const std::string& path);
+
+// True for a regular file (links followed) that this process may read.
+bool isReadableFile(const std::string& path);
+
+// True for a regular file (links followed) that this process may execute.
+bool isExecutableFile(const std::string& path);
+
+// Deletes a file; false when it could not be deleted.
+bool deleteFile(const std::string& path);
+
+// Reads a whole regular file into content. A file larger than maxBytes is
+// refused (std::errc::file_too_large) without more than maxBytes of it ever
+// being held in memory; anything but a regular file is refused too.
+std::error_code readFile(const std::string& path, std::size_t maxBytes, std::string& content);
+
+// A regular file opened for writing only, closed by close() or the
+// destructor. Opening never blocks, and anything but a regular file (a FIFO,
+// a device, a socket, a folder) is refused.
+class File {
+public:
+    File();
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    ~File();
+
+    // Opens an existing file and positions writes at its end.
+    static File openExistingForAppend(const std::string& path, std::error_code& error);
+    // Creates the file, or truncates it when it exists; others may read it.
+    static File createAlways(const std::string& path, std::error_code& error);
+
+    bool isOpen() const;
+    std::error_code write(std::string_view data);
+    std::error_code close();
+
+private:
+    struct Impl;
+    explicit File(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace mirvane::platform

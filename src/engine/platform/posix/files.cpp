@@ -1,0 +1,167 @@
+// File tests, reads and writes.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "engine/platform/files.h"
+#include "engine/platform/posix/posix_internal.h"
+
+namespace mirvane::platform {
+
+using posix::lastError;
+
+namespace {
+
+// Every error carries the system's own code, so that its text is the system's.
+std::error_code systemError(int code) { return {code, std::system_category()}; }
+
+bool isAccessibleFile(const std::string& path, int access) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           ::faccessat(AT_FDCWD, path.c_str(), access, AT_EACCESS) == 0;
+}
+
+// Opens without ever blocking: O_NONBLOCK keeps the open of a FIFO from
+// waiting for its other end, and a device or FIFO that opens anyway is
+// refused before anything is done to it. A link to a regular file is fine.
+int openRegular(const std::string& path, int flags, std::error_code& error) {
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = lastError();
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        error = lastError();
+    } else if (S_ISDIR(info.st_mode)) {
+        error = systemError(EISDIR);
+    } else if (!S_ISREG(info.st_mode)) {
+        error = systemError(EINVAL);
+    } else {
+        // A regular file ignores the flag on Linux; other systems may not.
+        const int status = ::fcntl(fd, F_GETFL);
+        if (status != -1 && ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == 0) {
+            error.clear();
+            return fd;
+        }
+        error = lastError();
+    }
+    ::close(fd);
+    return -1;
+}
+
+}  // namespace
+
+bool entryExists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool isReadableFile(const std::string& path) { return isAccessibleFile(path, R_OK); }
+
+bool isExecutableFile(const std::string& path) { return isAccessibleFile(path, X_OK); }
+
+bool deleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+std::error_code readFile(const std::string& path, std::size_t maxBytes, std::string& content) {
+    std::error_code error;
+    const int fd = openRegular(path, O_RDONLY, error);
+    if (fd < 0) return error;
+    struct stat info {};
+    std::string data;
+    if (::fstat(fd, &info) != 0) {
+        error = lastError();
+    } else if (static_cast<std::size_t>(info.st_size) > maxBytes) {
+        error = systemError(EFBIG);
+    } else {
+        data.resize(static_cast<std::size_t>(info.st_size));
+        std::size_t filled = 0;
+        while (filled < data.size()) {
+            const ssize_t got = ::read(fd, data.data() + filled, data.size() - filled);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) error = lastError();
+            if (got <= 0) break;
+            filled += static_cast<std::size_t>(got);
+        }
+        data.resize(filled);
+        // The file may have grown since its size was taken: the rest comes in
+        // small pieces, and no more than maxBytes are ever taken in.
+        char more[4096];
+        while (!error) {
+            const ssize_t got = ::read(fd, more, sizeof more);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) error = lastError();
+            if (got <= 0) break;
+            if (data.size() + static_cast<std::size_t>(got) > maxBytes) {
+                error = systemError(EFBIG);
+            } else {
+                data.append(more, static_cast<std::size_t>(got));
+            }
+        }
+    }
+    ::close(fd);
+    if (!error) content = std::move(data);
+    return error;
+}
+
+struct File::Impl {
+    explicit Impl(int descriptor) : fd(descriptor) {}
+    ~Impl() {
+        if (fd >= 0) ::close(fd);
+    }
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+
+    int fd;
+};
+
+File::File() = default;
+File::File(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+File::File(File&& other) noexcept = default;
+File& File::operator=(File&& other) noexcept = default;
+File::~File() = default;
+
+File File::openExistingForAppend(const std::string& path, std::error_code& error) {
+    const int fd = openRegular(path, O_WRONLY | O_APPEND, error);
+    return fd < 0 ? File() : File(std::make_unique<Impl>(fd));
+}
+
+File File::createAlways(const std::string& path, std::error_code& error) {
+    // Emptied only once it is known to be a regular file: O_TRUNC would act
+    // before the check.
+    const int fd = openRegular(path, O_WRONLY | O_CREAT, error);
+    if (fd < 0) return File();
+    File file(std::make_unique<Impl>(fd));
+    if (::ftruncate(fd, 0) != 0) {
+        error = lastError();
+        return File();
+    }
+    return file;
+}
+
+bool File::isOpen() const { return m_impl != nullptr; }
+
+std::error_code File::write(std::string_view data) {
+    if (!m_impl) return std::make_error_code(std::errc::bad_file_descriptor);
+    while (!data.empty()) {
+        const ssize_t written = ::write(m_impl->fd, data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return lastError();
+        }
+        if (written == 0) return std::make_error_code(std::errc::io_error);
+        data.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return {};
+}
+
+std::error_code File::close() {
+    if (!m_impl) return std::make_error_code(std::errc::bad_file_descriptor);
+    const int fd = m_impl->fd;
+    m_impl->fd = -1;
+    m_impl.reset();
+    return ::close(fd) != 0 ? lastError() : std::error_code();
+}
+
+}  // namespace mirvane::platform

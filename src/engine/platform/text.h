@@ -1,0 +1,25 @@
+#pragma once
+// The system's text as the engine's UTF-8.
+
+#include <string>
+#include <string_view>
+
+namespace mirvane::platform {
+
+// True when the byte may begin a double-byte character of the engine's text.
+// That text is UTF-8 on every system (Windows names are converted at this
+// layer's edge), so no byte is one; the path rules still ask rather than
+// assume a code page.
+bool isLeadByte(unsigned char byte);
+
+// Text in the system's own 8-bit code page as UTF-8: the ANSI code page on
+// Windows (Shift-JIS on a Japanese system); where the system's text is UTF-8
+// already, the bytes as they are.
+std::string systemCodePageToUtf8(std::string_view text);
+
+// Converts the encoder's console text to the engine's UTF-8 in place: on
+// POSIX systems it is UTF-8 already; on Windows valid UTF-8 is kept and
+// anything else is read in the console's code page.
+void consoleToSystemText(std::string& text);
+
+}  // namespace mirvane::platform

@@ -1,0 +1,149 @@
+// The executable's path, file tests, reads and writes, through the wide
+// functions, so that names outside the ANSI code page work.
+
+#include <memory>
+
+#include "engine/platform/files.h"
+#include "engine/platform/win32/win32_internal.h"
+
+namespace mirvane::platform {
+
+using win32::Handle;
+using win32::lastError;
+using win32::toWide;
+using win32::windowsError;
+
+namespace {
+
+// Others may read, write and delete the file while it is open, as on POSIX
+// systems: a viewer may hold the log open while the next batch deletes it.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+DWORD attributesOf(const std::string& path) { return GetFileAttributesW(toWide(path).c_str()); }
+
+// Opens a regular file only. A device name (NUL, CON, COM1, also with an
+// extension) or a pipe opens as something else: it is refused before
+// anything is read from it or written to it. Opening either never waits.
+Handle openRegular(const std::string& path, DWORD access, DWORD disposition, std::error_code& error) {
+    Handle file(CreateFileW(toWide(path).c_str(), access, kShareAll, nullptr, disposition,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        error = lastError();
+        return {};
+    }
+    if (GetFileType(file.get()) != FILE_TYPE_DISK) {
+        error = std::make_error_code(std::errc::invalid_argument);
+        return {};
+    }
+    error.clear();
+    return file;
+}
+
+}  // namespace
+
+// Long paths: the buffer grows until the whole path fits, up to the largest
+// path the system knows.
+std::string executablePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    while (path.size() <= 32768) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return win32::toUtf8(path);
+        }
+        path.resize(path.size() * 2);
+    }
+    return {};
+}
+
+// A reparse point counts even when it stands for a folder, as a link to one
+// does on POSIX systems: no new file is ever written through it.
+bool entryExists(const std::string& path) {
+    const DWORD attributes = attributesOf(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool isReadableFile(const std::string& path) {
+    std::error_code error;
+    return static_cast<bool>(openRegular(path, GENERIC_READ, OPEN_EXISTING, error));
+}
+
+// Windows has no execute permission to test beforehand; whether the file is
+// a program at all is reported by the start.
+bool isExecutableFile(const std::string& path) {
+    const DWORD attributes = attributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool deleteFile(const std::string& path) { return DeleteFileW(toWide(path).c_str()) != FALSE; }
+
+std::error_code readFile(const std::string& path, std::size_t maxBytes, std::string& content) {
+    std::error_code error;
+    const Handle file = openRegular(path, GENERIC_READ, OPEN_EXISTING, error);
+    if (!file) return error;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) return lastError();
+    if (static_cast<unsigned long long>(size.QuadPart) > maxBytes) return windowsError(ERROR_FILE_TOO_LARGE);
+    std::string data;
+    // The file may grow while it is read: never more than maxBytes are taken in.
+    char buffer[1 << 16];
+    while (true) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return lastError();
+        if (got == 0) break;
+        if (data.size() + got > maxBytes) return windowsError(ERROR_FILE_TOO_LARGE);
+        data.append(buffer, got);
+    }
+    content = std::move(data);
+    return {};
+}
+
+struct File::Impl {
+    Handle handle;
+};
+
+File::File() = default;
+File::File(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+File::File(File&& other) noexcept = default;
+File& File::operator=(File&& other) noexcept = default;
+File::~File() = default;
+
+// Append-only access makes the system put every write at the file's end,
+// also after another writer has made it longer.
+File File::openExistingForAppend(const std::string& path, std::error_code& error) {
+    Handle handle = openRegular(path, FILE_APPEND_DATA | SYNCHRONIZE, OPEN_EXISTING, error);
+    if (!handle) return {};
+    return File(std::make_unique<Impl>(Impl{std::move(handle)}));
+}
+
+File File::createAlways(const std::string& path, std::error_code& error) {
+    Handle handle = openRegular(path, GENERIC_WRITE, CREATE_ALWAYS, error);
+    if (!handle) return {};
+    return File(std::make_unique<Impl>(Impl{std::move(handle)}));
+}
+
+bool File::isOpen() const { return m_impl && m_impl->handle; }
+
+std::error_code File::write(std::string_view data) {
+    if (!isOpen()) return std::make_error_code(std::errc::bad_file_descriptor);
+    while (!data.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(m_impl->handle.get(), data.data(), chunk, &written, nullptr)) return lastError();
+        if (written == 0) return std::make_error_code(std::errc::io_error);
+        data.remove_prefix(written);
+    }
+    return {};
+}
+
+std::error_code File::close() {
+    if (!isOpen()) return std::make_error_code(std::errc::bad_file_descriptor);
+    const bool closed = m_impl->handle.reset();
+    const std::error_code error = closed ? std::error_code() : lastError();
+    m_impl.reset();
+    return error;
+}
+
+}  // namespace mirvane::platform

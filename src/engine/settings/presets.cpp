@@ -1,0 +1,25 @@
+#include "engine/settings/presets.h"
+
+#include <cstdio>
+
+#include "engine/settings/profile_reader.h"
+
+namespace mirvane {
+
+PresetTable LoadPresets(const std::string& settingsFile) {
+    const ProfileFile profile = ProfileFile::load(settingsFile);
+    PresetTable table;
+    table.DShowFps = profile.value("DirectShow", "fps");
+    for (int i = 0; i < kMaxPresets; ++i) {
+        char nn[16];
+        std::snprintf(nn, sizeof nn, "%.2d", i);
+        std::string title = profile.value("List", std::string("ListTitle") + nn);
+        // The first empty title ends the table even when later numbers exist.
+        if (title.empty()) break;
+        table.Presets.push_back({std::move(title), profile.value("List", std::string("ListOption") + nn),
+                                 profile.value("List", std::string("ListExt") + nn)});
+    }
+    return table;
+}
+
+}  // namespace mirvane

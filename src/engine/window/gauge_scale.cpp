@@ -1,0 +1,28 @@
+#include "engine/window/gauge_scale.h"
+
+#include <algorithm>
+#include <climits>
+#include <string>
+
+namespace mirvane {
+
+bool GaugeScale::setMaxValue(int value) {
+    if (value == m_maxValue) return false;
+    if (value < kMinValue) {
+        throw InvalidOperation(std::to_string(kMinValue + 1) + " から " + std::to_string(INT_MAX) +
+                               " の間の値でなければなりません");
+    }
+    m_maxValue = value;
+    m_progress = std::min(m_progress, m_maxValue);
+    return true;
+}
+
+bool GaugeScale::setProgress(int value) {
+    const int clamped = std::clamp(value, kMinValue, m_maxValue);
+    if (clamped == m_progress) return false;
+    const int before = m_progress;
+    m_progress = clamped;
+    return !GaugeShowsAlike(clamped, before, m_maxValue);
+}
+
+}  // namespace mirvane

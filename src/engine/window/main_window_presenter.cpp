@@ -1,0 +1,113 @@
+#include "engine/window/main_window_presenter.h"
+
+#include <utility>
+
+#include "engine/platform/files.h"
+#include "engine/window/texts.h"
+
+namespace mirvane {
+
+MainWindowPresenter::MainWindowPresenter(BatchFlags& flags, UiThread& uiThread, MainWindowView& view, const AppPaths& paths,
+                       const Clock& clock)
+    : m_flags(flags),
+      m_view(view),
+      m_paths(paths),
+      m_jobs(view),
+      m_batch(flags, uiThread, view, m_jobs, paths, m_presets, clock) {}
+
+void MainWindowPresenter::windowCreated(const std::vector<std::string>& commandLineFiles) {
+    m_startupFailed = false;
+    m_flags.logEnabled = true;
+    m_lastPresetIndex = 0;
+
+    // Every check runs and reports; the window closes once it has been shown.
+    auto fail = [this](const char* message) {
+        m_view.showError(message);
+        m_startupFailed = true;
+    };
+    if (!platform::isReadableFile(m_paths.settingsFile)) fail(texts::kSettingsMissing);
+    if (!platform::isExecutableFile(m_paths.encoder)) fail(texts::kEncoderMissing);
+    m_presets = LoadPresets(m_paths.settingsFile);
+    std::vector<std::string> titles;
+    for (const TListData& preset : m_presets.Presets) titles.push_back(preset.Title);
+    m_view.setPresetTitles(titles);
+    if (titles.empty()) fail(texts::kSettingsUnreadable);
+
+    if (!commandLineFiles.empty()) {
+        m_view.setHintVisible(false);
+        m_jobs.append(commandLineFiles);
+    }
+}
+
+void MainWindowPresenter::windowShown() {
+    if (m_startupFailed) m_view.closeWindow();
+}
+
+bool MainWindowPresenter::closeRequested() {
+    if (m_batch.busy() && !m_view.confirmForcedQuit(texts::kForcedQuitQuestion)) return false;
+    m_batch.requestStop();
+    // A running batch lives inside the start button's handler, called from
+    // this very window: the window stays until that handler has returned.
+    if (m_batch.isRunning()) {
+        m_closePending = true;
+        return false;
+    }
+    return true;
+}
+
+void MainWindowPresenter::startPressed() {
+    m_batch.startOrStop();
+    if (m_batch.isRunning()) return;  // a press that asked the batch to stop
+    if (!m_handedOver.empty()) filesDropped(std::exchange(m_handedOver, {}));
+    if (m_closePending) {
+        m_closePending = false;
+        m_view.closeWindow();
+    }
+}
+
+void MainWindowPresenter::clearAllPressed() {
+    m_jobs.clear();
+    m_view.gauge().setProgress(0);
+    m_view.setHintVisible(true);
+}
+
+void MainWindowPresenter::presetChosen(int index) {
+    if (index == m_lastPresetIndex) return;
+    m_jobs.resetFailed();
+    m_lastPresetIndex = index;
+}
+
+void MainWindowPresenter::directShowToggled() { m_jobs.resetFailed(); }
+
+// A drop during a job is discarded: the batch walks the rows by index and
+// must find them as they were.
+void MainWindowPresenter::filesDropped(const std::vector<std::string>& paths) {
+    if (m_batch.busy() || paths.empty()) return;
+    m_view.setHintVisible(false);
+    m_jobs.append(paths);
+    m_view.bringToFront();
+}
+
+void MainWindowPresenter::filesHandedOver(const std::vector<std::string>& paths) {
+    if (m_batch.isRunning()) {
+        m_handedOver.insert(m_handedOver.end(), paths.begin(), paths.end());
+        return;
+    }
+    filesDropped(paths);
+}
+
+void MainWindowPresenter::keyPressed(Key key, bool control) {
+    // Only while idle, so that a job is logged completely or not at all.
+    if (key == Key::F1 && control && !m_batch.busy()) m_flags.logEnabled = false;
+}
+
+void MainWindowPresenter::listKeyPressed(Key key) {
+    if (key != Key::Delete || m_batch.busy()) return;
+    m_jobs.remove(m_view.selectedRows());
+    if (m_jobs.empty()) {
+        m_view.gauge().setProgress(0);
+        m_view.setHintVisible(true);
+    }
+}
+
+}  // namespace mirvane

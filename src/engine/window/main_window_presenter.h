@@ -1,0 +1,77 @@
+#pragma once
+// The main window's behaviour, whatever toolkit draws it: the start-up
+// checks, the job list as the user edits it, the keys, the resets of failed
+// rows, the batch behind the start button and the question on closing. A
+// window forwards each event to the handler of the same name and shows what
+// it is told through MainWindowView.
+
+#include <string>
+#include <vector>
+
+#include "engine/batch/batch_flags.h"
+#include "engine/jobs/app_paths.h"
+#include "engine/batch/batch_runner.h"
+#include "engine/encoding/clock.h"
+#include "engine/jobs/job_list.h"
+#include "engine/window/main_window_view.h"
+#include "engine/settings/presets.h"
+#include "engine/window/ui_thread.h"
+
+namespace mirvane {
+
+// The keys the window reacts to; every other key is Other.
+enum class Key { Delete, F1, Other };
+
+class MainWindowPresenter {
+public:
+    MainWindowPresenter(BatchFlags& flags, UiThread& uiThread, MainWindowView& view, const AppPaths& paths,
+               const Clock& clock);
+
+    // Checks the program's folder, reporting every problem in turn, loads
+    // the presets and adds the command line's files as rows.
+    void windowCreated(const std::vector<std::string>& commandLineFiles);
+    // Closes a window whose start-up failed, once it is up.
+    void windowShown();
+    // The user asks to close the window: false keeps it open. A confirmed
+    // close during a batch stops it; the window then closes by itself once
+    // the batch is over.
+    bool closeRequested();
+
+    void startPressed();
+    void clearAllPressed();
+    // The user chose the preset at index in the list (with the mouse or the keyboard).
+    void presetChosen(int index);
+    void directShowToggled();
+    // Dropped paths in the order the drag source gave them, as exact bytes.
+    void filesDropped(const std::vector<std::string>& paths);
+    // A key seen by the window before the control that has the focus.
+    void keyPressed(Key key, bool control);
+    // A key pressed while the job list has the focus.
+    void listKeyPressed(Key key);
+    // Files another copy of the program was started with: added as a drop
+    // would add them, but never refused: during a batch they wait for its end.
+    void filesHandedOver(const std::vector<std::string>& paths);
+
+    const JobList& jobs() const { return m_jobs; }
+    const PresetTable& presets() const { return m_presets; }
+    bool busy() const { return m_batch.busy(); }
+    // The index of the preset chosen last.
+    int chosenPreset() const { return m_lastPresetIndex; }
+
+private:
+    BatchFlags& m_flags;
+    MainWindowView& m_view;
+    const AppPaths& m_paths;
+    JobList m_jobs;
+    PresetTable m_presets;
+    BatchRunner m_batch;
+    bool m_startupFailed = false;
+    // The preset chosen last, whose failed rows stay failed until another is.
+    int m_lastPresetIndex = 0;
+    // A confirmed close that waits for the running batch to return.
+    bool m_closePending = false;
+    // Files handed over during a batch, added once it is over.
+    std::vector<std::string> m_handedOver;
+};
+
+}  // namespace mirvane

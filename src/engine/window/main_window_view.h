@@ -1,0 +1,51 @@
+#pragma once
+// What a window offers the engine: it shows the rows, the gauge and the
+// command controls, shows messages, and reports what the user has selected.
+// Each window implements it over its own controls, tests over plain values.
+// Called on the UI thread only.
+
+#include <string>
+#include <vector>
+
+#include "engine/jobs/job_list.h"
+
+namespace mirvane {
+
+class GaugeView {
+public:
+    virtual ~GaugeView() = default;
+    virtual void setMaxValue(int value) = 0;
+    virtual void setProgress(int value) = 0;
+};
+
+enum class StartCaption { Start, Stop };
+
+class MainWindowView : public JobListView {
+public:
+    virtual GaugeView& gauge() = 0;
+
+    virtual void setStartCaption(StartCaption caption) = 0;
+    virtual void setStartEnabled(bool enabled) = 0;
+    // "すべてクリア", the preset list and the DirectShow box, switched together.
+    virtual void setOptionControlsEnabled(bool enabled) = 0;
+    virtual void setHintVisible(bool visible) = 0;
+
+    // Fills the preset list and selects the first entry, without either
+    // counting as the user's choice.
+    virtual void setPresetTitles(const std::vector<std::string>& titles) = 0;
+    // The selected preset's index; -1 when the list is empty.
+    virtual int selectedPreset() const = 0;
+    virtual bool directShowTicked() const = 0;
+    // Ascending row numbers.
+    virtual std::vector<int> selectedRows() const = 0;
+
+    // An error box with OK; returns once the user has closed it.
+    virtual void showError(const std::string& text) = 0;
+    // The warning with OK and Cancel, Cancel the default; true for OK.
+    virtual bool confirmForcedQuit(const std::string& text) = 0;
+    virtual void bringToFront() = 0;
+    // Closes the window once the event being handled is over.
+    virtual void closeWindow() = 0;
+};
+
+}  // namespace mirvane

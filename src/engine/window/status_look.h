@@ -1,0 +1,49 @@
+#pragma once
+// How a window shows a job's status: its text and the text's colour. Only
+// the windows call these, when they draw a row; the engine itself deals in
+// JobStatus values.
+
+#include <cstdint>
+
+#include "engine/jobs/job_list.h"
+#include "engine/window/texts.h"
+
+namespace mirvane {
+
+struct Rgb {
+    std::uint8_t red;
+    std::uint8_t green;
+    std::uint8_t blue;
+    bool operator==(const Rgb&) const = default;
+};
+
+constexpr const char* statusText(JobStatus status) {
+    switch (status) {
+        case JobStatus::Pending:
+            return texts::kStatusPending;
+        case JobStatus::Converting:
+            return texts::kStatusConverting;
+        case JobStatus::Converted:
+            return texts::kStatusConverted;
+        case JobStatus::Failed:
+            return texts::kStatusError;
+    }
+    return "";
+}
+
+// A running job and a failed one share the same red.
+constexpr Rgb statusColour(JobStatus status) {
+    switch (status) {
+        case JobStatus::Pending:
+            return {0, 0, 0};
+        case JobStatus::Converting:
+            return {255, 0, 0};
+        case JobStatus::Converted:
+            return {0, 0, 255};
+        case JobStatus::Failed:
+            return {255, 0, 0};
+    }
+    return {0, 0, 0};
+}
+
+}  // namespace mirvane

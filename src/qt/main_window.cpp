@@ -1,0 +1,227 @@
+#include "qt/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QStyledItemDelegate>
+
+#include "engine/window/status_look.h"
+#include "engine/window/texts.h"
+#include "qt/app_icon.h"
+#include "qt/message_boxes.h"
+#include "ui_main_window.h"
+
+namespace mirvane {
+
+namespace {
+
+// The size rules count the window's outer size as a window with the common
+// frame would have it: 8 pixels wider and 27 higher than the client area.
+// Qt reports the real frame only under some window managers and none without
+// one, so the client size plus this fixed frame gives the same layout
+// everywhere.
+const QSize kAssumedFrame(8, 27);
+const QSize kMinimumOuterSize(426, 460);
+constexpr int kHintLeft = 5;
+constexpr int kHintWidthLessThanOuter = 15;
+
+QFont japaneseFont(const QString& family, const QString& fallback) {
+    QFont font;
+    font.setFamilies({family, fallback});
+    font.setPixelSize(12);
+    return font;
+}
+
+void setColor(QWidget* widget, QPalette::ColorRole role, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(role, color);
+    widget->setPalette(palette);
+}
+
+// Rows exactly as high as the list's 12-pixel font.
+class FixedRowHeight : public QStyledItemDelegate {
+public:
+    FixedRowHeight(int height, QObject* parent) : QStyledItemDelegate(parent), m_height(height) {}
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), m_height};
+    }
+
+private:
+    int m_height;
+};
+
+// The status cell drawn the default way in the colour its status asks for.
+class StatusColours : public QStyledItemDelegate {
+public:
+    using Chooser = void (*)(QStyleOptionViewItem&, const QModelIndex&);
+    StatusColours(Chooser choose, QObject* parent) : QStyledItemDelegate(parent), m_choose(choose) {}
+
+protected:
+    // Starts from the list's own palette for every cell, so a colour never
+    // carries over from the cell drawn before.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        m_choose(*option, index);
+    }
+
+private:
+    Chooser m_choose;
+};
+
+Key engineKey(int key) {
+    if (key == Qt::Key_Delete) return Key::Delete;
+    if (key == Qt::Key_F1) return Key::F1;
+    return Key::Other;
+}
+
+// A local file URL's path as the exact bytes of the file's name: names that
+// are not valid UTF-8 come percent-encoded, and decoding them to text first
+// would turn their bytes into replacement characters.
+std::string localFileBytes(const QUrl& url) {
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+}
+
+}  // namespace
+
+MainWindow::MainWindow(BatchFlags& flags, const AppPaths& paths, const std::vector<std::string>& commandLineFiles,
+               MessageBoxes& messages, QWidget* parent)
+    : QWidget(parent),
+      m_ui(std::make_unique<Ui::MainWindow>()),
+      m_view(*this, *m_ui, messages),
+      m_presenter(flags, m_uiThread, m_view, paths, m_clock) {
+    m_ui->setupUi(this);
+    setUpLook();
+    setAcceptDrops(true);
+    // Key preview: the window hears every key before the widget that has the focus.
+    qApp->installEventFilter(this);
+    connect(m_ui->lbTo, &QListWidget::itemSelectionChanged, this, &MainWindow::keepAPresetSelected);
+    FormCreate(commandLineFiles);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::setUpLook() {
+    setWindowIcon(appIcon());
+    setFont(japaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic")));
+    setColor(this, QPalette::Window, palette().color(QPalette::Button));
+
+    m_ui->lbTo->setFont(japaneseFont(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic")));
+    m_ui->lbTo->setItemDelegate(new FixedRowHeight(12, m_ui->lbTo));
+
+    setColor(m_ui->lvData, QPalette::Base, Qt::white);
+    setColor(m_ui->lvData, QPalette::Window, Qt::white);
+    m_ui->lvData->setColumnWidth(0, 320);
+    m_ui->lvData->setColumnWidth(1, 80);
+    m_ui->lvData->setItemDelegateForColumn(
+        1, new StatusColours(&MainWindow::lvDataAdvancedCustomDrawSubItem, m_ui->lvData));
+
+    setColor(m_ui->txtDrag, QPalette::Window, Qt::white);
+    m_ui->txtDrag->raise();
+}
+
+void MainWindow::FormCreate(const std::vector<std::string>& commandLineFiles) {
+    move(0, 0);
+    setWindowTitle(QString::fromUtf8(texts::kAppCaption));
+    m_presenter.windowCreated(commandLineFiles);
+}
+
+// A Ctrl+click on the selected preset would leave no entry highlighted
+// while the start button still uses the current one.
+void MainWindow::keepAPresetSelected() {
+    QListWidgetItem* current = m_ui->lbTo->currentItem();
+    if (current && !current->isSelected()) current->setSelected(true);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous()) FormShow();
+}
+
+void MainWindow::FormShow() { m_presenter.windowShown(); }
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    bool canClose = true;
+    FormCloseQuery(canClose);
+    event->setAccepted(canClose);
+}
+
+void MainWindow::FormCloseQuery(bool& canClose) { canClose = m_presenter.closeRequested(); }
+
+void MainWindow::btnStartClick() { m_presenter.startPressed(); }
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void MainWindow::FormResize() {
+    QSize outer = size() + kAssumedFrame;
+    QLabel* hint = m_ui->txtDrag;
+    if (!hint->isHidden())
+        hint->setGeometry(kHintLeft, hint->y(), outer.width() - kHintWidthLessThanOuter, hint->height());
+    // One resize for both limits: the new size arrives later as its own
+    // resize, which lays the hint out again for the final width.
+    QSize allowed = outer.expandedTo(kMinimumOuterSize);
+    if (allowed != outer) resize(allowed - kAssumedFrame);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched == firstKeyReceiver()) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        FormKeyDown(key->key(), key->modifiers());
+        if (watched == m_ui->lvData) lvDataKeyDown(key->key());
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// The widget a key press of this window reaches first. A key it ignores is
+// passed on to its parents and comes through the filter again.
+QWidget* MainWindow::firstKeyReceiver() {
+    QWidget* focus = focusWidget();
+    return focus ? focus : this;
+}
+
+void MainWindow::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
+    m_presenter.keyPressed(engineKey(key), modifiers.testFlag(Qt::ControlModifier));
+}
+
+void MainWindow::lvDataKeyDown(int key) { m_presenter.listKeyPressed(engineKey(key)); }
+
+void MainWindow::btnAllClrClick() { m_presenter.clearAllPressed(); }
+
+void MainWindow::lvDataAdvancedCustomDrawSubItem(QStyleOptionViewItem& option, const QModelIndex& index) {
+    const QVariant status = index.data(kStatusRole);
+    if (!status.isValid()) return;
+    const Rgb colour = statusColour(static_cast<JobStatus>(status.toInt()));
+    // Only the text: a selected row keeps the selection's own colours.
+    option.palette.setColor(QPalette::Text, QColor(colour.red, colour.green, colour.blue));
+}
+
+void MainWindow::lbToClick() { m_presenter.presetChosen(m_ui->lbTo->currentRow()); }
+
+void MainWindow::chkDShowClick() { m_presenter.directShowToggled(); }
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+// The local files in the drag source's order.
+void MainWindow::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) paths.push_back(localFileBytes(url));
+    event->acceptProposedAction();
+    WMDropFiles(paths);
+}
+
+void MainWindow::WMDropFiles(const std::vector<std::string>& paths) { m_presenter.filesDropped(paths); }
+
+void MainWindow::openHandedOverFiles(std::vector<std::string> files) {
+    m_uiThread.post([this, files = std::move(files)] { m_presenter.filesHandedOver(files); });
+}
+
+}  // namespace mirvane

@@ -1,0 +1,82 @@
+#pragma once
+// The main window on Qt: the controls of the form file, their look and
+// layout, and the handlers, each forwarding its event to the engine's window
+// behaviour.
+
+#include <QWidget>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/jobs/app_paths.h"
+#include "engine/encoding/clock.h"
+#include "engine/window/main_window_presenter.h"
+#include "engine/batch/batch_flags.h"
+#include "qt/view_adapter.h"
+#include "qt/qt_ui_thread.h"
+
+class QStyleOptionViewItem;
+
+namespace Ui {
+class MainWindow;
+}
+
+namespace mirvane {
+
+class MessageBoxes;
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    // commandLineFiles are the arguments' exact bytes.
+    MainWindow(BatchFlags& flags, const AppPaths& paths, const std::vector<std::string>& commandLineFiles,
+           MessageBoxes& messages, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Files a copy started after this one was given. Safe from any thread:
+    // they reach the window's behaviour on the UI thread, in the order of
+    // the calls.
+    void openHandedOverFiles(std::vector<std::string> files);
+
+    // For tests: the behaviour behind the window and the adapter it draws through.
+    const MainWindowPresenter& presenter() const { return m_presenter; }
+    ViewAdapter& view() { return m_view; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private slots:
+    void btnStartClick();
+    void btnAllClrClick();
+    void lbToClick();
+    void chkDShowClick();
+
+private:
+    void FormCreate(const std::vector<std::string>& commandLineFiles);
+    void FormShow();
+    void FormCloseQuery(bool& canClose);
+    void FormResize();
+    void FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void WMDropFiles(const std::vector<std::string>& paths);
+    void lvDataKeyDown(int key);
+    // Chooses the text colour of the status cell that option describes.
+    static void lvDataAdvancedCustomDrawSubItem(QStyleOptionViewItem& option, const QModelIndex& index);
+
+    void setUpLook();
+    void keepAPresetSelected();
+    QWidget* firstKeyReceiver();
+
+    std::unique_ptr<Ui::MainWindow> m_ui;
+    QtUiThread m_uiThread;
+    SteadyClock m_clock;
+    ViewAdapter m_view;
+    MainWindowPresenter m_presenter;
+};
+
+}  // namespace mirvane

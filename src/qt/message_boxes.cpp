@@ -1,0 +1,22 @@
+#include "qt/message_boxes.h"
+
+#include <QMessageBox>
+
+#include "engine/window/texts.h"
+
+namespace mirvane {
+
+void MessageBoxes::showError(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(texts::kAppCaption), text, QMessageBox::Ok,
+                    parent);
+    box.exec();
+}
+
+bool MessageBoxes::confirmForcedQuit(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(texts::kAppCaption), text,
+                    QMessageBox::Ok | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
+}  // namespace mirvane

@@ -1,0 +1,57 @@
+#pragma once
+// The engine's view of the main window's widgets. Texts cross here between
+// the engine's bytes and Qt's strings: paths through the file-name encoding,
+// so a name that is not valid UTF-8 still shows as well as Qt can while the
+// engine keeps its exact bytes.
+
+#include <QtCore/qnamespace.h>
+
+#include "engine/window/main_window_view.h"
+
+class QWidget;
+
+namespace Ui {
+class MainWindow;
+}
+
+namespace mirvane {
+
+class MessageBoxes;
+
+// The role under which a status cell keeps its JobStatus, for drawing.
+inline constexpr int kStatusRole = Qt::UserRole;
+
+class ViewAdapter : public MainWindowView {
+public:
+    // The widgets are looked up at each call, so the form may be set up later.
+    ViewAdapter(QWidget& window, Ui::MainWindow& ui, MessageBoxes& messages)
+        : m_window(window), m_ui(ui), m_messages(messages) {}
+
+    void rowsAppended(std::span<const JobRow> rows) override;
+    void rowChanged(int row, const JobRow& data) override;
+    void rowsRemoved(const std::vector<int>& rows) override;
+    void rowsCleared() override;
+
+    GaugeView& gauge() override;
+    void setStartCaption(StartCaption caption) override;
+    void setStartEnabled(bool enabled) override;
+    void setOptionControlsEnabled(bool enabled) override;
+    void setHintVisible(bool visible) override;
+
+    void setPresetTitles(const std::vector<std::string>& titles) override;
+    int selectedPreset() const override;
+    bool directShowTicked() const override;
+    std::vector<int> selectedRows() const override;
+
+    void showError(const std::string& text) override;
+    bool confirmForcedQuit(const std::string& text) override;
+    void bringToFront() override;
+    void closeWindow() override;
+
+private:
+    QWidget& m_window;
+    Ui::MainWindow& m_ui;
+    MessageBoxes& m_messages;
+};
+
+}  // namespace mirvane

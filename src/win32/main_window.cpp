@@ -1,0 +1,489 @@
+#include "win32/main_window.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <system_error>
+#include <utility>
+
+#include "engine/platform/win32/win32_internal.h"
+#include "engine/window/status_look.h"
+#include "engine/window/texts.h"
+#include "win32/dropped_files.h"
+#include "win32/form_layout.h"
+#include "win32/hand_over.h"
+#include "win32/message_boxes.h"
+#include "win32/resources/resource_ids.h"
+#include "win32/window_fonts.h"
+
+namespace mirvane::win32 {
+
+namespace {
+
+using platform::win32::toUtf8;
+using platform::win32::toWide;
+
+constexpr wchar_t kPanelClassName[] = L"Mirvane.Panel";
+constexpr DWORD kFormStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+constexpr DWORD kFormExStyle = WS_EX_ACCEPTFILES;
+
+void registerClass(const wchar_t* name, WNDPROC proc) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = proc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    windowClass.lpszClassName = name;
+    if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        throw std::system_error(platform::win32::lastError(), "RegisterClassExW");
+}
+
+HWND createControl(const wchar_t* windowClass, const char* text, DWORD style, HWND parent, int id,
+                   DWORD exStyle = 0) {
+    // A creation refused by a window procedure leaves the last error as it was.
+    SetLastError(ERROR_SUCCESS);
+    HWND control = CreateWindowExW(
+        exStyle, windowClass, toWide(text ? text : "").c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
+        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    if (!control) throw std::system_error(platform::win32::lastError(), "CreateWindowExW");
+    return control;
+}
+
+Key engineKey(WORD key) {
+    if (key == VK_DELETE) return Key::Delete;
+    if (key == VK_F1) return Key::F1;
+    return Key::Other;
+}
+
+int scaleTo(int pixels, UINT dpi) { return MulDiv(pixels, static_cast<int>(dpi), 96); }
+
+// The edges are scaled, not the sizes: controls that touch at 96 dpi touch
+// at every dpi, whatever the rounding.
+void place(HWND control, const Place& at, UINT dpi) {
+    const int left = scaleTo(at.left, dpi), top = scaleTo(at.top, dpi);
+    SetWindowPos(control, nullptr, left, top, scaleTo(at.left + at.width, dpi) - left,
+                 scaleTo(at.top + at.height, dpi) - top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The window's rectangle in its parent's client coordinates.
+RECT rectInParent(HWND control) {
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(BatchFlags& flags, const AppPaths& paths, const std::vector<std::string>& commandLineFiles,
+               MessageBoxes& messages)
+    : m_view(m_controls, m_rows, Gauge1, messages), m_presenter(flags, m_uiThread, m_view, paths, m_clock) {
+    registerClass(kFormClassName, &MainWindow::formProc);
+    registerClass(kPanelClassName, &MainWindow::panelProc);
+    // The form file's place and the client size at the system's dpi; the
+    // window's own dpi, known once it exists, decides the final size.
+    const UINT systemDpi = GetDpiForSystem();
+    RECT outer{0, 0, scaleTo(form::kMinimumOuterWidth, systemDpi) - scaleTo(form::kFrameWidth, systemDpi),
+               scaleTo(form::kMinimumOuterHeight, systemDpi) - scaleTo(form::kFrameHeight, systemDpi)};
+    AdjustWindowRectExForDpi(&outer, kFormStyle, FALSE, kFormExStyle, systemDpi);
+    SetLastError(ERROR_SUCCESS);
+    m_controls.Form1 =
+        CreateWindowExW(kFormExStyle, kFormClassName, toWide(texts::kAppName).c_str(), kFormStyle, 337, 176,
+                        outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
+                        GetModuleHandleW(nullptr), this);
+    if (!m_controls.Form1) throw std::system_error(platform::win32::lastError(), "CreateWindowExW(Form1)");
+    m_dpi = GetDpiForWindow(m_controls.Form1);
+    createControls();
+    applyDpi(0);
+    // The window starts at its smallest size, 418 × 433 at 96 dpi.
+    const SIZE size = minimumOuterSize();
+    SetWindowPos(m_controls.Form1, nullptr, 0, 0, size.cx, size.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    layOut();
+    FormResize();
+    DragAcceptFiles(m_controls.Form1, TRUE);
+    // Tab and the arrow keys move between the controls as in a dialog.
+    m_uiThread.setMessageFilter(
+        [this](MSG& message) { return m_controls.Form1 && IsDialogMessageW(m_controls.Form1, &message); });
+    FormCreate(commandLineFiles);
+}
+
+MainWindow::~MainWindow() {
+    m_destroying = true;
+    if (m_controls.Form1) DestroyWindow(m_controls.Form1);
+    for (HICON icon : m_icons)
+        if (icon) DestroyIcon(icon);
+}
+
+void MainWindow::createControls() {
+    HWND form = m_controls.Form1;
+    // Created in tab order: a child window's place among its siblings is its
+    // place in the order Tab visits them.
+    m_controls.Panel1 =
+        createControl(kPanelClassName, nullptr, WS_CLIPSIBLINGS, form, form::kIdPanel1, WS_EX_CONTROLPARENT);
+    HWND panel = m_controls.Panel1;
+    m_controls.btnStart =
+        createControl(WC_BUTTONW, texts::kCaptionStart, WS_TABSTOP | BS_PUSHBUTTON, panel, form::kIdBtnStart);
+    m_controls.btnAllClr = createControl(WC_BUTTONW, texts::kCaptionClearAll, WS_TABSTOP | BS_PUSHBUTTON,
+                                         panel, form::kIdBtnAllClr);
+    m_controls.Label1 =
+        createControl(WC_STATICW, texts::kCaptionPresets, SS_LEFT | SS_NOPREFIX, panel, form::kIdLabel1);
+    m_controls.lbTo =
+        createControl(WC_LISTBOXW, nullptr, WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+                      panel, form::kIdLbTo, WS_EX_CLIENTEDGE);
+    m_controls.chkDShow = createControl(WC_BUTTONW, texts::kCaptionDirectShow, WS_TABSTOP | BS_AUTOCHECKBOX,
+                                        panel, form::kIdChkDShow);
+    Gauge1.create(form, form::kIdGauge1);
+    m_controls.lvData = m_rows.create(form, form::kIdLvData);
+    m_controls.txtDrag =
+        createControl(WC_STATICW, texts::kDropHint, SS_CENTER | SS_NOPREFIX, form, form::kIdTxtDrag);
+    // The hint lies above the list; the list leaves the hint's pixels alone.
+    SetWindowPos(m_controls.txtDrag, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+
+    // Key preview: the form hears each key before the control with the focus.
+    for (HWND control :
+         {m_controls.btnStart, m_controls.btnAllClr, m_controls.lbTo, m_controls.chkDShow, m_controls.lvData})
+        SetWindowSubclass(control, &MainWindow::keyPreviewProc, 0, reinterpret_cast<DWORD_PTR>(this));
+
+    // The status cell's tooltip: one tool over the whole list, its text asked
+    // for when it shows, for the cell under the pointer.
+    m_tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                            0, 0, 0, 0, form, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (m_tip) {
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = form;
+        tool.uId = reinterpret_cast<UINT_PTR>(m_controls.lvData);
+        tool.lpszText = LPSTR_TEXTCALLBACKW;
+        SendMessageW(m_tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+void MainWindow::applyDpi(UINT previousDpi) {
+    auto fonts = std::make_unique<WindowFonts>(m_dpi);
+    for (HWND control :
+         {m_controls.Form1, m_controls.Panel1, m_controls.btnStart, m_controls.btnAllClr, m_controls.Label1,
+          m_controls.chkDShow, m_controls.lvData, m_controls.txtDrag, Gauge1.handle()})
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts->form()), TRUE);
+    SendMessageW(m_controls.lbTo, WM_SETFONT, reinterpret_cast<WPARAM>(fonts->presets()), TRUE);
+    // The controls hold on to the old fonts until they have the new ones.
+    m_fonts = std::move(fonts);
+
+    place(m_controls.btnStart, form::kBtnStart, m_dpi);
+    place(m_controls.btnAllClr, form::kBtnAllClr, m_dpi);
+    place(m_controls.Label1, form::kLabel1, m_dpi);
+    place(m_controls.lbTo, form::kLbTo, m_dpi);
+    place(m_controls.chkDShow, form::kChkDShow, m_dpi);
+    SendMessageW(m_controls.lbTo, LB_SETITEMHEIGHT, 0, scaled(form::kPresetItemHeight));
+    m_rows.setDpi(m_dpi, previousDpi);
+    Gauge1.setDpi(m_dpi);
+    if (previousDpi == 0) {
+        place(m_controls.txtDrag, form::kTxtDrag, m_dpi);
+    } else {
+        // The hint keeps its last layout, in the new dpi's pixels.
+        const RECT hint = rectInParent(m_controls.txtDrag);
+        auto rescale = [&](LONG value) {
+            return MulDiv(value, static_cast<int>(m_dpi), static_cast<int>(previousDpi));
+        };
+        SetWindowPos(m_controls.txtDrag, nullptr, rescale(hint.left), rescale(hint.top),
+                     rescale(hint.right - hint.left), rescale(hint.bottom - hint.top),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (m_tip) SendMessageW(m_tip, TTM_SETMAXTIPWIDTH, 0, scaled(400));
+
+    for (int which : {ICON_BIG, ICON_SMALL}) {
+        const int metric = which == ICON_BIG ? SM_CXICON : SM_CXSMICON;
+        const int side = GetSystemMetricsForDpi(metric, m_dpi);
+        auto icon = static_cast<HICON>(
+            LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MIRVANE), IMAGE_ICON, side, side, 0));
+        if (!icon) continue;  // a program built without its resources (some tests) keeps the default
+        SendMessageW(m_controls.Form1, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+        HICON& kept = m_icons[which == ICON_BIG ? 0 : 1];
+        if (kept) DestroyIcon(kept);
+        kept = icon;
+    }
+}
+
+SIZE MainWindow::outerSizeFor(int clientWidth, int clientHeight) const {
+    RECT outer{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectExForDpi(&outer, kFormStyle, FALSE, kFormExStyle, m_dpi);
+    return {outer.right - outer.left, outer.bottom - outer.top};
+}
+
+SIZE MainWindow::minimumOuterSize() const {
+    return outerSizeFor(scaled(form::kMinimumOuterWidth) - scaled(form::kFrameWidth),
+                        scaled(form::kMinimumOuterHeight) - scaled(form::kFrameHeight));
+}
+
+void MainWindow::layOut() {
+    if (!m_controls.lvData) return;  // sized during its creation, before the controls exist
+    RECT client;
+    GetClientRect(m_controls.Form1, &client);
+    const int width = client.right;
+    const int gaugeTop = scaled(form::kPanelHeight);
+    const int listTop = scaled(form::kPanelHeight + form::kGaugeHeight);
+    SetWindowPos(m_controls.Panel1, nullptr, 0, 0, width, gaugeTop, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(Gauge1.handle(), nullptr, 0, gaugeTop, width, listTop - gaugeTop,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(m_controls.lvData, nullptr, 0, listTop, width,
+                 std::max(0, static_cast<int>(client.bottom) - listTop), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The size rules count the outer size as the window would have it with the
+// frame the layout was made for: the client area is what they keep, on
+// every system and theme, as the window's own frame varies.
+void MainWindow::FormResize() {
+    if (!m_controls.txtDrag || IsIconic(m_controls.Form1)) return;
+    RECT client;
+    GetClientRect(m_controls.Form1, &client);
+    const int outerWidth = client.right + scaled(form::kFrameWidth);
+    const int outerHeight = client.bottom + scaled(form::kFrameHeight);
+    if (GetWindowLongW(m_controls.txtDrag, GWL_STYLE) & WS_VISIBLE) {
+        const RECT hint = rectInParent(m_controls.txtDrag);
+        SetWindowPos(m_controls.txtDrag, nullptr, scaled(form::kHintLeft), hint.top,
+                     outerWidth - scaled(form::kHintWidthLessThanOuter), hint.bottom - hint.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    const int minimumWidth = scaled(form::kMinimumOuterWidth);
+    const int minimumHeight = scaled(form::kMinimumOuterHeight);
+    if (outerWidth >= minimumWidth && outerHeight >= minimumHeight) return;
+    // The new size comes back as a resize of its own, which lays the hint
+    // out again for the final width.
+    const SIZE size = outerSizeFor(std::max(outerWidth, minimumWidth) - scaled(form::kFrameWidth),
+                                   std::max(outerHeight, minimumHeight) - scaled(form::kFrameHeight));
+    SetWindowPos(m_controls.Form1, nullptr, 0, 0, size.cx, size.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainWindow::FormCreate(const std::vector<std::string>& commandLineFiles) {
+    SetWindowPos(m_controls.Form1, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowTextW(m_controls.Form1, toWide(texts::kAppCaption).c_str());
+    m_presenter.windowCreated(commandLineFiles);
+    m_created = true;
+    if (!m_earlyHandOver.empty()) m_presenter.filesHandedOver(std::exchange(m_earlyHandOver, {}));
+}
+
+void MainWindow::show(int showCommand) {
+    ShowWindow(m_controls.Form1, showCommand);
+    UpdateWindow(m_controls.Form1);
+    FormShow();
+}
+
+void MainWindow::FormShow() { m_presenter.windowShown(); }
+
+void MainWindow::FormCloseQuery(bool& canClose) { canClose = m_presenter.closeRequested(); }
+
+void MainWindow::FormKeyDown(WORD key) { m_presenter.keyPressed(engineKey(key), GetKeyState(VK_CONTROL) < 0); }
+
+void MainWindow::lvDataKeyDown(WORD key) { m_presenter.listKeyPressed(engineKey(key)); }
+
+void MainWindow::btnStartClick() { m_presenter.startPressed(); }
+
+void MainWindow::btnAllClrClick() { m_presenter.clearAllPressed(); }
+
+void MainWindow::lbToClick() {
+    const LRESULT index = SendMessageW(m_controls.lbTo, LB_GETCURSEL, 0, 0);
+    if (index != LB_ERR) m_presenter.presetChosen(static_cast<int>(index));
+}
+
+void MainWindow::chkDShowClick() { m_presenter.directShowToggled(); }
+
+// The paths whole, in the shell's order; the drop is released whatever
+// becomes of it.
+void MainWindow::WMDropFiles(HDROP drop) {
+    std::vector<std::string> paths;
+    for (const std::wstring& path : DroppedPaths(drop)) paths.push_back(toUtf8(path));
+    DragFinish(drop);
+    m_presenter.filesDropped(paths);
+}
+
+bool MainWindow::WMCopyData(const COPYDATASTRUCT& data) {
+    std::optional<std::vector<std::string>> files = UnpackHandOver(data);
+    if (!files) return false;
+    if (!m_created)
+        m_earlyHandOver.insert(m_earlyHandOver.end(), files->begin(), files->end());
+    else
+        m_presenter.filesHandedOver(*files);
+    return true;
+}
+
+void MainWindow::WMDpiChanged(UINT dpi, const RECT& suggested) {
+    const UINT previous = m_dpi;
+    m_dpi = dpi;
+    applyDpi(previous);
+    SetWindowPos(m_controls.Form1, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    layOut();
+    FormResize();
+}
+
+void MainWindow::lvDataAdvancedCustomDrawSubItem(int row, int column, COLORREF& textColour) const {
+    if (column != 1 || row < 0 || row >= m_rows.size()) return;
+    const Rgb colour = statusColour(m_rows.status(row));
+    textColour = RGB(colour.red, colour.green, colour.blue);
+}
+
+LRESULT MainWindow::lvDataCustomDraw(NMLVCUSTOMDRAW& draw) const {
+    switch (draw.nmcd.dwDrawStage) {
+        case CDDS_PREPAINT:
+            return CDRF_NOTIFYITEMDRAW;
+        case CDDS_ITEMPREPAINT:
+            return CDRF_NOTIFYSUBITEMDRAW;
+        case CDDS_ITEMPREPAINT | CDDS_SUBITEM:
+            // Every cell starts from the list's own colour, so that a status
+            // colour never carries over to the next cell drawn.
+            draw.clrText = static_cast<COLORREF>(SendMessageW(m_controls.lvData, LVM_GETTEXTCOLOR, 0, 0));
+            if (draw.iSubItem != 0)
+                lvDataAdvancedCustomDrawSubItem(static_cast<int>(draw.nmcd.dwItemSpec), draw.iSubItem,
+                                                draw.clrText);
+            return CDRF_NEWFONT;
+    }
+    return CDRF_DODEFAULT;
+}
+
+// A new cell under the pointer closes the tooltip of the last one; the next
+// one opens with its own text.
+void MainWindow::trackStatusTip(POINT point) {
+    LVHITTESTINFO hit{};
+    hit.pt = point;
+    SendMessageW(m_controls.lvData, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    const POINT cell{hit.iSubItem, hit.iItem};
+    if (cell.x == m_tipCell.x && cell.y == m_tipCell.y) return;
+    m_tipCell = cell;
+    SendMessageW(m_tip, TTM_POP, 0, 0);
+}
+
+LRESULT MainWindow::notify(NMHDR& header) {
+    if (header.hwndFrom == m_controls.lvData) {
+        switch (header.code) {
+            case LVN_GETDISPINFOW:
+                m_rows.displayInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
+                return 0;
+            case NM_CUSTOMDRAW:
+                return lvDataCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW&>(header));
+            case LVN_ODFINDITEMW:
+                return -1;
+        }
+    } else if (header.hwndFrom == m_tip && header.code == TTN_GETDISPINFOW) {
+        POINT pointer;
+        GetCursorPos(&pointer);
+        ScreenToClient(m_controls.lvData, &pointer);
+        m_tipText = m_rows.statusTipAt(pointer);
+        reinterpret_cast<NMTTDISPINFOW&>(header).lpszText = m_tipText.data();
+        return 0;
+    }
+    return 0;
+}
+
+// The hint on white, the panel's labels on the face colour, all in the
+// system's window-text colour.
+LRESULT MainWindow::controlColour(HDC dc, HWND control) const {
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    if (control == m_controls.txtDrag) {
+        SetBkColor(dc, RGB(255, 255, 255));
+        return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+    }
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+LRESULT CALLBACK MainWindow::formProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self || !self->m_controls.Form1) return DefWindowProcW(window, message, wParam, lParam);
+    return self->handle(message, wParam, lParam);
+}
+
+// The panel is a plain container: what its controls tell their parent goes on to the form.
+LRESULT CALLBACK MainWindow::panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+        case WM_NOTIFY:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLORLISTBOX:
+            return SendMessageW(GetParent(window), message, wParam, lParam);
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK MainWindow::keyPreviewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                        DWORD_PTR form) {
+    auto* self = reinterpret_cast<MainWindow*>(form);
+    if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
+        const auto key = static_cast<WORD>(wParam);
+        self->FormKeyDown(key);
+        if (window == self->m_controls.lvData) self->lvDataKeyDown(key);
+    } else if (message == WM_MOUSEMOVE && window == self->m_controls.lvData && self->m_tip) {
+        self->trackStatusTip({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+    } else if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, &MainWindow::keyPreviewProc, 0);
+    }
+    // The key is never consumed: the control handles it as it always does.
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND form = m_controls.Form1;
+    switch (message) {
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam), code = HIWORD(wParam);
+            if (id == form::kIdBtnStart && code == BN_CLICKED) btnStartClick();
+            if (id == form::kIdBtnAllClr && code == BN_CLICKED) btnAllClrClick();
+            if (id == form::kIdLbTo && code == LBN_SELCHANGE) lbToClick();
+            if (id == form::kIdChkDShow && code == BN_CLICKED) chkDShowClick();
+            return 0;
+        }
+        case WM_NOTIFY:
+            return notify(*reinterpret_cast<NMHDR*>(lParam));
+        case WM_CTLCOLORSTATIC:
+            return controlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+            FormKeyDown(static_cast<WORD>(wParam));
+            break;
+        case WM_GETFONT:
+            return reinterpret_cast<LRESULT>(m_fonts ? m_fonts->form() : nullptr);
+        case WM_DROPFILES:
+            WMDropFiles(reinterpret_cast<HDROP>(wParam));
+            return 0;
+        case WM_COPYDATA:
+            return WMCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        case WM_SIZE:
+            layOut();
+            FormResize();
+            return 0;
+        case WM_GETMINMAXINFO: {
+            // A drag of the frame never shows a window below the minimum.
+            const SIZE minimum = minimumOuterSize();
+            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {minimum.cx, minimum.cy};
+            return 0;
+        }
+        case WM_DPICHANGED:
+            WMDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        case WM_CLOSE: {
+            bool canClose = true;
+            FormCloseQuery(canClose);
+            if (canClose) DestroyWindow(form);
+            return 0;
+        }
+        case WM_DESTROY:
+            // A window destroyed with its object (tests) asks no loop to end.
+            if (!m_destroying) PostQuitMessage(0);
+            return 0;
+        case WM_NCDESTROY:
+            m_controls = WindowControls{};
+            break;
+    }
+    return DefWindowProcW(form, message, wParam, lParam);
+}
+
+}  // namespace mirvane::win32

@@ -1,0 +1,113 @@
+#pragma once
+// The main window on Win32: the form's controls, their look and layout at
+// the window's dpi, and the handlers, each forwarding its event to the
+// engine's window behaviour.
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/jobs/app_paths.h"
+#include "engine/encoding/clock.h"
+#include "engine/window/main_window_presenter.h"
+#include "engine/batch/batch_flags.h"
+#include "win32/view_adapter.h"
+#include "win32/job_list_control.h"
+#include "win32/percent_gauge.h"
+#include "win32/win32_ui_thread.h"
+
+namespace mirvane::win32 {
+
+class MessageBoxes;
+class WindowFonts;
+
+class MainWindow {
+public:
+    // commandLineFiles are the arguments in UTF-8. The window exists, hidden,
+    // once the constructor has returned; FormCreate has run by then.
+    MainWindow(BatchFlags& flags, const AppPaths& paths, const std::vector<std::string>& commandLineFiles,
+           MessageBoxes& messages);
+    ~MainWindow();
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // Shows the window as the system asks (the show command of the program's
+    // start), then FormShow.
+    void show(int showCommand = SW_SHOWNORMAL);
+    // Runs the message loop until the window has closed.
+    int run() { return m_uiThread.run(); }
+
+    HWND handle() const { return m_controls.Form1; }
+    const WindowControls& controls() const { return m_controls; }
+    PercentGauge& gauge() { return Gauge1; }
+    Win32UiThread& uiThread() { return m_uiThread; }
+    const MainWindowPresenter& presenter() const { return m_presenter; }
+    UINT dpi() const { return m_dpi; }
+    // The text the status cell's tooltip shows at point (lvData's client
+    // coordinates); empty where it shows none.
+    std::wstring statusTipAt(POINT point) const { return m_rows.statusTipAt(point); }
+
+private:
+    void FormCreate(const std::vector<std::string>& commandLineFiles);
+    void FormShow();
+    void FormCloseQuery(bool& canClose);
+    void FormResize();
+    void FormKeyDown(WORD key);
+    void WMDropFiles(HDROP drop);
+    void lvDataKeyDown(WORD key);
+    void btnStartClick();
+    void btnAllClrClick();
+    void lbToClick();
+    void chkDShowClick();
+    // Chooses the text colour of the cell at row and column before it is drawn.
+    void lvDataAdvancedCustomDrawSubItem(int row, int column, COLORREF& textColour) const;
+    // Files handed over by a second copy of the program.
+    bool WMCopyData(const COPYDATASTRUCT& data);
+    void WMDpiChanged(UINT dpi, const RECT& suggested);
+
+    static LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK keyPreviewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                           UINT_PTR id, DWORD_PTR form);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT notify(NMHDR& header);
+    LRESULT lvDataCustomDraw(NMLVCUSTOMDRAW& draw) const;
+    LRESULT controlColour(HDC dc, HWND control) const;
+
+    void createControls();
+    // Fonts, fixed places and sizes for m_dpi; previousDpi 0 at creation.
+    void applyDpi(UINT previousDpi);
+    // The aligned controls follow the client area.
+    void layOut();
+    int scaled(int pixels) const { return MulDiv(pixels, static_cast<int>(m_dpi), 96); }
+    SIZE outerSizeFor(int clientWidth, int clientHeight) const;
+    // The smallest the window may be: the client area of the smallest outer
+    // size with the frame the layout was made for.
+    SIZE minimumOuterSize() const;
+    void trackStatusTip(POINT point);
+
+    Win32UiThread m_uiThread;
+    SteadyClock m_clock;
+    WindowControls m_controls;
+    PercentGauge Gauge1;
+    JobListControl m_rows;
+    ViewAdapter m_view;
+    MainWindowPresenter m_presenter;
+
+    UINT m_dpi = 96;
+    std::unique_ptr<WindowFonts> m_fonts;
+    HWND m_tip = nullptr;
+    std::wstring m_tipText;
+    POINT m_tipCell{-1, -1};
+    HICON m_icons[2] = {};
+    // Files handed over before FormCreate was through, added after its rows.
+    std::vector<std::string> m_earlyHandOver;
+    bool m_created = false;
+    bool m_destroying = false;
+};
+
+}  // namespace mirvane::win32

@@ -1,0 +1,62 @@
+#pragma once
+// The engine's view of the main window's controls. Texts cross here between
+// the engine's UTF-8 and the system's UTF-16.
+
+#include <windows.h>
+
+#include "engine/window/main_window_view.h"
+
+namespace mirvane::win32 {
+
+class JobListControl;
+class MessageBoxes;
+class PercentGauge;
+
+// The window handles of the form, named as the form names its controls.
+struct WindowControls {
+    HWND Form1 = nullptr;
+    HWND Panel1 = nullptr;
+    HWND lvData = nullptr;
+    HWND txtDrag = nullptr;
+    HWND btnStart = nullptr;
+    HWND btnAllClr = nullptr;
+    HWND Label1 = nullptr;
+    HWND lbTo = nullptr;
+    HWND chkDShow = nullptr;
+};
+
+class ViewAdapter : public MainWindowView {
+public:
+    // The handles are read at each call, so the controls may be created later.
+    ViewAdapter(const WindowControls& controls, JobListControl& rows, PercentGauge& gauge, MessageBoxes& messages)
+        : m_controls(controls), m_rows(rows), m_gauge(gauge), m_messages(messages) {}
+
+    void rowsAppended(std::span<const JobRow> rows) override;
+    void rowChanged(int row, const JobRow& data) override;
+    void rowsRemoved(const std::vector<int>& rows) override;
+    void rowsCleared() override;
+
+    GaugeView& gauge() override;
+    void setStartCaption(StartCaption caption) override;
+    void setStartEnabled(bool enabled) override;
+    void setOptionControlsEnabled(bool enabled) override;
+    void setHintVisible(bool visible) override;
+
+    void setPresetTitles(const std::vector<std::string>& titles) override;
+    int selectedPreset() const override;
+    bool directShowTicked() const override;
+    std::vector<int> selectedRows() const override;
+
+    void showError(const std::string& text) override;
+    bool confirmForcedQuit(const std::string& text) override;
+    void bringToFront() override;
+    void closeWindow() override;
+
+private:
+    const WindowControls& m_controls;
+    JobListControl& m_rows;
+    PercentGauge& m_gauge;
+    MessageBoxes& m_messages;
+};
+
+}  // namespace mirvane::win32

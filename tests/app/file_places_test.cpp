@@ -1,0 +1,109 @@
+// Where a copy keeps its files: a portable copy beside itself, an installed
+// one in the user's own folders.
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "app/file_places.h"
+
+namespace mirvane {
+namespace {
+
+const platform::UserFolders kUser{"/home/yuki/.config", "/home/yuki/.local/state"};
+
+struct PlacesCase {
+    const char* name;
+    std::string executable;
+    platform::UserFolders user;
+    bool folderWritable;
+    std::set<std::string> existing;  // entries that exist besides the program's own
+    std::string settings, log, script, privateFolder;
+};
+
+const PlacesCase kCases[] = {
+    {"PortableCopyKeepsAllBesideItselfWhateverTheUserHas",
+     "/home/yuki/apps/mirvane/Mirvane",
+     kUser,
+     true,
+     {"/home/yuki/.config/mirvane/MovieSet.ini"},
+     "/home/yuki/apps/mirvane/MovieSet.ini",
+     "/home/yuki/apps/mirvane/Mirvane.log",
+     "/home/yuki/apps/mirvane/Mirvane.avs",
+     ""},
+    {"InstalledCopyReadsInstalledSettingsWhenUserHasNone",
+     "/usr/lib/mirvane/Mirvane",
+     kUser,
+     false,
+     {},
+     "/usr/lib/mirvane/MovieSet.ini",
+     "/home/yuki/.local/state/mirvane/Mirvane.log",
+     "/home/yuki/.local/state/mirvane/Mirvane.avs",
+     "/home/yuki/.local/state/mirvane"},
+    {"InstalledCopyReadsTheUsersOwnSettings",
+     "/usr/lib/mirvane/Mirvane",
+     kUser,
+     false,
+     {"/home/yuki/.config/mirvane/MovieSet.ini"},
+     "/home/yuki/.config/mirvane/MovieSet.ini",
+     "/home/yuki/.local/state/mirvane/Mirvane.log",
+     "/home/yuki/.local/state/mirvane/Mirvane.avs",
+     "/home/yuki/.local/state/mirvane"},
+    {"SettingsOutsideItsOwnUserFolderAreNotTheUsers",
+     "/usr/lib/mirvane/Mirvane",
+     kUser,
+     false,
+     {"/home/yuki/.config/MovieSet.ini", "/home/yuki/.config/Mirvane/MovieSet.ini"},
+     "/usr/lib/mirvane/MovieSet.ini",
+     "/home/yuki/.local/state/mirvane/Mirvane.log",
+     "/home/yuki/.local/state/mirvane/Mirvane.avs",
+     "/home/yuki/.local/state/mirvane"},
+    {"LogAndScriptNamedAfterTheProgram",
+     "/opt/tools/conv.bin",
+     kUser,
+     false,
+     {},
+     "/opt/tools/MovieSet.ini",
+     "/home/yuki/.local/state/mirvane/conv.log",
+     "/home/yuki/.local/state/mirvane/conv.avs",
+     "/home/yuki/.local/state/mirvane"},
+    {"WithoutUserFoldersAnInstalledCopyStaysBesideItself",
+     "/usr/lib/mirvane/Mirvane",
+     {"", ""},
+     false,
+     {"/mirvane/MovieSet.ini"},
+     "/usr/lib/mirvane/MovieSet.ini",
+     "/usr/lib/mirvane/Mirvane.log",
+     "/usr/lib/mirvane/Mirvane.avs",
+     ""},
+};
+
+class AppFilePlacesTest : public testing::TestWithParam<PlacesCase> {};
+
+TEST_P(AppFilePlacesTest, PlacesEachFile) {
+    const PlacesCase& row = GetParam();
+    std::string askedFolder;
+    const FileSystemFacts facts{[&](const std::string& folder) {
+                                    askedFolder = folder;
+                                    return row.folderWritable;
+                                },
+                                [&](const std::string& path) { return row.existing.contains(path); }};
+    const AppFilePlaces places = PlaceAppFiles(row.executable, row.user, facts);
+    const std::string folder = row.executable.substr(0, row.executable.rfind('/') + 1);
+    EXPECT_EQ(askedFolder, folder);
+    EXPECT_EQ(places.paths.executable, row.executable);
+    EXPECT_EQ(places.paths.folder, folder);
+    // The encoder is always the one installed beside the program.
+    EXPECT_EQ(places.paths.encoder, folder + "ffmpeg/ffmpeg");
+    EXPECT_EQ(places.paths.settingsFile, row.settings);
+    EXPECT_EQ(places.paths.logFile, row.log);
+    EXPECT_EQ(places.paths.scriptFile, row.script);
+    EXPECT_EQ(places.privateFolder, row.privateFolder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, AppFilePlacesTest, testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace mirvane

@@ -1,0 +1,337 @@
+#include "engine/batch/batch_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <thread>
+
+#include "engine/jobs/command_line.h"
+#include "engine/encoding/stop_watchdog.h"
+#include "engine/window/texts.h"
+#include "support/fake_main_window_view.h"
+#include "support/queue_ui_thread.h"
+#include "support/system_facts.h"
+#include "support/temp_dir.h"
+
+namespace mirvane {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using enum JobStatus;
+using Statuses = std::vector<JobStatus>;
+
+// Option texts that make the fake encoder behave like ffmpeg in one way.
+const std::string kConverts = "progress:2:10 -i %INPFILE %OUTFILE";
+const std::string kSilent = "\"print:  Duration: 00:00:09.00, start\\n\" hang -i %INPFILE %OUTFILE";
+
+class BatchDriverTest : public ::testing::Test {
+protected:
+    BatchDriverTest() : paths(AppPaths::fromExecutable(dir.file("Mirvane"))) {
+        std::filesystem::create_directory(dir.file("ffmpeg"));
+        std::filesystem::copy_file(MIRVANE_FAKE_ENCODER, paths.encoder);
+        usePreset(kConverts, ".mp4");
+        view.preset = 0;
+    }
+
+    void usePreset(const std::string& option, const std::string& ext) {
+        presets.Presets = {{"Preset", option, ext}};
+    }
+    std::string input(const std::string& name) { return dir.file(name); }
+    JobStatus status(int row) const { return jobs.row(row).status; }
+    void addRow(const std::string& name, JobStatus status = Pending) {
+        jobs.append({input(name)});
+        if (status != Pending) jobs.setStatus(jobs.size() - 1, status);
+        view.statusChanges.clear();
+    }
+
+    TempDir dir;
+    AppPaths paths;
+    PresetTable presets;
+    BatchFlags flags;
+    test::QueueUiThread uiThread;
+    test::FakeMainWindowView view;
+    JobList jobs{view};
+    SteadyClock clock;
+    BatchRunner driver{flags, uiThread, view, jobs, paths, presets, clock};
+};
+
+TEST_F(BatchDriverTest, AnEmptyListOnlyDeletesTheLog) {
+    std::ofstream(paths.logFile) << "old";
+    driver.startOrStop();
+    EXPECT_FALSE(std::filesystem::exists(paths.logFile));
+    EXPECT_EQ(view.caption, StartCaption::Start);
+    EXPECT_TRUE(view.statusChanges.empty());
+}
+
+TEST_F(BatchDriverTest, FinishedRowsArePassedOver) {
+    addRow("a.avi", Converted);
+    addRow("b.avi", Failed);
+    std::ofstream(paths.logFile) << "old";
+    driver.startOrStop();
+    EXPECT_EQ(view.statuses(), (Statuses{Converted, Failed}));
+    EXPECT_TRUE(view.statusChanges.empty());
+    EXPECT_FALSE(std::filesystem::exists(paths.logFile));
+}
+
+TEST_F(BatchDriverTest, PendingRowsAreConvertedInOrderWithTheGaugeResetBetween) {
+    addRow("a.avi");
+    addRow("b.avi", Converted);
+    addRow("c.avi");
+    std::vector<StartCaption> busyCaptions;
+    uiThread.onPass = [&] {
+        busyCaptions.push_back(view.caption);
+        EXPECT_FALSE(view.optionsEnabled);
+    };
+    driver.startOrStop();
+
+    const std::vector<std::pair<int, JobStatus>> expected = {
+        {0, Converting}, {0, Converted}, {2, Converting}, {2, Converted}};
+    EXPECT_EQ(view.statusChanges, expected);
+    for (const auto& caption : busyCaptions) EXPECT_EQ(caption, StartCaption::Stop);
+    EXPECT_EQ(view.caption, StartCaption::Start);
+    EXPECT_TRUE(view.optionsEnabled);
+
+    // Each job: its length as the maximum, progress up to it, then back to 0.
+    const auto& changes = view.gaugeView.changes;
+    int resets = 0;
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        if (changes[i] != std::make_pair(std::string("progress"), 0)) continue;
+        ++resets;
+        ASSERT_GT(i, 0u);
+        EXPECT_EQ(changes[i - 1], std::make_pair(std::string("progress"), 2)) << "job " << resets;
+    }
+    EXPECT_EQ(resets, 2);
+    EXPECT_EQ(view.gaugeView.progress, 0);
+}
+
+TEST_F(BatchDriverTest, ResultCodesBecomeStatuses) {
+    struct Case {
+        const char* name;
+        std::string option;
+        JobStatus status;
+    };
+    const Case cases[] = {
+        {"no marker", "print:nothing -i %INPFILE %OUTFILE", Failed},
+        {"length only", "\"print:  Duration: 00:00:03.00, start\\n\" exit:1", Failed},
+        {"summary", kConverts, Converted},
+    };
+    for (const auto& c : cases) {
+        usePreset(c.option, ".mp4");
+        jobs.clear();
+        addRow("a.avi");
+        driver.startOrStop();
+        EXPECT_EQ(status(0), c.status) << c.name;
+    }
+}
+
+TEST_F(BatchDriverTest, AnEncoderThatCannotStartFailsItsRowOnly) {
+    std::filesystem::remove(paths.encoder);
+    addRow("a.avi");
+    addRow("b.avi");
+    driver.startOrStop();
+    EXPECT_EQ(view.statuses(), (Statuses{Failed, Failed}));
+    EXPECT_EQ(view.caption, StartCaption::Start);
+}
+
+TEST_F(BatchDriverTest, AJobThatCannotBePreparedFailsAndTheBatchGoesOn) {
+    struct Case {
+        const char* name;
+        bool directShow;
+        std::string ext;
+        std::function<void()> arrange;
+    };
+    const Case cases[] = {
+        {"the script cannot be written", true, ".mp4",
+         [&] { std::filesystem::create_directory(paths.scriptFile); }},
+        // No extension and an empty preset extension: no free name exists.
+        {"no output name can be made", false, "", [] {}},
+    };
+    for (const auto& c : cases) {
+        c.arrange();
+        usePreset(kConverts, c.ext);
+        view.directShow = c.directShow;
+        jobs.clear();
+        view.statusChanges.clear();
+        std::ofstream(input("clip")) << "video";
+        addRow("clip");
+        addRow("next.avi");
+        driver.startOrStop();
+        EXPECT_EQ(status(0), Failed) << c.name;
+        EXPECT_EQ(view.statusChanges.front(), std::make_pair(0, Failed)) << c.name;
+        EXPECT_EQ(view.caption, StartCaption::Start) << c.name;
+        EXPECT_TRUE(view.optionsEnabled) << c.name;
+        // The next row still runs (and fails on the script or converts).
+        EXPECT_NE(status(1), Pending) << c.name;
+    }
+}
+
+TEST_F(BatchDriverTest, StopDuringTheFirstOfThreeRows) {
+    usePreset("progress:100:50 -i %INPFILE %OUTFILE", ".mp4");
+    for (const char* name : {"a.avi", "b.avi", "c.avi"}) addRow((name));
+    bool pressed = false;
+    uiThread.onPass = [&] {
+        if (!pressed && view.gaugeView.progress >= 1) {
+            pressed = true;
+            driver.startOrStop();  // the same button, now reading "停止"
+            EXPECT_EQ(view.caption, StartCaption::Stop);
+            EXPECT_FALSE(view.startEnabled);
+        }
+    };
+    driver.startOrStop();
+    EXPECT_TRUE(pressed);
+    EXPECT_EQ(view.statuses(), (Statuses{Pending, Pending, Pending}));
+    const std::vector<std::pair<int, JobStatus>> expected = {{0, Converting}, {0, Pending}};
+    EXPECT_EQ(view.statusChanges, expected);
+    EXPECT_EQ(view.caption, StartCaption::Start);
+    EXPECT_TRUE(view.startEnabled);
+}
+
+TEST_F(BatchDriverTest, ASilentEncoderIsKilledOnlyAfterTheGraceTime) {
+    usePreset(kSilent, ".mp4");
+    addRow("a.avi");
+    Clock::time_point silentSince{}, stoppedAt{};
+    uiThread.onPass = [&] {
+        if (silentSince == Clock::time_point{} && view.gaugeView.maxValue == 9) silentSince = Clock::now();
+        // Once the worker is surely waiting in its read, only the kill can end it.
+        if (silentSince != Clock::time_point{} && stoppedAt == Clock::time_point{} &&
+            Clock::now() - silentSince > std::chrono::milliseconds(300)) {
+            stoppedAt = Clock::now();
+            driver.startOrStop();
+        }
+    };
+    driver.startOrStop();
+    const auto took = Clock::now() - stoppedAt;
+    EXPECT_GE(took, std::chrono::milliseconds(2500));
+    EXPECT_LT(took, std::chrono::milliseconds(2900));
+    EXPECT_EQ(status(0), Pending);
+}
+
+TEST_F(BatchDriverTest, TheWaitingLoopSleepsBetweenEvents) {
+    usePreset("\"print:  Duration: 00:00:01.00, start\\n\" sleep:1000 \"print:video:1kB\\n\"", ".mp4");
+    addRow("a.avi");
+    driver.startOrStop();
+    EXPECT_EQ(status(0), Converted);
+    // A second of silence costs a handful of passes, not a spinning loop.
+    EXPECT_LT(uiThread.passes(), 20);
+}
+
+TEST_F(BatchDriverTest, OnTheVirtualClockASilentEncoderIsKilledAtTheGraceTime) {
+    test::VirtualClock virtualClock;
+    BatchRunner virtualDriver{flags, uiThread, view, jobs, paths, presets, virtualClock};
+    uiThread.clock = &virtualClock;
+    usePreset(kSilent, ".mp4");
+    addRow("a.avi");
+    std::optional<Clock::time_point> stoppedAt;
+    uiThread.onPass = [&] {
+        if (stoppedAt || view.gaugeView.maxValue != 9) return;
+        // Once the worker is surely waiting in its read, only the kill can end it.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stoppedAt = virtualClock.now();
+        virtualDriver.startOrStop();
+    };
+    const auto realStart = Clock::now();
+    virtualDriver.startOrStop();
+    ASSERT_TRUE(stoppedAt);
+    const auto took = virtualClock.now() - *stoppedAt;
+    EXPECT_GE(took, kStopGraceTime);
+    // The job ends within moments of the kill, a few repeats at the most.
+    EXPECT_LT(took, kStopGraceTime + 10 * kKillRepeat);
+    EXPECT_LT(Clock::now() - realStart, std::chrono::seconds(2));
+    EXPECT_EQ(status(0), Pending);
+}
+
+// A batch of two jobs leaves one log with both, and each failure's reason.
+TEST_F(BatchDriverTest, FailedRowsKeepAReasonThatTheLogRecordsToo) {
+    struct Case {
+        const char* name;
+        std::string option;
+        std::string ext;
+        bool directShow;
+        std::function<void()> arrange;
+        std::string reason;
+    };
+    const std::string kNotStarted = std::string(texts::kReasonEncoderNotStarted) + ": ";
+    const Case cases[] = {
+        {"the encoder's last line that says something",
+         "\"print:clip: Invalid data found\\n\" \"print:frame=1 time=00:00:01.00\\r\\n\" "
+         "\"print:Conversion failed!\\n\" exit:1",
+         ".mp4", false, [] {}, "clip: Invalid data found"},
+        {"an encoder that says nothing", "exit:1", ".mp4", false, [] {}, texts::kReasonNoOutput},
+        {"no output name can be made", kConverts, "", false, [] {}, texts::kReasonNoOutputName},
+        {"the script cannot be written", kConverts, ".mp4", true,
+         [&] { std::filesystem::create_directory(paths.scriptFile); },
+         std::string(texts::kReasonScriptNotWritten) + ": " +
+             test::systemText(test::SystemFailure::OpenAFolder)},
+        {"the encoder is missing", kConverts, ".mp4", false, [&] { std::filesystem::remove(paths.encoder); },
+         kNotStarted + test::systemText(test::SystemFailure::NoSuchFile)},
+        {"the encoder cannot be executed", kConverts, ".mp4", false,
+         [&] {
+             std::filesystem::remove(paths.encoder);
+             test::makeNonProgram(paths.encoder);
+         },
+         kNotStarted + test::systemText(test::SystemFailure::NotAProgram)},
+    };
+    for (const auto& c : cases) {
+        TempDir scratch;
+        paths = AppPaths::fromExecutable(scratch.file("Mirvane"));
+        std::filesystem::create_directory(scratch.file("ffmpeg"));
+        std::filesystem::copy_file(MIRVANE_FAKE_ENCODER, paths.encoder);
+        c.arrange();
+        usePreset(c.option, c.ext);
+        view.directShow = c.directShow;
+        jobs.clear();
+        // Without an extension the output's first name is the input's own.
+        scratch.write("clip", "video");
+        jobs.append({scratch.file("clip"), scratch.file("clip2.avi")});
+        driver.startOrStop();
+
+        EXPECT_EQ(status(0), Failed) << c.name;
+        EXPECT_EQ(jobs.row(0).reason, c.reason) << c.name;
+        std::ifstream in(paths.logFile, std::ios::binary);
+        const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string record =
+            std::string(texts::kStatusError) + ": " + jobs.row(0).path + ": " + c.reason;
+        EXPECT_NE(log.find(record + "\r\n"), std::string::npos) << c.name << "\n" << log;
+        // Both jobs are in the batch's one log.
+        EXPECT_NE(log.find(jobs.row(1).path), std::string::npos) << c.name << "\n" << log;
+    }
+}
+
+TEST_F(BatchDriverTest, AResetRowForgetsItsReason) {
+    std::filesystem::remove(paths.encoder);
+    addRow("a.avi");
+    driver.startOrStop();
+    ASSERT_EQ(status(0), Failed);
+    ASSERT_FALSE(jobs.row(0).reason.empty());
+    jobs.resetFailed();
+    EXPECT_EQ(status(0), Pending);
+    EXPECT_EQ(jobs.row(0).reason, "");
+}
+
+// One log for the batch: both jobs' records, the first job's kept; and the
+// row's bytes reach the encoder's command line unchanged, even when they
+// are not UTF-8.
+TEST_F(BatchDriverTest, ABatchOfTwoJobsLeavesOneLogWithBoth) {
+    std::ofstream(paths.logFile) << "the previous batch";
+    const std::vector<std::string> names = test::namesToKeepExactly();
+    for (const std::string& name : names) addRow(name);
+    driver.startOrStop();
+    ASSERT_EQ(jobs.row(1).status, Converted);
+    std::ifstream in(paths.logFile, std::ios::binary);
+    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(log.find("the previous batch"), std::string::npos);
+    for (const std::string& name : names)
+        EXPECT_NE(log.find(QuoteArgument(input(name))), std::string::npos) << log;
+    std::size_t headers = 0;
+    for (std::size_t at = log.find("\r\n■"); at != std::string::npos; at = log.find("\r\n■", at + 1))
+        ++headers;
+    EXPECT_EQ(log.rfind("■", 0), 0u);
+    EXPECT_EQ(headers, 1u) << "the second job's header follows the first job's records";
+}
+
+}  // namespace
+}  // namespace mirvane

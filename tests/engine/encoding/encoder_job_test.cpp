@@ -1,0 +1,261 @@
+#include "engine/encoding/encoder_job.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <thread>
+
+#include "engine/window/texts.h"
+#include "support/descriptor_count.h"
+#include "support/process_usage.h"
+#include "support/system_facts.h"
+#include "support/worker_harness.h"
+
+namespace mirvane {
+namespace {
+
+using test::WorkerHarness;
+
+constexpr const char* kDuration5 = "print:  Duration: 00:00:05.00, start: 0.000000, bitrate: 1 kb/s\\n";
+constexpr const char* kSummary = "print:video:10kB audio:1kB subtitle:0kB other streams:0kB\\n";
+
+struct ResultCase {
+    const char* name;
+    std::string command;
+    int32_t result;
+    bool encoderPresent = true;
+};
+
+TEST(EncoderJob, ResultCodes) {
+    WorkerHarness h;
+    const std::vector<ResultCase> cases = {
+        {"the encoder cannot be started", h.command({"-i", "x"}), kResultStartFailed, false},
+        {"no marker at all", h.command({"print:cannot open input\\n", "exit:1"}), kResultNothingSeen},
+        {"the input's length only", h.command({kDuration5, "exit:1"}), kResultDurationSeen},
+        {"a whole conversion", h.command({"progress:3:1"}), kResultCompleted},
+        {"the exit code is not consulted", h.command({kDuration5, kSummary, "exit:7"}), kResultCompleted},
+        {"a crash after the length", h.command({kDuration5, "crash:11"}), kResultDurationSeen},
+        {"the summary without a length", h.command({kSummary}), kResultCompleted},
+        {"text after a NUL byte is not examined",
+         h.command({"print:  Duration: 00:00:05.00, start\\n\\0video:1kB\\n"}), kResultDurationSeen},
+        {"a summary cut by a read boundary",
+         h.command({kDuration5, "print:vid", "sleep:50", "print:eo:10kB audio:1kB\\n"}), kResultCompleted},
+        {"an encoder that exits before it is looked at", h.command({kDuration5, kSummary, "exit:0"}),
+         kResultCompleted},
+    };
+    for (const auto& c : cases) {
+        h.setEncoderPresent(c.encoderPresent);
+        EXPECT_EQ(h.run(c.command), c.result) << c.name;
+    }
+}
+
+TEST(EncoderJob, RepeatedValuesSkipTheUiThreadButNeverLeaveTheGaugeBehind) {
+    WorkerHarness h;
+    const std::string command = h.command(
+        {"print:Duration: 00:00:10.00, start\n", "flood:1m:frame=1 time=00:00:15.00 bitrate=1\r", "sleep:20",
+         "print:Duration: 00:00:20.00, start\n", "sleep:20", "print:time=00:00:15.00 bitrate=1\r"});
+    ASSERT_EQ(h.run(command), kResultDurationSeen);
+    // Clamped to the first maximum, then lifted again once the second allows it.
+    EXPECT_EQ(h.gauge.maxValue, 20);
+    EXPECT_EQ(h.gauge.progress, 15);
+    EXPECT_LT(h.gauge.changes.size(), 10u) << "a megabyte of identical progress went to the UI thread";
+}
+
+// Progress that shows the same whole percentage as the last one sent stays
+// off the UI thread; the next percentage gets there.
+TEST(EncoderJob, ProgressWithinTheSamePercentageIsNotSent) {
+    WorkerHarness h;
+    const std::string command =
+        h.command({"print:Duration: 00:16:40.00, start\n", "sleep:20", "print:time=00:00:10.00 bitrate=1\r",
+                   "sleep:20", "print:time=00:00:15.00 bitrate=1\r", "sleep:20",
+                   "print:time=00:00:19.99 bitrate=1\r", "sleep:20", "print:time=00:00:20.00 bitrate=1\r"});
+    ASSERT_EQ(h.run(command), kResultDurationSeen);
+    const std::vector<std::pair<std::string, int>> expected = {
+        {"max", 1000}, {"progress", 10}, {"progress", 20}};
+    EXPECT_EQ(h.gauge.changes, expected);
+}
+
+TEST(EncoderJob, LogsHeaderCommandAndEveryChunk) {
+    WorkerHarness h;
+    const std::string command = h.command({kDuration5, "sleep:30", "print:frame=1\\r", "sleep:30", kSummary});
+    ASSERT_EQ(h.run(command), kResultCompleted);
+    const std::string log = h.log();
+    ASSERT_EQ(log.rfind("■", 0), 0u) << log;
+    const std::size_t headerEnd = log.find("■\r\n", 3);
+    ASSERT_NE(headerEnd, std::string::npos);
+    const std::string afterHeader = log.substr(headerEnd + std::string("■\r\n").size());
+    EXPECT_EQ(afterHeader, command + "\r\n" +
+                               "  Duration: 00:00:05.00, start: 0.000000, bitrate: 1 kb/s\n\r\n" +
+                               "frame=1\r\r\n" + "video:10kB audio:1kB subtitle:0kB other streams:0kB\n\r\n");
+}
+
+TEST(EncoderJob, NothingIsLoggedWhenLoggingIsOffOrTheEncoderDoesNotStart) {
+    WorkerHarness h;
+    h.flags.logEnabled = false;
+    EXPECT_EQ(h.run(h.command({"progress:1:1"})), kResultCompleted);
+    h.flags.logEnabled = true;
+    h.setEncoderPresent(false);
+    EXPECT_EQ(h.run(h.command({})), kResultStartFailed);
+    EXPECT_FALSE(std::filesystem::exists(h.paths.logFile));
+}
+
+TEST(EncoderJob, AnUnwritableLogDecidesNothing) {
+    WorkerHarness h;
+    // The first job of a process makes resources the system keeps (Windows
+    // does so on the first start of a program): not the log's to leak.
+    h.flags.logEnabled = false;
+    ASSERT_EQ(h.run(h.command({"progress:1:1"})), kResultCompleted);
+    h.flags.logEnabled = true;
+    std::filesystem::create_directory(h.paths.logFile);  // neither opens nor creates
+    const int descriptors = test::openDescriptorCount();
+    EXPECT_EQ(h.run(h.command({"progress:2:1"})), kResultCompleted);
+    EXPECT_EQ(h.gauge.progress, 2);
+    EXPECT_EQ(test::openDescriptorCount(), descriptors);
+
+    // Writable again: the next job is logged.
+    std::filesystem::remove(h.paths.logFile);
+    EXPECT_EQ(h.run(h.command({"progress:1:1"})), kResultCompleted);
+    EXPECT_NE(h.log().find("video:"), std::string::npos);
+}
+
+TEST(EncoderJob, StopDuringProgressKillsTheEncoder) {
+    WorkerHarness h;
+    h.uiThread.onPass = [&] {
+        if (h.gauge.progress >= 1) h.flags.stopRequested = true;
+    };
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(h.run(h.command({"progress:100:50"})), kResultStopped);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+TEST(EncoderJob, StopWithASilentEncoderEndsOnlyByTheKill) {
+    WorkerHarness h;
+    bool killed = false;
+    std::optional<std::chrono::steady_clock::time_point> stopAt;
+    h.uiThread.onPass = [&] {
+        auto now = std::chrono::steady_clock::now();
+        // The stop comes once the encoder has spoken, however long its start
+        // took, so that the worker is in its read when it comes.
+        if (!stopAt && h.gauge.maxValue == 5) stopAt = now + std::chrono::milliseconds(100);
+        if (!stopAt || now < *stopAt) return;
+        h.flags.stopRequested = true;
+        // The silent encoder keeps the worker in its read for as long as it
+        // lives; only the kill ends it.
+        if (now > *stopAt + std::chrono::milliseconds(300) && !killed) {
+            h.kill();
+            killed = true;
+        }
+    };
+    EXPECT_EQ(h.run(h.command({kDuration5, "hang"})), kResultStopped);
+    EXPECT_TRUE(killed);
+}
+
+// The conversion may be complete on the encoder's word, but a stop that comes
+// before the job has ended decides the job: it was stopped.
+TEST(EncoderJob, AStopAfterTheClosingSummaryStillEndsAsStopped) {
+    WorkerHarness h;
+    h.uiThread.onPass = [&] {
+        if (h.gauge.maxValue == 5 && h.gauge.progress == 5 && !h.flags.stopRequested) {
+            h.flags.stopRequested = true;
+            h.kill();  // as the watchdog would: this encoder stays silent
+        }
+    };
+    EXPECT_EQ(h.run(h.command({kDuration5, kSummary, "hang"})), kResultStopped);
+}
+
+// The encoder closed its output but runs on: the worker waits for its end,
+// and a stop must still end the job, as it does while the output is read.
+TEST(EncoderJob, AStopEndsTheWaitForAnEncoderThatClosedItsOutput) {
+    if (test::outputOutlivesItsClose())
+        GTEST_SKIP() << "the encoder's console host keeps its output open until it ends: "
+                        "the job ends by the stop watchdog's kill, as for a silent encoder";
+    WorkerHarness h;
+    const std::string pidFile = h.dir.file("encoder.pid");
+    std::optional<std::chrono::steady_clock::time_point> outputClosed;
+    bool rescued = false;
+    h.uiThread.onPass = [&] {
+        const auto now = std::chrono::steady_clock::now();
+        if (!outputClosed) {
+            if (std::filesystem::exists(pidFile)) outputClosed = now;
+            return;
+        }
+        // The worker sees the pipe's end at once; this long after, it waits
+        // for the encoder's end. (A stop seen earlier ends the job too.)
+        if (now - *outputClosed > std::chrono::milliseconds(300)) h.flags.stopRequested = true;
+        // Only a worker deaf to the stop is still there seconds later.
+        if (now - *outputClosed > std::chrono::seconds(5) && !rescued) {
+            rescued = true;
+            h.kill();
+        }
+    };
+    EXPECT_EQ(h.run(h.command({kDuration5, kSummary, "close-output", "pidfile:" + pidFile, "hang"})),
+              kResultStopped);
+    EXPECT_FALSE(rescued) << "the stop did not end the wait";
+}
+
+TEST(EncoderJob, AStopKillsAGrandchildHoldingThePipe) {
+    WorkerHarness h;
+    const std::string pidFile = h.dir.file("encoder.pid");
+    h.uiThread.onPass = [&] {
+        if (std::filesystem::exists(pidFile) && !h.flags.stopRequested) {
+            int group = 0;
+            std::ifstream(pidFile) >> group;
+            if (group == 0) return;  // the file is still being written
+            EXPECT_GT(test::livingProcessesInGroup(group), 0);
+            h.flags.stopRequested = true;
+            h.kill();
+        }
+    };
+    // The encoder itself exits; its grandchild keeps the output open.
+    EXPECT_EQ(h.run(h.command({"grandchild:60000", "pidfile:" + pidFile, "exit:0"})), kResultStopped);
+    int group = 0;
+    std::ifstream(pidFile) >> group;
+    ASSERT_GT(group, 0);
+    // The kill is delivered asynchronously: give it a moment.
+    for (int tries = 0; tries < 100 && test::livingProcessesInGroup(group) > 0; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(test::livingProcessesInGroup(group), 0) << "a process of the encoder's group survived";
+}
+
+TEST(EncoderJob, AnEncoderThatClosesItsOutputButRunsOnIsWaitedFor) {
+    WorkerHarness h;
+    const auto start = std::chrono::steady_clock::now();
+    const long long cpuBefore = test::cpuMicroseconds();
+    EXPECT_EQ(h.run(h.command({kDuration5, kSummary, "close-output", "sleep:400"})), kResultCompleted);
+    const long long cpuAfter = test::cpuMicroseconds();
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+    // Waiting for the end must not burn a core.
+    EXPECT_LT(cpuAfter - cpuBefore, 150000);
+}
+
+TEST(EncoderJob, AGigabyteFloodIsDrainedWithBoundedMemory) {
+    WorkerHarness h;
+    h.flags.logEnabled = false;
+    const long long peakBefore = test::peakMemoryKilobytes();
+    EXPECT_EQ(h.run(h.command({kDuration5, "flood:1g:frame=1 fps=25 q=28.0 size=1kB\\r", kSummary})),
+              kResultCompleted);
+    EXPECT_LT(test::peakMemoryKilobytes() - peakBefore, 32 * 1024) << "kilobytes of peak memory grew";
+}
+
+TEST(EncoderJob, FiveHundredJobsLeaveNothingBehind) {
+    WorkerHarness h;
+    h.flags.logEnabled = false;
+    const std::string command = h.command({kDuration5, kSummary});
+    ASSERT_EQ(h.run(command), kResultCompleted);  // warm up lazily made resources
+    const int descriptors = test::openDescriptorCount();
+    const int threads = test::threadCount();
+    for (int job = 0; job < 500; ++job)
+        ASSERT_EQ(h.run(command), kResultCompleted) << "job " << job << ": " << h.lastFailureReason;
+    // A leak of one a job would show five hundred; the system may open one
+    // or two of its own on the way (Wine does, now and then).
+    EXPECT_LE(test::openDescriptorCount(), descriptors + 2);
+    EXPECT_EQ(test::threadCount(), threads);
+    EXPECT_EQ(test::childProcessCount(), 0);
+}
+
+}  // namespace
+}  // namespace mirvane

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "engine/jobs/job_command.h"
+#include "engine/platform/files.h"
+#include "engine/platform/text.h"
+#include "support/lead_bytes.h"
+#include "support/temp_dir.h"
+
+namespace mirvane {
+namespace {
+
+const std::string kPresetOption = "-i %INPFILE -s 320x240 %OUTFILE";
+
+std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(MakeOutputPath, NamesAFreeFileAfterTheRow) {
+    struct Row {
+        const char* name;
+        std::string rowPath;
+        std::set<std::string> existing;  // besides the input
+        std::optional<std::string> expected;
+        std::string ext = ".mp4";
+    };
+    const Row rows[] = {
+        {"extension replaced", "C:\\Video\\clip.avi", {}, "C:\\Video\\clip.mp4"},
+        {"appended past outputs",
+         "C:\\Video\\clip.avi",
+         {"C:\\Video\\clip.mp4", "C:\\Video\\clip.mp4.mp4"},
+         "C:\\Video\\clip.mp4.mp4.mp4"},
+        {"an earlier job's output is kept", "C:\\Video\\a.mkv", {"C:\\Video\\a.mp4"}, "C:\\Video\\a.mp4.mp4"},
+        {"no extension", "C:\\Video\\clip", {}, "C:\\Video\\clip.mp4"},
+        {"input with the preset extension kept", "C:\\Video\\clip.mp4", {}, "C:\\Video\\clip.mp4.mp4"},
+        {"dotted folder stays", "C:\\Backup.avi\\clip.avi", {}, "C:\\Backup.avi\\clip.mp4"},
+        {"extension in another letter case", "C:\\old.avi\\CLIP.AVI", {}, "C:\\old.avi\\CLIP.mp4"},
+        {"dot only in a folder name", "C:\\my.videos\\clip", {}, "C:\\my.videos\\clip.mp4"},
+        {"a lone dot keeps the folder's dots", "C:\\my.videos\\clip.", {}, "C:\\my.videos\\clip.mp4"},
+        {"trail byte 0x5C in the extension", "C:\\my.\x83\x5c", {}, "C:\\my.mp4"},
+        {"relative row path", "clip.avi", {"clip.mp4"}, "clip.mp4.mp4"},
+        {"empty extension removed", "C:\\Video\\clip.avi", {}, "C:\\Video\\clip", ""},
+        {"empty extension onto a file: none", "C:\\Video\\clip.avi", {"C:\\Video\\clip"}, std::nullopt, ""},
+        {"empty extension, none to remove", "C:\\Video\\clip", {}, std::nullopt, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto exists = [&row](const std::string& path) {
+            return path == row.rowPath || row.existing.count(path) > 0;
+        };
+        EXPECT_EQ(MakeOutputPath(row.rowPath, row.ext, exists, PathStyle::Windows, test::isShiftJisLeadByte),
+                  row.expected);
+    }
+}
+
+// A file takes the name; a folder is no file and leaves it free.
+TEST(MakeOutputPath, AFileTakesTheNameAndAFolderDoesNot) {
+    TempDir dir;
+    const std::string input = dir.write("clip.avi", "x");
+    std::filesystem::create_directory(dir.file("clip.mp4"));
+    EXPECT_EQ(MakeOutputPath(input, ".mp4", platform::entryExists), dir.file("clip.mp4"));
+    std::filesystem::remove(dir.file("clip.mp4"));
+    dir.write("clip.mp4", "x");
+    EXPECT_EQ(MakeOutputPath(input, ".mp4", platform::entryExists), dir.file("clip.mp4.mp4"));
+}
+
+TEST(MakeJobCommand, BuildsTheEncoderCommand) {
+    struct Row {
+        const char* name;
+        std::string option;
+        std::string input;
+        std::string output;
+        std::string expected;
+        std::string executable = "C:\\Tools\\Mirvane\\Mirvane.exe";
+        PathStyle style = PathStyle::Windows;
+    };
+    const Row rows[] = {
+        {"plain job", kPresetOption, "C:\\Video\\clip.avi", "C:\\Video\\clip.mp4",
+         "C:\\Tools\\Mirvane\\ffmpeg\\ffmpeg.exe -y -i \"C:\\Video\\clip.avi\" -s 320x240 "
+         "\"C:\\Video\\clip.mp4\""},
+        {"script as the input", kPresetOption, "C:\\Tools\\Mirvane\\Mirvane.avs", "C:\\Video\\clip.mp4",
+         "C:\\Tools\\Mirvane\\ffmpeg\\ffmpeg.exe -y -i \"C:\\Tools\\Mirvane\\Mirvane.avs\" -s 320x240 "
+         "\"C:\\Video\\clip.mp4\""},
+        {"encoder folder with a blank is quoted", kPresetOption, "C:\\a.avi", "C:\\a.mp4",
+         "\"C:\\Program Files\\Mirvane\\ffmpeg\\ffmpeg.exe\" -y -i \"C:\\a.avi\" -s 320x240 \"C:\\a.mp4\"",
+         "C:\\Program Files\\Mirvane\\Mirvane.exe"},
+        {"empty option", "", "C:\\a.avi", "C:\\a.mp4", "C:\\Tools\\Mirvane\\ffmpeg\\ffmpeg.exe -y "},
+        {"small letters stay, capitals twice are both replaced", "-i %inpfile %INPFILE %INPFILE", "C:\\a.avi",
+         "C:\\a.mp4", "C:\\Tools\\Mirvane\\ffmpeg\\ffmpeg.exe -y -i %inpfile \"C:\\a.avi\" \"C:\\a.avi\""},
+        {"a placeholder inside the input path stays", kPresetOption, "C:\\%OUTFILE.avi", "C:\\%OUTFILE.mp4",
+         "C:\\Tools\\Mirvane\\ffmpeg\\ffmpeg.exe -y -i \"C:\\%OUTFILE.avi\" -s 320x240 \"C:\\%OUTFILE.mp4\""},
+        {"quote and trailing backslash are escaped", kPresetOption, "/v/say \"hi\".avi", "/v/dir\\",
+         "\"/opt/My Apps/ffmpeg/ffmpeg\" -y -i \"/v/say \\\"hi\\\".avi\" -s 320x240 \"/v/dir\\\\\"",
+         "/opt/My Apps/Mirvane", PathStyle::Posix},
+        {"names that look like options", kPresetOption, "-clip.avi", "-clip.mp4",
+         "C:\\Tools\\Mirvane\\ffmpeg\\ffmpeg.exe -y -i \".\\-clip.avi\" -s 320x240 \".\\-clip.mp4\""},
+        {"names that look like options, POSIX", kPresetOption, "-clip.avi", "-x/-clip.mp4",
+         "/opt/ffmpeg/ffmpeg -y -i \"./-clip.avi\" -s 320x240 \"./-x/-clip.mp4\"", "/opt/Mirvane",
+         PathStyle::Posix},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const AppPaths paths = AppPaths::fromExecutable(row.executable, row.style);
+        EXPECT_EQ(MakeJobCommand(CommandTemplate(paths, row.option), row.input, row.output, row.style),
+                  row.expected);
+    }
+}
+
+// Each row first leaves a longer old script, which must be truncated.
+TEST(MakeAvsScript, WritesOneCrLfLine) {
+    struct Row {
+        const char* name;
+        std::string input;
+        std::string fps;
+        std::string expected;
+    };
+    const Row rows[] = {
+        {"with a frame rate", "C:\\Video\\clip.avi", "25",
+         "DirectShowSource(\"C:\\Video\\clip.avi\",fps=25,convertfps=true)\r\n"},
+        {"without a frame rate", "C:\\Video\\clip.avi", "", "DirectShowSource(\"C:\\Video\\clip.avi\")\r\n"},
+        {"path bytes unchanged and unescaped", "/v/ビデオ \"1\"\\.avi", "",
+         "DirectShowSource(\"/v/ビデオ \"1\"\\.avi\")\r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        const AppPaths paths = AppPaths::fromExecutable(dir.file("Mirvane"), PathStyle::Posix);
+        dir.write("Mirvane.avs", std::string(500, 'x'));
+        std::string scriptPath;
+        EXPECT_FALSE(MakeAvsScript(paths, row.input, row.fps, scriptPath));
+        EXPECT_EQ(scriptPath, dir.file("Mirvane.avs"));
+        EXPECT_EQ(readBytes(scriptPath), row.expected);
+    }
+}
+
+TEST(MakeAvsScript, ReportsAFailureAsTheSystemError) {
+    TempDir dir;
+    const AppPaths paths = AppPaths::fromExecutable(dir.file("missing/Mirvane"));
+    std::string scriptPath = "unchanged";
+    const std::error_code error = MakeAvsScript(paths, "/v/a.avi", "25", scriptPath);
+    EXPECT_EQ(error, std::errc::no_such_file_or_directory) << error.message();
+    EXPECT_EQ(scriptPath, "unchanged");
+}
+
+}  // namespace
+}  // namespace mirvane

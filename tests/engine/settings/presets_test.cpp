@@ -1,0 +1,103 @@
+#include "engine/settings/presets.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace mirvane {
+
+bool operator==(const TListData& a, const TListData& b) {
+    return a.Title == b.Title && a.Option == b.Option && a.Ext == b.Ext;
+}
+
+void PrintTo(const TListData& d, std::ostream* os) {
+    *os << "{\"" << d.Title << "\", \"" << d.Option << "\", \"" << d.Ext << "\"}";
+}
+
+namespace {
+
+const std::string kWorkedExample = R"([DirectShow]
+fps=25
+
+[List]
+ListTitle00=Small phone video
+ListOption00=-i %INPFILE -s 320x240 %OUTFILE
+ListExt00=.mp4
+ListTitle01=Sound only
+ListOption01=-i %INPFILE -vn %OUTFILE
+ListExt01=.mp3
+ListTitle02=Plain AVI
+ListOption02=-i %INPFILE %OUTFILE
+ListExt02=.avi
+ListTitle04=Never loaded
+ListOption04=-i %INPFILE %OUTFILE
+ListExt04=.mkv
+)";
+
+TEST(LoadPresets, ReadsFpsAndPresets) {
+    struct Row {
+        const char* name;
+        std::string content;
+        std::string fps;
+        std::vector<TListData> presets;
+    };
+    const Row rows[] = {
+        {"worked example stops at the missing title 03",
+         kWorkedExample,
+         "25",
+         {{"Small phone video", "-i %INPFILE -s 320x240 %OUTFILE", ".mp4"},
+          {"Sound only", "-i %INPFILE -vn %OUTFILE", ".mp3"},
+          {"Plain AVI", "-i %INPFILE %OUTFILE", ".avi"}}},
+        {"empty title ends it, absent option and extension read empty",
+         "[List]\nListTitle00=a\nListTitle01=\nListTitle02=c\n",
+         "",
+         {{"a", "", ""}}},
+        {"another letter case",
+         "[directshow]\nFPS=24\n[list]\nlisttitle00=a\nLISTEXT00=.x\n",
+         "24",
+         {{"a", "", ".x"}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        const PresetTable table = LoadPresets(dir.write("MovieSet.ini", row.content));
+        EXPECT_EQ(table.DShowFps, row.fps);
+        EXPECT_EQ(table.Presets, row.presets);
+    }
+}
+
+// Every entry names its index in all three texts, so that one read from the
+// wrong keys or with the wrong number format shows.
+TEST(LoadPresets, ReadsAHundredOfAHundredAndOne) {
+    std::string text = "[List]\n";
+    std::vector<TListData> expected;
+    for (int i = 0; i <= 100; ++i) {
+        const std::string nn = (i < 10 ? "0" : "") + std::to_string(i);
+        text += "ListTitle" + nn + "=T" + nn + "\nListOption" + nn + "=O" + nn + "\nListExt" + nn + "=.e" +
+                nn + "\n";
+        expected.push_back({"T" + nn, "O" + nn, ".e" + nn});
+    }
+    expected.pop_back();
+    TempDir dir;
+    EXPECT_EQ(LoadPresets(dir.write("MovieSet.ini", text)).Presets, expected);
+}
+
+TEST(ShippedSettings, HoldsUsablePresets) {
+    const PresetTable table = LoadPresets(MIRVANE_SOURCE_DIR "/MovieSet.ini");
+    EXPECT_EQ(table.DShowFps, "");
+    ASSERT_GE(table.Presets.size(), 5u);
+    for (const TListData& preset : table.Presets) {
+        SCOPED_TRACE(preset.Title);
+        EXPECT_FALSE(preset.Title.empty());
+        EXPECT_TRUE(preset.Ext.starts_with(".")) << preset.Ext;
+        EXPECT_NE(preset.Option.find("%INPFILE"), std::string::npos);
+        EXPECT_NE(preset.Option.find("%OUTFILE"), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace mirvane

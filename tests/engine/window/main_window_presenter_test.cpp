@@ -1,0 +1,318 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "engine/window/main_window_presenter.h"
+#include "engine/window/texts.h"
+#include "support/fake_main_window_view.h"
+#include "support/queue_ui_thread.h"
+#include "support/temp_dir.h"
+
+namespace mirvane {
+namespace {
+
+using enum JobStatus;
+using Statuses = std::vector<JobStatus>;
+using Texts = std::vector<std::string>;
+
+const std::string kSettingsMissing = std::string("error: ") + texts::kSettingsMissing;
+const std::string kEncoderMissing = std::string("error: ") + texts::kEncoderMissing;
+const std::string kUnreadable = std::string("error: ") + texts::kSettingsUnreadable;
+const std::string kQuestion = std::string("question: ") + texts::kForcedQuitQuestion;
+
+// Two presets; the first converts a 5 s input in 0.1 s, slowly enough to act
+// during its job.
+constexpr const char* kTwoPresets =
+    "[List]\nListTitle00=Slow\nListOption00=progress:5:20 -i %INPFILE %OUTFILE\nListExt00=.mp4\n"
+    "ListTitle01=Second\nListOption01=-i %INPFILE %OUTFILE\nListExt01=.webm\n";
+
+// A program folder, the window over it, created with the given files.
+struct Window {
+    explicit Window(const char* settings = kTwoPresets, bool encoder = true, const Texts& files = {}) {
+        if (settings) dir.write("MovieSet.ini", settings);
+        paths = AppPaths::fromExecutable(dir.file("Mirvane"));
+        if (encoder) {
+            std::filesystem::create_directory(dir.file("ffmpeg"));
+            std::filesystem::copy_file(MIRVANE_FAKE_ENCODER, paths.encoder);
+        }
+        presenter.windowCreated(files);
+    }
+    // Runs a batch; act is called on each pass of its waiting loop, as a
+    // user acting while the job runs, until it returns true.
+    void runBatch(const std::function<bool()>& act) {
+        bool done = false;
+        uiThread.onPass = [&] { done = done || act(); };
+        presenter.startPressed();
+        uiThread.onPass = nullptr;
+    }
+    // What a batch would have left in the rows.
+    void setStatus(int row, JobStatus status, const std::string& reason = {}) {
+        const_cast<JobList&>(presenter.jobs()).setStatus(row, status, reason);
+    }
+    void setStatuses(const Statuses& statuses) {
+        for (std::size_t i = 0; i < statuses.size(); ++i) setStatus(static_cast<int>(i), statuses[i]);
+    }
+
+    TempDir dir;
+    AppPaths paths;
+    BatchFlags flags;
+    test::QueueUiThread uiThread;
+    test::FakeMainWindowView view;
+    SteadyClock clock;
+    MainWindowPresenter presenter{flags, uiThread, view, paths, clock};
+};
+
+struct StartupCase {
+    const char* name;
+    const char* settings;  // nullptr: no settings file
+    bool encoder;
+    Texts messages;
+    Texts presets;
+};
+
+class Startup : public testing::TestWithParam<StartupCase> {};
+
+TEST_P(Startup, ReportsEveryProblemInOrderAndClosesOnceShown) {
+    const StartupCase& c = GetParam();
+    Window w(c.settings, c.encoder);
+    EXPECT_EQ(w.view.messages, c.messages);
+    EXPECT_EQ(w.view.presetTitles, c.presets);
+    EXPECT_EQ(w.view.closeRequests, 0);
+    w.presenter.windowShown();
+    EXPECT_EQ(w.view.closeRequests, c.messages.empty() ? 0 : 1);
+}
+
+constexpr const char* kNoFirstTitle = "[List]\nListTitle01=Only a second preset\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Combinations, Startup,
+    testing::Values(
+        StartupCase{"AllPresent", kTwoPresets, true, {}, {"Slow", "Second"}},
+        StartupCase{"SettingsMissing", nullptr, true, {kSettingsMissing, kUnreadable}, {}},
+        StartupCase{"EncoderMissing", kTwoPresets, false, {kEncoderMissing}, {"Slow", "Second"}},
+        StartupCase{"BothMissing", nullptr, false, {kSettingsMissing, kEncoderMissing, kUnreadable}, {}},
+        StartupCase{"NoFirstTitle", kNoFirstTitle, true, {kUnreadable}, {}},
+        StartupCase{
+            "NoFirstTitleAndEncoderMissing", kNoFirstTitle, false, {kEncoderMissing, kUnreadable}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MainWindowBehaviour, CommandLineFilesBecomePendingRowsAndHideTheHint) {
+    // Exact bytes, also those that are not UTF-8 (Shift-JIS and Latin-1 names).
+    const Texts files = {"/v/b.mkv", "relative/a clip.avi", "/v/b.mkv", "/v/\x83\x72\x83\x66\x83\x49.avi",
+                         "caf\xe9.avi"};
+    Window w(kTwoPresets, true, files);
+    EXPECT_EQ(w.view.paths(), files);
+    EXPECT_EQ(w.view.statuses(), Statuses(files.size(), Pending));
+    EXPECT_FALSE(w.view.hintVisible);
+    EXPECT_EQ(w.view.preset, 0);
+    EXPECT_TRUE(w.flags.logEnabled);
+    EXPECT_EQ(w.presenter.chosenPreset(), 0);
+}
+
+TEST(MainWindowBehaviour, DropsAppendInOrderWhileIdleOnly) {
+    Window w(kTwoPresets, true, {"/v/first.avi"});
+    w.presenter.filesDropped({});
+    EXPECT_EQ(w.view.broughtToFront, 0) << "a drop without files changes nothing";
+    w.view.hintVisible = true;
+
+    w.presenter.filesDropped({"/v/z.mp4", "/v/first.avi", "/tmp", "/nowhere/missing.txt"});
+    EXPECT_EQ(w.view.paths(),
+              (Texts{"/v/first.avi", "/v/z.mp4", "/v/first.avi", "/tmp", "/nowhere/missing.txt"}));
+    EXPECT_EQ(w.view.statuses(), Statuses(5, Pending));
+    EXPECT_FALSE(w.view.hintVisible);
+    EXPECT_EQ(w.view.broughtToFront, 1);
+
+    w.view.hintVisible = true;
+    std::size_t rowsDuringJob = 0;
+    w.runBatch([&] {
+        w.presenter.filesDropped({"/v/late.avi"});
+        rowsDuringJob = w.view.rows.size();
+        return true;
+    });
+    EXPECT_EQ(rowsDuringJob, 5u);
+    EXPECT_TRUE(w.view.hintVisible);
+    EXPECT_EQ(w.view.broughtToFront, 1);
+}
+
+// Files handed over by a second copy: added at once while idle; during a
+// batch kept, in order, and added when it is over.
+TEST(MainWindowBehaviour, HandedOverFilesAreNeverLost) {
+    Window w(kTwoPresets, true, {"/v/a.avi"});
+    std::size_t rowsDuringJob = 0;
+    w.runBatch([&] {
+        w.presenter.filesHandedOver({"/v/b.avi", "/v/c.avi"});
+        w.presenter.filesHandedOver({"/v/d.avi"});
+        rowsDuringJob = w.view.rows.size();
+        return true;
+    });
+    EXPECT_EQ(rowsDuringJob, 1u);
+    EXPECT_EQ(w.view.paths(), (Texts{"/v/a.avi", "/v/b.avi", "/v/c.avi", "/v/d.avi"}));
+    EXPECT_EQ(w.view.statuses(), (Statuses{Converted, Pending, Pending, Pending}));
+
+    w.presenter.filesHandedOver({"/v/e.avi"});
+    EXPECT_EQ(w.view.paths().back(), "/v/e.avi");
+    EXPECT_FALSE(w.view.hintVisible);
+}
+
+// One row per character of `selection`, 'x' for a selected one; the gauge
+// at 50 and the hint hidden before the key.
+struct DeleteCase {
+    const char* name;
+    Key key;
+    std::string selection;
+    Texts left;
+};
+
+class DeleteKey : public testing::TestWithParam<DeleteCase> {};
+
+TEST_P(DeleteKey, RemovesTheSelectedRows) {
+    const DeleteCase& c = GetParam();
+    Texts files;
+    for (std::size_t i = 0; i < c.selection.size(); ++i) files.push_back(std::to_string(i));
+    Window w(kTwoPresets, true, files);
+    for (std::size_t i = 0; i < c.selection.size(); ++i)
+        if (c.selection[i] == 'x') w.view.selection.push_back(static_cast<int>(i));
+    w.setStatuses(Statuses(files.size(), Converted));
+    w.view.gaugeView.progress = 50;
+
+    w.presenter.listKeyPressed(c.key);
+
+    EXPECT_EQ(w.view.paths(), c.left);
+    EXPECT_EQ(w.view.statuses(), Statuses(c.left.size(), Converted));
+    EXPECT_EQ(w.view.gaugeView.progress, c.left.empty() ? 0 : 50);
+    EXPECT_EQ(w.view.hintVisible, c.left.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DeleteKey,
+                         testing::Values(DeleteCase{"ThreeOfFive", Key::Delete, "x.xx.", {"1", "4"}},
+                                         DeleteCase{"TheLastRows", Key::Delete, "xx", {}},
+                                         DeleteCase{"OnAnEmptyList", Key::Delete, "", {}},
+                                         DeleteCase{"NothingSelected", Key::Delete, "..", {"0", "1"}},
+                                         DeleteCase{"AnotherKey", Key::Other, "xx", {"0", "1"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MainWindowBehaviour, DuringAJobDeleteAndCtrlF1DoNothing) {
+    Window w(kTwoPresets, true, {"/v/a.avi", "/v/b.avi"});
+    w.view.selection = {0, 1};
+    w.runBatch([&] {
+        w.presenter.listKeyPressed(Key::Delete);
+        w.presenter.keyPressed(Key::F1, true);
+        return true;
+    });
+    EXPECT_EQ(w.view.rows.size(), 2u);
+    EXPECT_TRUE(w.flags.logEnabled);
+}
+
+TEST(MainWindowBehaviour, CtrlF1WhileIdleTurnsTheLogOff) {
+    Window w;
+    w.presenter.keyPressed(Key::F1, false);
+    w.presenter.keyPressed(Key::Other, true);
+    EXPECT_TRUE(w.flags.logEnabled);
+    w.presenter.keyPressed(Key::F1, true);
+    EXPECT_FALSE(w.flags.logEnabled);
+}
+
+TEST(MainWindowBehaviour, ClearAllEmptiesTheListResetsTheGaugeAndShowsTheHint) {
+    Window w(kTwoPresets, true, {"/v/a.avi", "/v/b.avi"});
+    w.view.gaugeView.progress = 80;
+    w.presenter.clearAllPressed();
+    EXPECT_TRUE(w.view.rows.empty());
+    EXPECT_TRUE(w.presenter.jobs().empty());
+    EXPECT_EQ(w.view.gaugeView.progress, 0);
+    EXPECT_TRUE(w.view.hintVisible);
+}
+
+// Choices of preset rows, or of the DirectShow box (-1); row 1 fails again
+// between two choices.
+struct ResetCase {
+    const char* name;
+    int lastPresetIndex;
+    std::vector<int> choices;
+    bool resets;
+    int lastPresetIndexAfter;
+};
+
+class ErrorReset : public testing::TestWithParam<ResetCase> {};
+
+TEST_P(ErrorReset, FailedRowsBecomePendingAndForgetTheirReason) {
+    const ResetCase& c = GetParam();
+    Window w(kTwoPresets, true, {"a", "b", "c", "d", "e"});
+    const Statuses before = {Converted, Failed, Pending, Failed, Converting};
+    w.presenter.presetChosen(c.lastPresetIndex);
+    w.setStatuses(before);
+    w.setStatus(1, Failed, "again");
+
+    for (std::size_t i = 0; i < c.choices.size(); ++i) {
+        if (i > 0) w.setStatus(1, Failed, "again");
+        if (c.choices[i] < 0) {
+            w.presenter.directShowToggled();
+        } else {
+            w.presenter.presetChosen(c.choices[i]);
+        }
+    }
+
+    const Statuses reset = {Converted, Pending, Pending, Pending, Converting};
+    EXPECT_EQ(w.view.statuses(), c.resets ? reset : before);
+    EXPECT_EQ(w.view.rows[1].reason, c.resets ? "" : "again");
+    EXPECT_EQ(w.presenter.chosenPreset(), c.lastPresetIndexAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, ErrorReset,
+    testing::Values(ResetCase{"AnotherPreset", 0, {1}, true, 1},
+                    ResetCase{"TheSelectedPreset", 0, {0}, false, 0},
+                    // Only the index counts, not which entry shows as selected.
+                    ResetCase{"ThePresetLastResetFor", 1, {1}, false, 1},
+                    ResetCase{"BackToTheFirstPresetResetsAgain", 0, {1, 0}, true, 0},
+                    ResetCase{"DirectShowTickedAndClearedResetsBothTimes", 0, {-1, -1}, true, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MainWindowBehaviour, TheControlsAreBusyOnlyDuringAJob) {
+    Window w(kTwoPresets, true, {"/v/a.avi"});
+    w.view.caption = StartCaption::Start;
+    StartCaption during = StartCaption::Start;
+    bool optionsDuring = true;
+    w.runBatch([&] {
+        during = w.view.caption;
+        optionsDuring = w.view.optionsEnabled;
+        return true;
+    });
+    EXPECT_EQ(during, StartCaption::Stop);
+    EXPECT_FALSE(optionsDuring);
+    EXPECT_EQ(w.view.caption, StartCaption::Start);
+    EXPECT_TRUE(w.view.optionsEnabled);
+    EXPECT_TRUE(w.view.startEnabled);
+    EXPECT_EQ(w.view.statuses(), Statuses{Converted});
+}
+
+TEST(MainWindowBehaviour, ClosingWhileIdleAsksNothing) {
+    Window w;
+    EXPECT_TRUE(w.presenter.closeRequested());
+    EXPECT_TRUE(w.view.messages.empty());
+    EXPECT_TRUE(w.flags.stopRequested);
+}
+
+// Closing during a job: Cancel lets the batch go on; OK stops the job and
+// the window closes by itself once the batch is over, never before.
+TEST(MainWindowBehaviour, ClosingDuringAJobAsksAndWaitsForTheBatch) {
+    for (const bool ok : {false, true}) {
+        Window w(kTwoPresets, true, {"/v/a.avi", "/v/b.avi"});
+        w.view.answer = ok;
+        bool canClose = true;
+        w.runBatch([&] {
+            canClose = w.presenter.closeRequested();
+            EXPECT_EQ(w.view.closeRequests, 0);
+            return true;
+        });
+        EXPECT_FALSE(canClose) << ok;
+        EXPECT_EQ(w.view.messages, Texts{kQuestion}) << ok;
+        EXPECT_EQ(w.flags.stopRequested, ok);
+        EXPECT_EQ(w.view.statuses(), ok ? (Statuses{Pending, Pending}) : (Statuses{Converted, Converted}));
+        EXPECT_EQ(w.view.closeRequests, ok ? 1 : 0);
+        EXPECT_TRUE(w.presenter.closeRequested()) << "the repeated close after the batch";
+    }
+}
+
+}  // namespace
+}  // namespace mirvane

@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <QTest>
+
+#include "form_fixture.h"
+#include "qt/percent_gauge.h"
+#include "qt/percent_text.h"
+#include "ui_test_main.h"
+
+namespace mirvane::test {
+namespace {
+
+// On a shown gauge at maxValue and progressBefore, the progress is set, then
+// the maximum.
+struct ValueCase {
+    const char* name;
+    int maxValue, progressBefore;
+    int newProgress, newMax;
+    int progress, percent;
+    int repaints;  // only on a new whole percentage or a new maximum
+};
+
+class GaugeValues : public testing::TestWithParam<ValueCase> {};
+
+TEST_P(GaugeValues, ClampTruncateAndRepaintOnlyOnChange) {
+    const ValueCase& c = GetParam();
+    PercentGauge gauge;
+    gauge.resize(418, 15);
+    gauge.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&gauge));
+    gauge.setMaxValue(c.maxValue);
+    gauge.setProgress(c.progressBefore);
+    QCoreApplication::processEvents();
+    const int before = gauge.paintCount();
+
+    gauge.setProgress(c.newProgress);
+    gauge.setMaxValue(c.newMax);
+
+    EXPECT_EQ(gauge.progress(), c.progress);
+    EXPECT_EQ(gauge.percent(), c.percent);
+    // At once, not at the next turn of the event loop.
+    EXPECT_EQ(gauge.paintCount() - before, c.repaints);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(gauge.paintCount() - before, c.repaints);
+}
+
+constexpr int kIntMax = 2147483647;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, GaugeValues,
+    testing::Values(ValueCase{"AboveMaxBecomesMax", 100, 40, 150, 100, 100, 100, 1},
+                    ValueCase{"BelowMinBecomesMin", 100, 40, -5, 100, 0, 0, 1},
+                    ValueCase{"ClampedToCurrentDoesNothing", 100, 100, 150, 100, 100, 100, 0},
+                    ValueCase{"TwoThirdsTruncateTo66", 3, 0, 2, 3, 2, 66, 1},
+                    ValueCase{"SameWholePercentNoRepaint", 1000, 10, 19, 1000, 19, 1, 0},
+                    ValueCase{"NextWholePercentRepaints", 1000, 10, 20, 1000, 20, 2, 1},
+                    ValueCase{"DownwardPercentRepaints", 100, 40, 39, 100, 39, 39, 1},
+                    ValueCase{"LargeMaxKeepsPrecision", kIntMax, 0, kIntMax - 1, kIntMax, kIntMax - 1, 99, 1},
+                    ValueCase{"LoweredMaxPullsProgressDown", 100, 0, 50, 30, 30, 100, 2},
+                    ValueCase{"MaxZeroKeepsProgressAtZero", 100, 0, 7, 0, 0, 0, 2},
+                    ValueCase{"NewMaxRepaints", 100, 0, 0, 200, 0, 0, 1},
+                    ValueCase{"SameMaxNoRepaint", 100, 40, 40, 100, 40, 40, 0}),
+    kByName);
+
+TEST(GaugeMaxValue, BelowMinIsRefusedWithMessageAndChangesNothing) {
+    PercentGauge gauge;
+    gauge.setMaxValue(80);
+    gauge.setProgress(40);
+    std::string message;
+    try {
+        gauge.setMaxValue(-1);
+    } catch (const std::invalid_argument& error) {
+        message = error.what();
+    }
+    EXPECT_EQ(message, "1 から 2147483647 の間の値でなければなりません");
+    EXPECT_EQ(gauge.maxValue(), 80);
+    EXPECT_EQ(gauge.progress(), 40);
+}
+
+struct DrawCase {
+    const char* name;
+    int progress;
+    int barWidth;  // of the 416 inner pixels
+};
+
+class GaugeDrawing : public testing::TestWithParam<DrawCase> {};
+
+TEST_P(GaugeDrawing, FrameBarAndXorText) {
+    const DrawCase& c = GetParam();
+    PercentGauge gauge;
+    gauge.resize(418, 15);
+    gauge.setProgress(c.progress);
+    const QImage image = gauge.grab().toImage();
+    ASSERT_EQ(image.size(), QSize(418, 15));
+
+    // Left of the bar's end only blue and yellow (text over the bar), right
+    // of it only white and black.
+    int blackText = 0, yellowText = 0;
+    for (int x = 0; x < 418; ++x)
+        for (int y = 0; y < 15; ++y) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (x == 0 || y == 0 || x == 417 || y == 14) {
+                ASSERT_EQ(pixel, Qt::black) << "frame at " << x << "," << y;
+            } else if (x <= c.barWidth) {
+                ASSERT_TRUE(pixel == Qt::blue || pixel == Qt::yellow) << "bar at " << x << "," << y;
+                yellowText += pixel == Qt::yellow;
+            } else {
+                ASSERT_TRUE(pixel == Qt::white || pixel == Qt::black) << "empty part at " << x << "," << y;
+                blackText += pixel == Qt::black;
+            }
+        }
+    // The text sits in the middle (x 209): on white, on blue, or across the bar's end.
+    EXPECT_EQ(blackText > 0, c.barWidth < 230);
+    EXPECT_EQ(yellowText > 0, c.barWidth > 190);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pixels, GaugeDrawing,
+                         testing::Values(DrawCase{"NothingAtZero", 0, 0},
+                                         DrawCase{"TruncatedWidthAt33", 33, 137},
+                                         DrawCase{"TextAcrossBarEndAt50", 50, 208},
+                                         DrawCase{"FullInnerWidthAt100", 100, 416}),
+                         kByName);
+
+// The gauge's own text drawing against the toolkit's centred text, pixel for
+// pixel, for every percentage, in the form's fonts and a few sizes.
+TEST(PercentText, PlacesGlyphsExactlyAsACentredDrawText) {
+    QFont japanese;
+    japanese.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic")});
+    japanese.setPixelSize(12);
+    PercentText text;
+    for (QFont font : {QFont(), japanese}) {
+        font.setStyleStrategy(QFont::NoAntialias);
+        for (const QSize size : {QSize(416, 13), QSize(415, 13), QSize(300, 12), QSize(51, 20)}) {
+            for (int percent = 0; percent <= 100; ++percent) {
+                QImage expected(size, QImage::Format_RGB32), drawn(size, QImage::Format_RGB32);
+                for (QImage* image : {&expected, &drawn}) {
+                    image->fill(Qt::white);
+                    QPainter painter(image);
+                    painter.fillRect(0, 0, size.width() * percent / 100, size.height(), Qt::blue);
+                    painter.setPen(Qt::white);
+                    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+                    if (image == &expected) {
+                        painter.setFont(font);
+                        painter.drawText(QRect(QPoint(0, 0), size), Qt::AlignCenter,
+                                         QString("%1%").arg(percent));
+                    } else {
+                        text.draw(painter, QRect(QPoint(0, 0), size), font, percent);
+                    }
+                }
+                ASSERT_EQ(drawn, expected) << font.family().toStdString() << " " << size.width() << "x"
+                                           << size.height() << " " << percent << "%";
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace mirvane::test
