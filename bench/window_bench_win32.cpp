@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include "win32/hand_over.h"
+#include "win32/main_window.h"
 #include "win32/support/window_fixture.h"
 
 namespace mirvane::win32::bench {

@@ -6,30 +6,34 @@ namespace mirvane {
 
 namespace {
 
-// The user's folders hold one folder of the program's, named in lower case
-// as the user's other programs name theirs.
-constexpr const char* kOwnFolder = "/mirvane";
+// The user's folders hold one folder of the program's, named as the user's
+// other programs name theirs: in lower case on POSIX systems, capitalised on
+// Windows.
+std::string ownFolder(const std::string& userFolder, PathStyle style) {
+    return userFolder + platform::pathSeparator(style) + (style == PathStyle::Windows ? "Mirvane" : "mirvane");
+}
 
 }  // namespace
 
 AppFilePlaces PlaceAppFiles(const std::string& executablePath, const platform::UserFolders& user,
-                            const FileSystemFacts& facts) {
-    AppFilePlaces places{AppPaths::fromExecutable(executablePath, PathStyle::Posix), {}};
+                            const FileSystemFacts& facts, PathStyle style) {
+    AppFilePlaces places{AppPaths::fromExecutable(executablePath, style), {}};
     AppPaths& paths = places.paths;
     if (facts.isWritableFolder(paths.folder)) return places;
+    const char separator = platform::pathSeparator(style);
 
     if (!user.configHome.empty()) {
-        const std::string own = user.configHome + kOwnFolder + "/MovieSet.ini";
+        const std::string own = ownFolder(user.configHome, style) + separator + "MovieSet.ini";
         // A file the user made there is the user's choice even if it cannot
         // be read: the start-up check then names the problem rather than
         // quietly using the installed presets.
         if (facts.entryExists(own)) paths.settingsFile = own;
     }
     if (!user.stateHome.empty()) {
-        places.privateFolder = user.stateHome + kOwnFolder;
+        places.privateFolder = ownFolder(user.stateHome, style);
         const std::string name = executablePath.substr(paths.folder.size());
-        paths.logFile = places.privateFolder + "/" + ChangeExtension(name, ".log", PathStyle::Posix);
-        paths.scriptFile = places.privateFolder + "/" + ChangeExtension(name, ".avs", PathStyle::Posix);
+        paths.logFile = places.privateFolder + separator + ChangeExtension(name, ".log", style);
+        paths.scriptFile = places.privateFolder + separator + ChangeExtension(name, ".avs", style);
     }
     return places;
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/jobs/app_paths.h"
+#include "engine/jobs/paths.h"
 #include "engine/platform/files.h"
 #include "engine/platform/user_folders.h"
 
@@ -31,6 +32,6 @@ struct FileSystemFacts {
 // user holds the user's folders for settings and for state (either may be
 // empty when the system names none: the program's folder is used instead).
 AppFilePlaces PlaceAppFiles(const std::string& executablePath, const platform::UserFolders& user,
-                            const FileSystemFacts& facts);
+                            const FileSystemFacts& facts, PathStyle style = kNativePathStyle);
 
 }  // namespace mirvane

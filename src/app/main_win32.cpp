@@ -6,19 +6,15 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <chrono>
 #include <exception>
 #include <string>
 #include <vector>
 
-#include "engine/jobs/app_paths.h"
-#include "engine/platform/files.h"
-#include "engine/platform/single_instance.h"
+#include "app/launch.h"
+#include "engine/batch/batch_flags.h"
 #include "engine/platform/win32/win32_internal.h"
 #include "engine/window/texts.h"
-#include "engine/batch/batch_flags.h"
 #include "win32/main_window.h"
-#include "win32/hand_over.h"
 #include "win32/message_boxes.h"
 
 namespace {
@@ -38,40 +34,39 @@ std::vector<std::string> commandLineFiles() {
     return files;
 }
 
-// Problems before the window exists, in a box of their own: a program
-// without a console has nowhere else to say them.
-int fail(const std::string& text) {
-    MessageBoxW(nullptr, toWide(text).c_str(), toWide(mirvane::texts::kAppCaption).c_str(),
-                MB_OK | MB_ICONERROR);
-    return 1;
+// A program without a console says a problem it cannot start with in a box
+// of its own; one it starts with anyway goes to the debugger's output, as a
+// box at every start would only be in the way.
+void report(mirvane::app::Problem problem, const std::string& text) {
+    if (problem == mirvane::app::Problem::Fatal) {
+        MessageBoxW(nullptr, toWide(text).c_str(), toWide(mirvane::texts::kAppCaption).c_str(),
+                    MB_OK | MB_ICONERROR);
+    } else {
+        OutputDebugStringW((toWide(text) + L"\n").c_str());
+    }
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     const std::vector<std::string> files = commandLineFiles();
-    const mirvane::platform::InstanceCheck instance =
-        mirvane::platform::IsAlreadyRunning(mirvane::texts::kAppName);
-    if (!instance.failure.empty()) return fail(instance.failure);
-    if (instance.alreadyRunning) {
-        if (files.empty()) return 0;
-        const std::error_code error = mirvane::win32::HandOverFiles(files, std::chrono::seconds(10));
-        if (error) return fail(std::string(mirvane::texts::kHandOverFailed) + "\n" + error.message());
-        return 0;
-    }
+    const mirvane::app::Launch launch = mirvane::app::launch(files, report);
+    if (launch.exitCode) return *launch.exitCode;
 
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
                                         ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
     try {
         mirvane::BatchFlags flags;
-        const mirvane::AppPaths paths =
-            mirvane::AppPaths::fromExecutable(mirvane::platform::executablePath());
         mirvane::win32::MessageBoxes messages;
-        mirvane::win32::MainWindow form(flags, paths, files, messages);
-        form.show(showCommand);
-        return form.run();
+        mirvane::win32::MainWindow window(flags, launch.places.paths, files, messages);
+        // Declared after the window, the listener stops before the window goes.
+        const auto listener = mirvane::app::listenForOtherCopies(
+            [&window](std::vector<std::string> handed) { window.openHandedOverFiles(std::move(handed)); }, report);
+        window.show(showCommand);
+        return window.run();
     } catch (const std::exception& error) {
-        return fail(error.what());
+        report(mirvane::app::Problem::Fatal, error.what());
+        return 1;
     }
 }

@@ -13,7 +13,6 @@
 #include "engine/window/texts.h"
 #include "win32/dropped_files.h"
 #include "win32/form_layout.h"
-#include "win32/hand_over.h"
 #include "win32/message_boxes.h"
 #include "win32/resources/resource_ids.h"
 #include "win32/window_fonts.h"
@@ -263,8 +262,6 @@ void MainWindow::FormCreate(const std::vector<std::string>& commandLineFiles) {
     SetWindowPos(m_controls.Form1, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowTextW(m_controls.Form1, toWide(texts::kAppCaption).c_str());
     m_presenter.windowCreated(commandLineFiles);
-    m_created = true;
-    if (!m_earlyHandOver.empty()) m_presenter.filesHandedOver(std::exchange(m_earlyHandOver, {}));
 }
 
 void MainWindow::show(int showCommand) {
@@ -301,14 +298,8 @@ void MainWindow::WMDropFiles(HDROP drop) {
     m_presenter.filesDropped(paths);
 }
 
-bool MainWindow::WMCopyData(const COPYDATASTRUCT& data) {
-    std::optional<std::vector<std::string>> files = UnpackHandOver(data);
-    if (!files) return false;
-    if (!m_created)
-        m_earlyHandOver.insert(m_earlyHandOver.end(), files->begin(), files->end());
-    else
-        m_presenter.filesHandedOver(*files);
-    return true;
+void MainWindow::openHandedOverFiles(std::vector<std::string> files) {
+    m_uiThread.post([this, files = std::move(files)] { m_presenter.filesHandedOver(files); });
 }
 
 void MainWindow::WMDpiChanged(UINT dpi, const RECT& suggested) {
@@ -454,8 +445,6 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DROPFILES:
             WMDropFiles(reinterpret_cast<HDROP>(wParam));
             return 0;
-        case WM_COPYDATA:
-            return WMCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case WM_SIZE:
             layOut();
             FormResize();

@@ -25,6 +25,9 @@ namespace mirvane::win32 {
 class MessageBoxes;
 class WindowFonts;
 
+// The main window's class, by which tests and the screen tools find it.
+inline constexpr wchar_t kFormClassName[] = L"Mirvane.MainWindow";
+
 class MainWindow {
 public:
     // commandLineFiles are the arguments in UTF-8. The window exists, hidden,
@@ -38,6 +41,10 @@ public:
     // Shows the window as the system asks (the show command of the program's
     // start), then FormShow.
     void show(int showCommand = SW_SHOWNORMAL);
+    // Files a copy started after this one was given. Safe from any thread:
+    // they reach the window's behaviour on the UI thread, in the order of
+    // the calls.
+    void openHandedOverFiles(std::vector<std::string> files);
     // Runs the message loop until the window has closed.
     int run() { return m_uiThread.run(); }
 
@@ -65,8 +72,6 @@ private:
     void chkDShowClick();
     // Chooses the text colour of the cell at row and column before it is drawn.
     void lvDataAdvancedCustomDrawSubItem(int row, int column, COLORREF& textColour) const;
-    // Files handed over by a second copy of the program.
-    bool WMCopyData(const COPYDATASTRUCT& data);
     void WMDpiChanged(UINT dpi, const RECT& suggested);
 
     static LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -104,9 +109,6 @@ private:
     std::wstring m_tipText;
     POINT m_tipCell{-1, -1};
     HICON m_icons[2] = {};
-    // Files handed over before FormCreate was through, added after its rows.
-    std::vector<std::string> m_earlyHandOver;
-    bool m_created = false;
     bool m_destroying = false;
 };
 

@@ -20,7 +20,11 @@ struct PlacesCase {
     bool folderWritable;
     std::set<std::string> existing;  // entries that exist besides the program's own
     std::string settings, log, script, privateFolder;
+    PathStyle style = PathStyle::Posix;
 };
+
+const platform::UserFolders kWindowsUser{"C:\\Users\\yuki\\AppData\\Roaming",
+                                         "C:\\Users\\yuki\\AppData\\Local"};
 
 const PlacesCase kCases[] = {
     {"PortableCopyKeepsAllBesideItselfWhateverTheUserHas",
@@ -77,6 +81,26 @@ const PlacesCase kCases[] = {
      "/usr/lib/mirvane/Mirvane.log",
      "/usr/lib/mirvane/Mirvane.avs",
      ""},
+    {"WindowsCopyInAFolderItsUserCannotWriteLogsInTheLocalFolder",
+     "C:\\Program Files\\Mirvane\\Mirvane.exe",
+     kWindowsUser,
+     false,
+     {"C:\\Users\\yuki\\AppData\\Roaming\\Mirvane\\MovieSet.ini"},
+     "C:\\Users\\yuki\\AppData\\Roaming\\Mirvane\\MovieSet.ini",
+     "C:\\Users\\yuki\\AppData\\Local\\Mirvane\\Mirvane.log",
+     "C:\\Users\\yuki\\AppData\\Local\\Mirvane\\Mirvane.avs",
+     "C:\\Users\\yuki\\AppData\\Local\\Mirvane",
+     PathStyle::Windows},
+    {"PortableWindowsCopyKeepsAllBesideItself",
+     "D:\\Tools\\Mirvane\\Mirvane.exe",
+     kWindowsUser,
+     true,
+     {"C:\\Users\\yuki\\AppData\\Roaming\\Mirvane\\MovieSet.ini"},
+     "D:\\Tools\\Mirvane\\MovieSet.ini",
+     "D:\\Tools\\Mirvane\\Mirvane.log",
+     "D:\\Tools\\Mirvane\\Mirvane.avs",
+     "",
+     PathStyle::Windows},
 };
 
 class AppFilePlacesTest : public testing::TestWithParam<PlacesCase> {};
@@ -89,13 +113,14 @@ TEST_P(AppFilePlacesTest, PlacesEachFile) {
                                     return row.folderWritable;
                                 },
                                 [&](const std::string& path) { return row.existing.contains(path); }};
-    const AppFilePlaces places = PlaceAppFiles(row.executable, row.user, facts);
-    const std::string folder = row.executable.substr(0, row.executable.rfind('/') + 1);
+    const AppFilePlaces places = PlaceAppFiles(row.executable, row.user, facts, row.style);
+    const char separator = row.style == PathStyle::Windows ? '\\' : '/';
+    const std::string folder = row.executable.substr(0, row.executable.rfind(separator) + 1);
     EXPECT_EQ(askedFolder, folder);
     EXPECT_EQ(places.paths.executable, row.executable);
     EXPECT_EQ(places.paths.folder, folder);
     // The encoder is always the one installed beside the program.
-    EXPECT_EQ(places.paths.encoder, folder + "ffmpeg/ffmpeg");
+    EXPECT_EQ(places.paths.encoder, folder + platform::encoderInProgramFolder(row.style));
     EXPECT_EQ(places.paths.settingsFile, row.settings);
     EXPECT_EQ(places.paths.logFile, row.log);
     EXPECT_EQ(places.paths.scriptFile, row.script);

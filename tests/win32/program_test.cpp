@@ -13,9 +13,11 @@
 #include <thread>
 #include <vector>
 
+#include "engine/platform/files.h"
+#include "engine/platform/user_folders.h"
 #include "engine/platform/win32/win32_internal.h"
 #include "support/temp_dir.h"
-#include "win32/hand_over.h"
+#include "win32/main_window.h"
 #include "win32/support/window_fixture.h"
 
 namespace mirvane::win32::test {
@@ -36,9 +38,9 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds l
 // A copy of the program in a folder of its own, started with arguments.
 class Program {
 public:
-    Program(const ProgramFolder& folder, const Texts& arguments) {
-        const std::wstring exe = wide(folder.dir.file("Mirvane.exe"));
-        if (!std::filesystem::exists(exe)) std::filesystem::copy_file(MIRVANE_PROGRAM, exe);
+    Program(const ProgramFolder& folder, const Texts& arguments)
+        : Program(copyInto(folder), arguments) {}
+    Program(const std::wstring& exe, const Texts& arguments) {
         std::wstring commandLine = L"\"" + exe + L"\"";
         for (const std::wstring& argument : arguments) commandLine += L" \"" + argument + L"\"";
         STARTUPINFOW startup{};
@@ -88,6 +90,12 @@ public:
     HANDLE process() const { return m_process.hProcess; }
 
 private:
+    static std::wstring copyInto(const ProgramFolder& folder) {
+        const std::wstring exe = wide(folder.dir.file("Mirvane.exe"));
+        if (!std::filesystem::exists(exe)) std::filesystem::copy_file(MIRVANE_PROGRAM, exe);
+        return exe;
+    }
+
     PROCESS_INFORMATION m_process{};
 };
 
@@ -134,6 +142,28 @@ TEST(Program, StartUpProblemsAreShownInBoxesInOrderThenTheProgramEnds) {
     EXPECT_EQ(shown, (Texts{L"動画設定INIファイル(MovieSet.ini)がありません。",
                             L"動画設定INIファイルの読込みに失敗しました。"}));
     EXPECT_EQ(program.exitCode(), 0);
+}
+
+// Where its user may not write (Program Files, here a read-only drive), the
+// program keeps its log in the user's local application-data folder.
+TEST(Program, InAFolderItsUserCannotWriteTheLogIsKeptInTheLocalAppDataFolder) {
+    if (!std::filesystem::exists(L"M:\\Mirvane.exe"))
+        GTEST_SKIP() << "no read-only drive M: (its fixture mounts one, which only root may)";
+    ASSERT_FALSE(platform::isWritableFolder("M:\\"));
+    const std::string log = platform::userFolders().stateHome + "\\Mirvane\\Mirvane.log";
+    std::filesystem::remove(wide(log));
+    Program program(L"M:\\Mirvane.exe", {L"C:\\clip.avi"});
+    ASSERT_TRUE(waitFor([&] { return program.form() && IsWindowVisible(program.form()); }));
+    HWND list = FindWindowExW(program.form(), nullptr, WC_LISTVIEWW, nullptr);
+    HWND start = FindWindowExW(FindWindowExW(program.form(), nullptr, L"Mirvane.Panel", nullptr), nullptr,
+                               WC_BUTTONW, nullptr);
+    PostMessageW(start, BM_CLICK, 0, 0);
+    EXPECT_TRUE(waitFor([&] { return remoteColumn(program, list, 1) == Texts{L"変換済"}; }));
+    PostMessageW(program.form(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.exitCode(), 0);
+    std::string written;
+    EXPECT_FALSE(platform::readFile(log, 1 << 20, written));
+    EXPECT_NE(written.find("C:\\clip.avi"), std::string::npos) << written;
 }
 
 struct TwoCopies : testing::Test {
@@ -183,31 +213,6 @@ TEST_F(TwoCopies, FilesHandedOverDuringABatchJoinTheListWhenItEnds) {
     EXPECT_EQ(remoteColumn(first, list, 1), (Texts{L"変換済", L"未変換"}));
     PostMessageW(first.form(), WM_CLOSE, 0, 0);
     EXPECT_EQ(first.exitCode(), 0);
-}
-
-TEST(HandOverBlock, PacksAndUnpacksFilesAndRefusesWhatIsNotOne) {
-    const std::vector<std::string> files{"C:\\a.avi", "", "C:\\ビデオ\\b.mp4"};
-    std::wstring block = PackHandOver(files);
-    auto copy = [](ULONG_PTR tag, const std::wstring& data, DWORD bytes) {
-        return COPYDATASTRUCT{tag, bytes, const_cast<wchar_t*>(data.data())};
-    };
-    const DWORD bytes = static_cast<DWORD>(block.size() * 2);
-    EXPECT_EQ(UnpackHandOver(copy(kHandOverTag, block, bytes)), files);
-    EXPECT_EQ(UnpackHandOver(copy(kHandOverTag, L"", 0)), std::vector<std::string>{});
-
-    struct Refused {
-        const char* name;
-        COPYDATASTRUCT data;
-    };
-    const std::wstring unterminated = L"C:\\a.avi";
-    const Refused refused[] = {
-        {"another program's tag", copy(kHandOverTag + 1, block, bytes)},
-        {"an odd byte count", copy(kHandOverTag, block, bytes - 1)},
-        {"no closing NUL", copy(kHandOverTag, unterminated, static_cast<DWORD>(unterminated.size() * 2))},
-        {"larger than any command line", copy(kHandOverTag, block, kHandOverMaxBytes + 2)},
-        {"no data behind a size", COPYDATASTRUCT{kHandOverTag, 4, nullptr}},
-    };
-    for (const Refused& r : refused) EXPECT_FALSE(UnpackHandOver(r.data)) << r.name;
 }
 
 }  // namespace

@@ -10,6 +10,9 @@ enum class PathStyle { Posix, Windows };
 // The rules of the running system; each system's sources define it.
 extern const PathStyle kNativePathStyle;
 
+// The separator a path of the given system's is made with.
+constexpr char pathSeparator(PathStyle style) { return style == PathStyle::Windows ? '\\' : '/'; }
+
 // Where the encoder lies in the program's folder, in the given system's form.
 constexpr const char* encoderInProgramFolder(PathStyle style) {
     return style == PathStyle::Windows ? "ffmpeg\\ffmpeg.exe" : "ffmpeg/ffmpeg";

@@ -27,7 +27,6 @@ inline constexpr const char* kEncoderMissing = "ffmpeg.exeがありません。"
 inline constexpr const char* kSettingsUnreadable = "動画設定INIファイルの読込みに失敗しました。";
 inline constexpr const char* kForcedQuitQuestion = "変換中ですが強制終了しますか？";
 // A second copy could not give its files to the running one.
-inline constexpr const char* kHandOverFailed = "起動中のMirvaneにファイルを渡せませんでした。";
 
 // Why a job failed before or without the encoder's own words.
 inline constexpr const char* kReasonNoOutputName = "出力ファイル名を決められません";

@@ -17,8 +17,9 @@ InstanceCheck failed(const std::string& why, const std::error_code& error) {
     return {false, "Cannot check for a running copy: " + why + " (" + error.message() + ")."};
 }
 
-// The user's SID as text ("S-1-5-21-..."); empty when it cannot be had.
-std::wstring userSid(std::error_code& error) {
+}  // namespace
+
+std::wstring win32::userSid(std::error_code& error) {
     HANDLE tokenHandle = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &tokenHandle)) {
         error = win32::lastError();
@@ -42,15 +43,13 @@ std::wstring userSid(std::error_code& error) {
     return sid;
 }
 
-}  // namespace
-
 // Local\ keeps copies in other sessions (another user logged on at the same
 // time, a remote session) apart, and the SID keeps apart users who share a
 // session through "run as". The mutex's handle is held until the process
 // ends; the system closes it then, also after a crash or a kill.
 InstanceCheck IsAlreadyRunning(const std::string& name) {
     std::error_code error;
-    const std::wstring sid = userSid(error);
+    const std::wstring sid = win32::userSid(error);
     if (sid.empty()) return failed("the user's identity cannot be read", error);
     const std::wstring mutexName = L"Local\\" + win32::toWide(name) + L"-" + sid;
     const HANDLE mutex = CreateMutexW(nullptr, FALSE, mutexName.c_str());

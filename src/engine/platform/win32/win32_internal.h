@@ -28,6 +28,10 @@ const std::error_category& windowsCategory();
 inline std::error_code windowsError(DWORD code) { return {static_cast<int>(code), windowsCategory()}; }
 inline std::error_code lastError() { return windowsError(GetLastError()); }
 
+// The user's security identifier as text ("S-1-5-21-..."); empty, with the
+// reason in error, when it cannot be read.
+std::wstring userSid(std::error_code& error);
+
 // A handle closed when it goes out of scope.
 class Handle {
 public:
