@@ -12,7 +12,7 @@
 
 #include "app/launch.h"
 #include "engine/batch/batch_flags.h"
-#include "engine/platform/win32/win32_internal.h"
+#include "engine/platform/win32/wide_text.h"
 #include "engine/window/texts.h"
 #include "win32/main_window.h"
 #include "win32/message_boxes.h"

@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QStyledItemDelegate>
 
+#include "engine/window/form_layout.h"
 #include "engine/window/status_look.h"
 #include "engine/window/texts.h"
 #include "qt/app_icon.h"
@@ -18,20 +19,13 @@ namespace mirvane {
 
 namespace {
 
-// The size rules count the window's outer size as a window with the common
-// frame would have it: 8 pixels wider and 27 higher than the client area.
-// Qt reports the real frame only under some window managers and none without
-// one, so the client size plus this fixed frame gives the same layout
-// everywhere.
-const QSize kAssumedFrame(8, 27);
-const QSize kMinimumOuterSize(426, 460);
-constexpr int kHintLeft = 5;
-constexpr int kHintWidthLessThanOuter = 15;
+// Qt scales for the screen itself: the form's pixels are used as they stand.
+constexpr int kDpi = 96;
 
 QFont japaneseFont(const QString& family, const QString& fallback) {
     QFont font;
     font.setFamilies({family, fallback});
-    font.setPixelSize(12);
+    font.setPixelSize(form::kFontHeight);
     return font;
 }
 
@@ -110,12 +104,12 @@ void MainWindow::setUpLook() {
     setColor(this, QPalette::Window, palette().color(QPalette::Button));
 
     m_ui->lbTo->setFont(japaneseFont(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic")));
-    m_ui->lbTo->setItemDelegate(new FixedRowHeight(12, m_ui->lbTo));
+    m_ui->lbTo->setItemDelegate(new FixedRowHeight(form::kPresetItemHeight, m_ui->lbTo));
 
     setColor(m_ui->lvData, QPalette::Base, Qt::white);
     setColor(m_ui->lvData, QPalette::Window, Qt::white);
-    m_ui->lvData->setColumnWidth(0, 320);
-    m_ui->lvData->setColumnWidth(1, 80);
+    m_ui->lvData->setColumnWidth(0, form::kFileNameColumnWidth);
+    m_ui->lvData->setColumnWidth(1, form::kStatusColumnWidth);
     m_ui->lvData->setItemDelegateForColumn(
         1, new StatusColours(&MainWindow::lvDataAdvancedCustomDrawSubItem, m_ui->lvData));
 
@@ -158,15 +152,21 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
     FormResize();
 }
 
+// The size rules count the window's outer size as a window with the frame
+// the layout was made for would have it: Qt reports the real frame only
+// under some window managers and none without one, so the client size gives
+// the same layout everywhere.
 void MainWindow::FormResize() {
-    QSize outer = size() + kAssumedFrame;
+    const form::Size client{width(), height()};
     QLabel* hint = m_ui->txtDrag;
-    if (!hint->isHidden())
-        hint->setGeometry(kHintLeft, hint->y(), outer.width() - kHintWidthLessThanOuter, hint->height());
+    if (!hint->isHidden()) {
+        const form::Span span = form::hintSpan(client.width, kDpi);
+        hint->setGeometry(span.left, hint->y(), span.width, hint->height());
+    }
     // One resize for both limits: the new size arrives later as its own
     // resize, which lays the hint out again for the final width.
-    QSize allowed = outer.expandedTo(kMinimumOuterSize);
-    if (allowed != outer) resize(allowed - kAssumedFrame);
+    const form::Size allowed = form::allowedClientSize(client, kDpi);
+    if (allowed != client) resize(allowed.width, allowed.height);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -4,6 +4,7 @@
 #include <QSignalBlocker>
 #include <algorithm>
 
+#include "engine/window/form_layout.h"
 #include "engine/window/status_look.h"
 #include "qt/message_boxes.h"
 #include "ui_main_window.h"
@@ -62,8 +63,6 @@ void ViewAdapter::rowsRemoved(const std::vector<int>& removed) {
     const QList<QTreeWidgetItem*> rows = list->invisibleRootItem()->takeChildren();
     QList<QTreeWidgetItem*> kept;
     kept.reserve(rows.size());
-    qsizetype keptAboveTop = 0;
-    qsizetype keptAboveCurrent = 0;
     auto next = removed.begin();
     for (qsizetype i = 0; i < rows.size(); ++i) {
         if (next != removed.end() && *next == i) {
@@ -71,15 +70,14 @@ void ViewAdapter::rowsRemoved(const std::vector<int>& removed) {
             delete rows[i];
             continue;
         }
-        if (i < topRow) ++keptAboveTop;
-        if (i < currentRow) ++keptAboveCurrent;
         kept << rows[i];
     }
     list->addTopLevelItems(kept);
-    if (kept.isEmpty()) return;
-    auto inPlaceOf = [&](qsizetype keptAbove) { return kept[std::min(keptAbove, kept.size() - 1)]; };
-    if (currentRow >= 0) list->setCurrentItem(inPlaceOf(keptAboveCurrent), 0, QItemSelectionModel::NoUpdate);
-    if (topRow >= 0) list->scrollToItem(inPlaceOf(keptAboveTop), QAbstractItemView::PositionAtTop);
+    const int rowsLeft = static_cast<int>(kept.size());
+    if (const int current = form::rowAfterRemoval(currentRow, removed, rowsLeft); current >= 0)
+        list->setCurrentItem(kept[current], 0, QItemSelectionModel::NoUpdate);
+    if (const int top = form::rowAfterRemoval(topRow, removed, rowsLeft); top >= 0)
+        list->scrollToItem(kept[top], QAbstractItemView::PositionAtTop);
 }
 
 void ViewAdapter::rowsCleared() { m_ui.lvData->clear(); }

@@ -6,10 +6,11 @@
 #include <array>
 #include <system_error>
 
-#include "engine/platform/win32/win32_internal.h"
+#include "engine/platform/win32/wide_text.h"
 #include "engine/window/status_look.h"
 #include "engine/window/texts.h"
-#include "win32/form_layout.h"
+#include "engine/window/form_layout.h"
+#include "win32/control_ids.h"
 
 namespace mirvane::win32 {
 
@@ -93,11 +94,9 @@ void JobListControl::change(int row, const JobRow& data) {
 // with their rows, a removed one handing its place to the next row kept.
 void JobListControl::remove(const std::vector<int>& removed) {
     if (removed.empty()) return;
-    auto newIndex = [&](int old) {
-        return old -
-               static_cast<int>(std::lower_bound(removed.begin(), removed.end(), old) - removed.begin());
-    };
     auto isRemoved = [&](int row) { return std::binary_search(removed.begin(), removed.end(), row); };
+    const int rowsLeft = size() - static_cast<int>(removed.size());
+    auto newIndex = [&](int old) { return form::rowAfterRemoval(old, removed, rowsLeft); };
     std::vector<int> selected;
     for (int row : selectedRows())
         if (!isRemoved(row)) selected.push_back(newIndex(row));
@@ -117,17 +116,16 @@ void JobListControl::remove(const std::vector<int>& removed) {
     SendMessageW(m_list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
     SendMessageW(m_list, LVM_SETITEMCOUNT, m_rows.size(), LVSICF_NOSCROLL);
     if (!m_rows.empty()) {
-        const int last = size() - 1;
         LVITEMW on{};
         on.stateMask = on.state = LVIS_SELECTED;
         for (int row : selected) SendMessageW(m_list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&on));
         if (focus >= 0) {
             on.stateMask = on.state = LVIS_FOCUSED;
-            SendMessageW(m_list, LVM_SETITEMSTATE, std::min(newIndex(focus), last),
+            SendMessageW(m_list, LVM_SETITEMSTATE, newIndex(focus),
                          reinterpret_cast<LPARAM>(&on));
         }
         if (top >= 0) {
-            const int wantedTop = std::min(newIndex(top), last);
+            const int wantedTop = newIndex(top);
             const int nowTop = static_cast<int>(SendMessageW(m_list, LVM_GETTOPINDEX, 0, 0));
             RECT rowRect{LVIR_BOUNDS, 0, 0, 0};
             SendMessageW(m_list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&rowRect));

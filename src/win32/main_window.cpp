@@ -8,11 +8,12 @@
 #include <system_error>
 #include <utility>
 
-#include "engine/platform/win32/win32_internal.h"
+#include "engine/platform/win32/wide_text.h"
 #include "engine/window/status_look.h"
 #include "engine/window/texts.h"
 #include "win32/dropped_files.h"
-#include "win32/form_layout.h"
+#include "engine/window/form_layout.h"
+#include "win32/control_ids.h"
 #include "win32/message_boxes.h"
 #include "win32/resources/resource_ids.h"
 #include "win32/window_fonts.h"
@@ -57,11 +58,11 @@ Key engineKey(WORD key) {
     return Key::Other;
 }
 
-int scaleTo(int pixels, UINT dpi) { return MulDiv(pixels, static_cast<int>(dpi), 96); }
+int scaleTo(int pixels, UINT dpi) { return form::scaled(pixels, static_cast<int>(dpi)); }
 
 // The edges are scaled, not the sizes: controls that touch at 96 dpi touch
 // at every dpi, whatever the rounding.
-void place(HWND control, const Place& at, UINT dpi) {
+void place(HWND control, const form::Place& at, UINT dpi) {
     const int left = scaleTo(at.left, dpi), top = scaleTo(at.top, dpi);
     SetWindowPos(control, nullptr, left, top, scaleTo(at.left + at.width, dpi) - left,
                  scaleTo(at.top + at.height, dpi) - top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -85,8 +86,8 @@ MainWindow::MainWindow(BatchFlags& flags, const AppPaths& paths, const std::vect
     // The form file's place and the client size at the system's dpi; the
     // window's own dpi, known once it exists, decides the final size.
     const UINT systemDpi = GetDpiForSystem();
-    RECT outer{0, 0, scaleTo(form::kMinimumOuterWidth, systemDpi) - scaleTo(form::kFrameWidth, systemDpi),
-               scaleTo(form::kMinimumOuterHeight, systemDpi) - scaleTo(form::kFrameHeight, systemDpi)};
+    const form::Size client = form::minimumClientSize(static_cast<int>(systemDpi));
+    RECT outer{0, 0, client.width, client.height};
     AdjustWindowRectExForDpi(&outer, kFormStyle, FALSE, kFormExStyle, systemDpi);
     SetLastError(ERROR_SUCCESS);
     m_controls.Form1 =
@@ -122,23 +123,23 @@ void MainWindow::createControls() {
     // Created in tab order: a child window's place among its siblings is its
     // place in the order Tab visits them.
     m_controls.Panel1 =
-        createControl(kPanelClassName, nullptr, WS_CLIPSIBLINGS, form, form::kIdPanel1, WS_EX_CONTROLPARENT);
+        createControl(kPanelClassName, nullptr, WS_CLIPSIBLINGS, form, kIdPanel, WS_EX_CONTROLPARENT);
     HWND panel = m_controls.Panel1;
     m_controls.btnStart =
-        createControl(WC_BUTTONW, texts::kCaptionStart, WS_TABSTOP | BS_PUSHBUTTON, panel, form::kIdBtnStart);
+        createControl(WC_BUTTONW, texts::kCaptionStart, WS_TABSTOP | BS_PUSHBUTTON, panel, kIdBtnStart);
     m_controls.btnAllClr = createControl(WC_BUTTONW, texts::kCaptionClearAll, WS_TABSTOP | BS_PUSHBUTTON,
-                                         panel, form::kIdBtnAllClr);
+                                         panel, kIdBtnAllClr);
     m_controls.Label1 =
-        createControl(WC_STATICW, texts::kCaptionPresets, SS_LEFT | SS_NOPREFIX, panel, form::kIdLabel1);
+        createControl(WC_STATICW, texts::kCaptionPresets, SS_LEFT | SS_NOPREFIX, panel, kIdLabel);
     m_controls.lbTo =
         createControl(WC_LISTBOXW, nullptr, WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-                      panel, form::kIdLbTo, WS_EX_CLIENTEDGE);
+                      panel, kIdLbTo, WS_EX_CLIENTEDGE);
     m_controls.chkDShow = createControl(WC_BUTTONW, texts::kCaptionDirectShow, WS_TABSTOP | BS_AUTOCHECKBOX,
-                                        panel, form::kIdChkDShow);
-    Gauge1.create(form, form::kIdGauge1);
-    m_controls.lvData = m_rows.create(form, form::kIdLvData);
+                                        panel, kIdChkDShow);
+    Gauge1.create(form, kIdGauge);
+    m_controls.lvData = m_rows.create(form, kIdLvData);
     m_controls.txtDrag =
-        createControl(WC_STATICW, texts::kDropHint, SS_CENTER | SS_NOPREFIX, form, form::kIdTxtDrag);
+        createControl(WC_STATICW, texts::kDropHint, SS_CENTER | SS_NOPREFIX, form, kIdTxtDrag);
     // The hint lies above the list; the list leaves the hint's pixels alone.
     SetWindowPos(m_controls.txtDrag, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
@@ -214,8 +215,8 @@ SIZE MainWindow::outerSizeFor(int clientWidth, int clientHeight) const {
 }
 
 SIZE MainWindow::minimumOuterSize() const {
-    return outerSizeFor(scaled(form::kMinimumOuterWidth) - scaled(form::kFrameWidth),
-                        scaled(form::kMinimumOuterHeight) - scaled(form::kFrameHeight));
+    const form::Size client = form::minimumClientSize(static_cast<int>(m_dpi));
+    return outerSizeFor(client.width, client.height);
 }
 
 void MainWindow::layOut() {
@@ -237,23 +238,21 @@ void MainWindow::layOut() {
 // every system and theme, as the window's own frame varies.
 void MainWindow::FormResize() {
     if (!m_controls.txtDrag || IsIconic(m_controls.Form1)) return;
-    RECT client;
-    GetClientRect(m_controls.Form1, &client);
-    const int outerWidth = client.right + scaled(form::kFrameWidth);
-    const int outerHeight = client.bottom + scaled(form::kFrameHeight);
+    RECT clientRect;
+    GetClientRect(m_controls.Form1, &clientRect);
+    const form::Size client{clientRect.right, clientRect.bottom};
+    const int dpi = static_cast<int>(m_dpi);
     if (GetWindowLongW(m_controls.txtDrag, GWL_STYLE) & WS_VISIBLE) {
         const RECT hint = rectInParent(m_controls.txtDrag);
-        SetWindowPos(m_controls.txtDrag, nullptr, scaled(form::kHintLeft), hint.top,
-                     outerWidth - scaled(form::kHintWidthLessThanOuter), hint.bottom - hint.top,
+        const form::Span span = form::hintSpan(client.width, dpi);
+        SetWindowPos(m_controls.txtDrag, nullptr, span.left, hint.top, span.width, hint.bottom - hint.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    const int minimumWidth = scaled(form::kMinimumOuterWidth);
-    const int minimumHeight = scaled(form::kMinimumOuterHeight);
-    if (outerWidth >= minimumWidth && outerHeight >= minimumHeight) return;
+    const form::Size allowed = form::allowedClientSize(client, dpi);
+    if (allowed == client) return;
     // The new size comes back as a resize of its own, which lays the hint
     // out again for the final width.
-    const SIZE size = outerSizeFor(std::max(outerWidth, minimumWidth) - scaled(form::kFrameWidth),
-                                   std::max(outerHeight, minimumHeight) - scaled(form::kFrameHeight));
+    const SIZE size = outerSizeFor(allowed.width, allowed.height);
     SetWindowPos(m_controls.Form1, nullptr, 0, 0, size.cx, size.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -426,10 +425,10 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND: {
             const int id = LOWORD(wParam), code = HIWORD(wParam);
-            if (id == form::kIdBtnStart && code == BN_CLICKED) btnStartClick();
-            if (id == form::kIdBtnAllClr && code == BN_CLICKED) btnAllClrClick();
-            if (id == form::kIdLbTo && code == LBN_SELCHANGE) lbToClick();
-            if (id == form::kIdChkDShow && code == BN_CLICKED) chkDShowClick();
+            if (id == kIdBtnStart && code == BN_CLICKED) btnStartClick();
+            if (id == kIdBtnAllClr && code == BN_CLICKED) btnAllClrClick();
+            if (id == kIdLbTo && code == LBN_SELCHANGE) lbToClick();
+            if (id == kIdChkDShow && code == BN_CLICKED) chkDShowClick();
             return 0;
         }
         case WM_NOTIFY:

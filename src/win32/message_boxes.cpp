@@ -1,6 +1,6 @@
 #include "win32/message_boxes.h"
 
-#include "engine/platform/win32/win32_internal.h"
+#include "engine/platform/win32/wide_text.h"
 #include "engine/window/texts.h"
 
 namespace mirvane::win32 {

@@ -5,7 +5,7 @@
 #include <system_error>
 #include <utility>
 
-#include "engine/platform/win32/win32_internal.h"
+#include "engine/platform/win32/wide_text.h"
 
 namespace mirvane::win32 {
 

@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <initializer_list>
 
-#include "win32/form_layout.h"
+#include "engine/window/form_layout.h"
 
 namespace mirvane::win32 {
 

@@ -15,7 +15,7 @@
 
 #include "engine/platform/files.h"
 #include "engine/platform/user_folders.h"
-#include "engine/platform/win32/win32_internal.h"
+#include "engine/platform/win32/wide_text.h"
 #include "support/temp_dir.h"
 #include "win32/main_window.h"
 #include "win32/support/window_fixture.h"

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "win32/form_layout.h"
+#include "engine/window/form_layout.h"
 #include "win32/support/window_fixture.h"
 
 namespace mirvane::win32::test {
@@ -28,7 +28,7 @@ struct AtTheScreensDpi : testing::Test {
             << "the screen's dpi; a 144-dpi run needs the Wine prefix scripts/test-windows makes";
     }
     int scaled(int pixels) const { return MulDiv(pixels, static_cast<int>(expectedDpi()), 96); }
-    void expectPlace(HWND control, const Place& at) const {
+    void expectPlace(HWND control, const form::Place& at) const {
         const RECT place = placeInParent(control);
         EXPECT_EQ(place.left, scaled(at.left));
         EXPECT_EQ(place.top, scaled(at.top));

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/platform/win32/win32_internal.h"
+#include "engine/platform/win32/wide_text.h"
 #include "win32/support/window_fixture.h"
 
 namespace mirvane::win32::test {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/platform/win32/win32_internal.h"
+#include "engine/platform/win32/wide_text.h"
 
 namespace mirvane::win32::test {
 

@@ -151,6 +151,8 @@ const std::error_category& windowsCategory() {
     return category;
 }
 
+std::error_code lastError() { return windowsError(GetLastError()); }
+
 }  // namespace win32
 
 // Asked of the code page the engine's text is in, which is UTF-8: the system

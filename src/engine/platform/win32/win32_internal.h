@@ -1,7 +1,7 @@
 #pragma once
-// What the Windows implementation files share: the conversion between the
-// engine's UTF-8 and the system's UTF-16, and errors that carry the system's
-// own code and text.
+// What the Windows implementation files share among themselves, beside the
+// public edge of wide_text.h: errors that carry the system's own code and
+// text, handles, the user's identity.
 
 #include <windows.h>
 
@@ -9,16 +9,14 @@
 #include <string_view>
 #include <system_error>
 
+#include "engine/platform/win32/wide_text.h"
+
 namespace mirvane::platform::win32 {
 
 // The engine's text on Windows: UTF-8 whatever the ANSI code page is, so that
 // any file name, also one outside that code page, passes through unchanged.
 inline constexpr UINT kEngineCodePage = CP_UTF8;
 
-// UTF-8 to UTF-16 and back. Bytes that are not UTF-8 become U+FFFD, which no
-// file name holds, so a mangled name cannot silently name another file.
-std::wstring toWide(std::string_view text);
-std::string toUtf8(std::wstring_view text);
 // Text in the given code page to UTF-8.
 std::string codePageToUtf8(UINT codePage, std::string_view text);
 
@@ -26,7 +24,6 @@ std::string codePageToUtf8(UINT codePage, std::string_view text);
 // message and the portable std::errc equivalents where there is one.
 const std::error_category& windowsCategory();
 inline std::error_code windowsError(DWORD code) { return {static_cast<int>(code), windowsCategory()}; }
-inline std::error_code lastError() { return windowsError(GetLastError()); }
 
 // The user's security identifier as text ("S-1-5-21-..."); empty, with the
 // reason in error, when it cannot be read.
