@@ -82,7 +82,7 @@ void ViewAdapter::rowsRemoved(const std::vector<int>& removed) {
 
 void ViewAdapter::rowsCleared() { m_ui.lvData->clear(); }
 
-GaugeView& ViewAdapter::gauge() { return *m_ui.Gauge1; }
+GaugeView& ViewAdapter::gauge() { return *m_ui.gauge; }
 
 void ViewAdapter::setStartCaption(StartCaption caption) {
     m_ui.btnStart->setText(

@@ -80,7 +80,7 @@ RECT rectInParent(HWND control) {
 
 MainWindow::MainWindow(BatchFlags& flags, const AppPaths& paths, const std::vector<std::string>& commandLineFiles,
                MessageBoxes& messages)
-    : m_view(m_controls, m_rows, Gauge1, messages), m_presenter(flags, m_uiThread, m_view, paths, m_clock) {
+    : m_view(m_controls, m_rows, m_gauge, messages), m_presenter(flags, m_uiThread, m_view, paths, m_clock) {
     registerClass(kFormClassName, &MainWindow::formProc);
     registerClass(kPanelClassName, &MainWindow::panelProc);
     // The form file's place and the client size at the system's dpi; the
@@ -90,53 +90,53 @@ MainWindow::MainWindow(BatchFlags& flags, const AppPaths& paths, const std::vect
     RECT outer{0, 0, client.width, client.height};
     AdjustWindowRectExForDpi(&outer, kFormStyle, FALSE, kFormExStyle, systemDpi);
     SetLastError(ERROR_SUCCESS);
-    m_controls.Form1 =
+    m_controls.mainWindow =
         CreateWindowExW(kFormExStyle, kFormClassName, toWide(texts::kAppName).c_str(), kFormStyle, 337, 176,
                         outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
                         GetModuleHandleW(nullptr), this);
-    if (!m_controls.Form1) throw std::system_error(platform::win32::lastError(), "CreateWindowExW(Form1)");
-    m_dpi = GetDpiForWindow(m_controls.Form1);
+    if (!m_controls.mainWindow) throw std::system_error(platform::win32::lastError(), "CreateWindowExW(mainWindow)");
+    m_dpi = GetDpiForWindow(m_controls.mainWindow);
     createControls();
     applyDpi(0);
     // The window starts at its smallest size, 418 × 433 at 96 dpi.
     const SIZE size = minimumOuterSize();
-    SetWindowPos(m_controls.Form1, nullptr, 0, 0, size.cx, size.cy,
+    SetWindowPos(m_controls.mainWindow, nullptr, 0, 0, size.cx, size.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     layOut();
     FormResize();
-    DragAcceptFiles(m_controls.Form1, TRUE);
+    DragAcceptFiles(m_controls.mainWindow, TRUE);
     // Tab and the arrow keys move between the controls as in a dialog.
     m_uiThread.setMessageFilter(
-        [this](MSG& message) { return m_controls.Form1 && IsDialogMessageW(m_controls.Form1, &message); });
+        [this](MSG& message) { return m_controls.mainWindow && IsDialogMessageW(m_controls.mainWindow, &message); });
     FormCreate(commandLineFiles);
 }
 
 MainWindow::~MainWindow() {
     m_destroying = true;
-    if (m_controls.Form1) DestroyWindow(m_controls.Form1);
+    if (m_controls.mainWindow) DestroyWindow(m_controls.mainWindow);
     for (HICON icon : m_icons)
         if (icon) DestroyIcon(icon);
 }
 
 void MainWindow::createControls() {
-    HWND form = m_controls.Form1;
+    HWND form = m_controls.mainWindow;
     // Created in tab order: a child window's place among its siblings is its
     // place in the order Tab visits them.
-    m_controls.Panel1 =
+    m_controls.panel =
         createControl(kPanelClassName, nullptr, WS_CLIPSIBLINGS, form, kIdPanel, WS_EX_CONTROLPARENT);
-    HWND panel = m_controls.Panel1;
+    HWND panel = m_controls.panel;
     m_controls.btnStart =
         createControl(WC_BUTTONW, texts::kCaptionStart, WS_TABSTOP | BS_PUSHBUTTON, panel, kIdBtnStart);
     m_controls.btnAllClr = createControl(WC_BUTTONW, texts::kCaptionClearAll, WS_TABSTOP | BS_PUSHBUTTON,
                                          panel, kIdBtnAllClr);
-    m_controls.Label1 =
+    m_controls.presetLabel =
         createControl(WC_STATICW, texts::kCaptionPresets, SS_LEFT | SS_NOPREFIX, panel, kIdLabel);
     m_controls.lbTo =
         createControl(WC_LISTBOXW, nullptr, WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                       panel, kIdLbTo, WS_EX_CLIENTEDGE);
     m_controls.chkDShow = createControl(WC_BUTTONW, texts::kCaptionDirectShow, WS_TABSTOP | BS_AUTOCHECKBOX,
                                         panel, kIdChkDShow);
-    Gauge1.create(form, kIdGauge);
+    m_gauge.create(form, kIdGauge);
     m_controls.lvData = m_rows.create(form, kIdLvData);
     m_controls.txtDrag =
         createControl(WC_STATICW, texts::kDropHint, SS_CENTER | SS_NOPREFIX, form, kIdTxtDrag);
@@ -166,8 +166,8 @@ void MainWindow::createControls() {
 void MainWindow::applyDpi(UINT previousDpi) {
     auto fonts = std::make_unique<WindowFonts>(m_dpi);
     for (HWND control :
-         {m_controls.Form1, m_controls.Panel1, m_controls.btnStart, m_controls.btnAllClr, m_controls.Label1,
-          m_controls.chkDShow, m_controls.lvData, m_controls.txtDrag, Gauge1.handle()})
+         {m_controls.mainWindow, m_controls.panel, m_controls.btnStart, m_controls.btnAllClr, m_controls.presetLabel,
+          m_controls.chkDShow, m_controls.lvData, m_controls.txtDrag, m_gauge.handle()})
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts->form()), TRUE);
     SendMessageW(m_controls.lbTo, WM_SETFONT, reinterpret_cast<WPARAM>(fonts->presets()), TRUE);
     // The controls hold on to the old fonts until they have the new ones.
@@ -175,12 +175,12 @@ void MainWindow::applyDpi(UINT previousDpi) {
 
     place(m_controls.btnStart, form::kBtnStart, m_dpi);
     place(m_controls.btnAllClr, form::kBtnAllClr, m_dpi);
-    place(m_controls.Label1, form::kLabel1, m_dpi);
+    place(m_controls.presetLabel, form::kPresetLabel, m_dpi);
     place(m_controls.lbTo, form::kLbTo, m_dpi);
     place(m_controls.chkDShow, form::kChkDShow, m_dpi);
     SendMessageW(m_controls.lbTo, LB_SETITEMHEIGHT, 0, scaled(form::kPresetItemHeight));
     m_rows.setDpi(m_dpi, previousDpi);
-    Gauge1.setDpi(m_dpi);
+    m_gauge.setDpi(m_dpi);
     if (previousDpi == 0) {
         place(m_controls.txtDrag, form::kTxtDrag, m_dpi);
     } else {
@@ -201,7 +201,7 @@ void MainWindow::applyDpi(UINT previousDpi) {
         auto icon = static_cast<HICON>(
             LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MIRVANE), IMAGE_ICON, side, side, 0));
         if (!icon) continue;  // a program built without its resources (some tests) keeps the default
-        SendMessageW(m_controls.Form1, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+        SendMessageW(m_controls.mainWindow, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
         HICON& kept = m_icons[which == ICON_BIG ? 0 : 1];
         if (kept) DestroyIcon(kept);
         kept = icon;
@@ -222,12 +222,12 @@ SIZE MainWindow::minimumOuterSize() const {
 void MainWindow::layOut() {
     if (!m_controls.lvData) return;  // sized during its creation, before the controls exist
     RECT client;
-    GetClientRect(m_controls.Form1, &client);
+    GetClientRect(m_controls.mainWindow, &client);
     const int width = client.right;
     const int gaugeTop = scaled(form::kPanelHeight);
     const int listTop = scaled(form::kPanelHeight + form::kGaugeHeight);
-    SetWindowPos(m_controls.Panel1, nullptr, 0, 0, width, gaugeTop, SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(Gauge1.handle(), nullptr, 0, gaugeTop, width, listTop - gaugeTop,
+    SetWindowPos(m_controls.panel, nullptr, 0, 0, width, gaugeTop, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(m_gauge.handle(), nullptr, 0, gaugeTop, width, listTop - gaugeTop,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowPos(m_controls.lvData, nullptr, 0, listTop, width,
                  std::max(0, static_cast<int>(client.bottom) - listTop), SWP_NOZORDER | SWP_NOACTIVATE);
@@ -237,9 +237,9 @@ void MainWindow::layOut() {
 // frame the layout was made for: the client area is what they keep, on
 // every system and theme, as the window's own frame varies.
 void MainWindow::FormResize() {
-    if (!m_controls.txtDrag || IsIconic(m_controls.Form1)) return;
+    if (!m_controls.txtDrag || IsIconic(m_controls.mainWindow)) return;
     RECT clientRect;
-    GetClientRect(m_controls.Form1, &clientRect);
+    GetClientRect(m_controls.mainWindow, &clientRect);
     const form::Size client{clientRect.right, clientRect.bottom};
     const int dpi = static_cast<int>(m_dpi);
     if (GetWindowLongW(m_controls.txtDrag, GWL_STYLE) & WS_VISIBLE) {
@@ -253,19 +253,19 @@ void MainWindow::FormResize() {
     // The new size comes back as a resize of its own, which lays the hint
     // out again for the final width.
     const SIZE size = outerSizeFor(allowed.width, allowed.height);
-    SetWindowPos(m_controls.Form1, nullptr, 0, 0, size.cx, size.cy,
+    SetWindowPos(m_controls.mainWindow, nullptr, 0, 0, size.cx, size.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void MainWindow::FormCreate(const std::vector<std::string>& commandLineFiles) {
-    SetWindowPos(m_controls.Form1, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowTextW(m_controls.Form1, toWide(texts::kAppCaption).c_str());
+    SetWindowPos(m_controls.mainWindow, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowTextW(m_controls.mainWindow, toWide(texts::kAppCaption).c_str());
     m_presenter.windowCreated(commandLineFiles);
 }
 
 void MainWindow::show(int showCommand) {
-    ShowWindow(m_controls.Form1, showCommand);
-    UpdateWindow(m_controls.Form1);
+    ShowWindow(m_controls.mainWindow, showCommand);
+    UpdateWindow(m_controls.mainWindow);
     FormShow();
 }
 
@@ -305,7 +305,7 @@ void MainWindow::WMDpiChanged(UINT dpi, const RECT& suggested) {
     const UINT previous = m_dpi;
     m_dpi = dpi;
     applyDpi(previous);
-    SetWindowPos(m_controls.Form1, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+    SetWindowPos(m_controls.mainWindow, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     layOut();
     FormResize();
@@ -387,7 +387,7 @@ LRESULT CALLBACK MainWindow::formProc(HWND window, UINT message, WPARAM wParam, 
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!self || !self->m_controls.Form1) return DefWindowProcW(window, message, wParam, lParam);
+    if (!self || !self->m_controls.mainWindow) return DefWindowProcW(window, message, wParam, lParam);
     return self->handle(message, wParam, lParam);
 }
 
@@ -421,7 +421,7 @@ LRESULT CALLBACK MainWindow::keyPreviewProc(HWND window, UINT message, WPARAM wP
 }
 
 LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
-    HWND form = m_controls.Form1;
+    HWND form = m_controls.mainWindow;
     switch (message) {
         case WM_COMMAND: {
             const int id = LOWORD(wParam), code = HIWORD(wParam);

@@ -48,9 +48,9 @@ public:
     // Runs the message loop until the window has closed.
     int run() { return m_uiThread.run(); }
 
-    HWND handle() const { return m_controls.Form1; }
+    HWND handle() const { return m_controls.mainWindow; }
     const WindowControls& controls() const { return m_controls; }
-    PercentGauge& gauge() { return Gauge1; }
+    PercentGauge& gauge() { return m_gauge; }
     Win32UiThread& uiThread() { return m_uiThread; }
     const MainWindowPresenter& presenter() const { return m_presenter; }
     UINT dpi() const { return m_dpi; }
@@ -98,7 +98,7 @@ private:
     Win32UiThread m_uiThread;
     SteadyClock m_clock;
     WindowControls m_controls;
-    PercentGauge Gauge1;
+    PercentGauge m_gauge;
     JobListControl m_rows;
     ViewAdapter m_view;
     MainWindowPresenter m_presenter;

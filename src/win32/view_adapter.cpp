@@ -57,15 +57,15 @@ bool ViewAdapter::directShowTicked() const {
 
 std::vector<int> ViewAdapter::selectedRows() const { return m_rows.selectedRows(); }
 
-void ViewAdapter::showError(const std::string& text) { m_messages.showError(m_controls.Form1, text); }
+void ViewAdapter::showError(const std::string& text) { m_messages.showError(m_controls.mainWindow, text); }
 
 bool ViewAdapter::confirmForcedQuit(const std::string& text) {
-    return m_messages.confirmForcedQuit(m_controls.Form1, text);
+    return m_messages.confirmForcedQuit(m_controls.mainWindow, text);
 }
 
-void ViewAdapter::bringToFront() { SetForegroundWindow(m_controls.Form1); }
+void ViewAdapter::bringToFront() { SetForegroundWindow(m_controls.mainWindow); }
 
 // Posted: the window closes once the message being handled is over.
-void ViewAdapter::closeWindow() { PostMessageW(m_controls.Form1, WM_CLOSE, 0, 0); }
+void ViewAdapter::closeWindow() { PostMessageW(m_controls.mainWindow, WM_CLOSE, 0, 0); }
 
 }  // namespace mirvane::win32

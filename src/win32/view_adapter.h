@@ -14,13 +14,13 @@ class PercentGauge;
 
 // The window handles of the form, named as the form names its controls.
 struct WindowControls {
-    HWND Form1 = nullptr;
-    HWND Panel1 = nullptr;
+    HWND mainWindow = nullptr;
+    HWND panel = nullptr;
     HWND lvData = nullptr;
     HWND txtDrag = nullptr;
     HWND btnStart = nullptr;
     HWND btnAllClr = nullptr;
-    HWND Label1 = nullptr;
+    HWND presetLabel = nullptr;
     HWND lbTo = nullptr;
     HWND chkDShow = nullptr;
 };

@@ -25,7 +25,7 @@ const QString kError = "エラー";
 struct JobRows : ShownForm {
     QTreeWidget* list() const { return form.control<QTreeWidget>("lvData"); }
     QLabel* hint() const { return form.control<QLabel>("txtDrag"); }
-    PercentGauge* gauge() const { return form.control<PercentGauge>("Gauge1"); }
+    PercentGauge* gauge() const { return form.control<PercentGauge>("gauge"); }
     QListWidget* presets() const { return form.control<QListWidget>("lbTo"); }
 
     // What a file manager does: the drag enters over `target` and, if the

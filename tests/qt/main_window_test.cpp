@@ -62,12 +62,12 @@ TEST_P(Resizing, KeepsMinimumAndLaysOutControls) {
     // The list and the strips above it stretch; the panel's contents and the columns do not.
     const int width = c.expected.width();
     auto* list = form.control<QTreeWidget>("lvData");
-    EXPECT_EQ(form.control<QWidget>("Panel1")->geometry(), QRect(0, 0, width, 85));
-    EXPECT_EQ(form.control<QWidget>("Gauge1")->geometry(), QRect(0, 85, width, 15));
+    EXPECT_EQ(form.control<QWidget>("panel")->geometry(), QRect(0, 0, width, 85));
+    EXPECT_EQ(form.control<QWidget>("gauge")->geometry(), QRect(0, 85, width, 15));
     EXPECT_EQ(list->geometry(), QRect(0, 100, width, c.expected.height() - 100));
     for (auto [name, place] : {std::pair{"btnStart", QRect(4, 4, 85, 45)},
                                {"btnAllClr", QRect(92, 4, 81, 45)},
-                               {"Label1", QRect(196, 4, 52, 12)},
+                               {"presetLabel", QRect(196, 4, 52, 12)},
                                {"lbTo", QRect(248, 4, 169, 77)},
                                {"chkDShow", QRect(8, 60, 213, 13)}})
         EXPECT_EQ(form.control<QWidget>(name)->geometry(), place) << name;
@@ -171,10 +171,10 @@ TEST_F(QtMainWindow, AGaugeChangePaintsTheGaugeAlone) {
     } recorder;
     QCoreApplication::processEvents();
     qApp->installEventFilter(&recorder);
-    form.control<PercentGauge>("Gauge1")->setProgress(50);
+    form.control<PercentGauge>("gauge")->setProgress(50);
     QCoreApplication::processEvents();
     qApp->removeEventFilter(&recorder);
-    EXPECT_EQ(recorder.painted, QStringList{"Gauge1"});
+    EXPECT_EQ(recorder.painted, QStringList{"gauge"});
 }
 
 // The hand-over listener calls from its own thread: the lists wait for the

@@ -90,7 +90,7 @@ Converted convertThroughTheWindow(const ProgramFolder& folder, const std::string
     Form form(folder, {QString::fromStdString(input)});
     form.window->show();
     form.control<QListWidget>("lbTo")->setCurrentRow(preset);
-    auto* gauge = form.control<PercentGauge>("Gauge1");
+    auto* gauge = form.control<PercentGauge>("gauge");
     GaugeWatch watch(gauge);
     form.control<QPushButton>("btnStart")->click();  // returns when the batch is over
     return {form.control<QTreeWidget>("lvData")->topLevelItem(0)->text(1), gauge->maxValue(),

@@ -2,6 +2,8 @@
 // NAME:VALUE whose NAME is a step below is carried out in order; any other
 // argument (ffmpeg options, file names) is ignored, so the program can be
 // started through a full encoder command line. Exits 0 after the last step.
+// The steps both systems share are read in fake_encoder_script.cpp; this file
+// does what needs the system.
 //
 //   print:TEXT        TEXT to standard output in one write
 //   stderr:TEXT       TEXT to standard error in one write
@@ -23,14 +25,16 @@
 //                     " N=TARGET", then "\n"
 //   signals           print the SigBlk and SigIgn lines of /proc/self/status
 
+#include "tools/fake_encoder_script.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +42,8 @@
 #include <unistd.h>
 
 namespace {
+
+using mirvane::test::Stream;
 
 void writeAll(int fd, std::string_view data) {
     while (!data.empty()) {
@@ -50,81 +56,10 @@ void writeAll(int fd, std::string_view data) {
     }
 }
 
-// Arguments cannot hold NUL bytes (and on Windows only text), hence the
-// escapes.
-std::string unescape(std::string_view text) {
-    constexpr std::string_view codes = "nr0";
-    constexpr std::string_view bytes("\n\r\0", 3);
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x') {
-            out += static_cast<char>(std::strtol(std::string(text.substr(i + 2, 2)).c_str(), nullptr, 16));
-            i += 3;
-            continue;
-        }
-        const std::size_t code =
-            i + 1 < text.size() && text[i] == '\\' ? codes.find(text[i + 1]) : codes.npos;
-        out += code == codes.npos ? text[i] : bytes[code];
-        if (code != codes.npos) ++i;
-    }
-    return out;
-}
-
-long long number(std::string_view text) { return std::atoll(std::string(text).c_str()); }
-
-void sleepMs(long long ms) {
+void sleepFor(long long ms) {
     timespec left{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
     while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
-}
-
-std::string timestamp(long long seconds) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld.00", seconds / 3600, seconds / 60 % 60,
-                  seconds % 60);
-    return text;
-}
-
-std::string progressLine(long long frame, long long seconds) {
-    char text[160];
-    std::snprintf(text, sizeof text,
-                  "frame=%5lld fps=25 q=28.0 size=%8lldkB time=%s bitrate=2000.0kbits/s speed=1x\r", frame,
-                  frame * 10, timestamp(seconds).c_str());
-    return text;
-}
-
-void flood(std::string_view value) {
-    const std::size_t colon = value.find(':');
-    const std::string_view count = value.substr(0, colon);
-    const std::size_t shift = count.empty() ? 0 : std::string_view("kmg").find(count.back()) + 1;
-    long long bytes = number(count) << (10 * shift);
-    const std::string unit = colon == value.npos ? progressLine(100, 4) : unescape(value.substr(colon + 1));
-    if (unit.empty()) return;
-    std::string block;
-    while (block.size() < (1 << 16)) block += unit;
-    for (; bytes > 0; bytes -= static_cast<long long>(block.size())) {
-        writeAll(STDOUT_FILENO, std::string_view(block).substr(0, static_cast<std::size_t>(bytes)));
-    }
-}
-
-void progress(std::string_view timing) {
-    const std::size_t colon = timing.find(':');
-    const long long seconds = number(timing.substr(0, colon));
-    const long long interval = colon == timing.npos ? 0 : number(timing.substr(colon + 1));
-    writeAll(STDOUT_FILENO, "  Duration: " + timestamp(seconds) + ", start: 0.000000, bitrate: 100 kb/s\n");
-    for (long long second = 1; second <= seconds; ++second) {
-        sleepMs(interval);
-        writeAll(STDOUT_FILENO, progressLine(second * 25, second));
-    }
-    writeAll(STDOUT_FILENO,
-             "\nvideo:123kB audio:45kB subtitle:0kB other streams:0kB global headers:0kB "
-             "muxing overhead: 1.0%\n");
-}
-
-void writePidFile(const std::string& path) {
-    // Renamed into place, so a reader never sees a half-written number.
-    std::ofstream(path + ".tmp") << ::getpid() << '\n';
-    std::rename((path + ".tmp").c_str(), path.c_str());
 }
 
 void listFds() {
@@ -151,51 +86,69 @@ void printSignalMasks() {
     writeAll(STDOUT_FILENO, text);
 }
 
-}  // namespace
+class PosixHost final : public mirvane::test::ScriptHost {
+public:
+    void write(Stream stream, std::string_view data) override {
+        writeAll(stream == Stream::Output ? STDOUT_FILENO : STDERR_FILENO, data);
+    }
 
-int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        const std::size_t colon = argument.find(':');
-        const std::string_view name = argument.substr(0, colon);
-        const std::string_view value = colon == argument.npos ? "" : argument.substr(colon + 1);
-        if (name == "print") {
-            writeAll(STDOUT_FILENO, unescape(value));
-        } else if (name == "stderr") {
-            writeAll(STDERR_FILENO, unescape(value));
-        } else if (name == "sleep") {
-            sleepMs(number(value));
-        } else if (name == "exit") {
-            ::_exit(static_cast<int>(number(value)));
-        } else if (name == "crash") {
-            const int signal = static_cast<int>(number(value));
-            std::signal(signal, SIG_DFL);
-            std::raise(signal);
-            ::_exit(128 + signal);  // a signal whose default is not to end the process
-        } else if (name == "hang") {
-            for (;;) ::pause();
-        } else if (name == "ignore-term") {
+    void sleepMs(long long ms) override { sleepFor(ms); }
+
+    void exitNow(long long code) override { ::_exit(static_cast<int>(code)); }
+
+    void crash(long long signal) override {
+        const int number = static_cast<int>(signal);
+        std::signal(number, SIG_DFL);
+        std::raise(number);
+        ::_exit(128 + number);  // a signal whose default is not to end the process
+    }
+
+    void hang() override {
+        for (;;) ::pause();
+    }
+
+    void closeOutput() override {
+        ::close(STDOUT_FILENO);
+        ::close(STDERR_FILENO);
+    }
+
+    // No pid file for the grandchild: the tests reach it by the process
+    // group it shares.
+    void startGrandchild(long long sleepMs, std::optional<std::string_view>) override {
+        if (::fork() == 0) {
+            sleepFor(sleepMs);
+            ::_exit(0);
+        }
+    }
+
+    void writePidFile(std::string_view path) override {
+        // Renamed into place, so a reader never sees a half-written number.
+        const std::string target(path);
+        std::ofstream(target + ".tmp") << ::getpid() << '\n';
+        std::rename((target + ".tmp").c_str(), target.c_str());
+    }
+
+    bool runOwnStep(std::string_view name, std::string_view) override {
+        if (name == "ignore-term") {
             std::signal(SIGTERM, SIG_IGN);
             std::signal(SIGINT, SIG_IGN);
-        } else if (name == "flood") {
-            flood(value);
-        } else if (name == "grandchild") {
-            if (::fork() == 0) {
-                sleepMs(number(value));
-                ::_exit(0);
-            }
-        } else if (name == "close-output") {
-            ::close(STDOUT_FILENO);
-            ::close(STDERR_FILENO);
-        } else if (name == "pidfile") {
-            writePidFile(std::string(value));
-        } else if (name == "progress") {
-            progress(value);
         } else if (name == "list-fds") {
             listFds();
         } else if (name == "signals") {
             printSignalMasks();
+        } else {
+            return false;
         }
+        return true;
     }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    PosixHost host;
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+    mirvane::test::runScript(arguments, host);
     return 0;
 }

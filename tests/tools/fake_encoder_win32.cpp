@@ -4,7 +4,9 @@
 // Every argument of the form NAME or NAME:VALUE whose NAME is a step below is
 // carried out in order; any other argument (ffmpeg options, file names) is
 // ignored. Arguments are taken from the wide command line as the system
-// splits it and handled as UTF-8. Exits 0 after the last step.
+// splits it and handled as UTF-8. Exits 0 after the last step. The steps both
+// systems share are read in fake_encoder_script.cpp; this file does what needs
+// the system.
 //
 //   print:TEXT        TEXT to standard output in one write
 //   stderr:TEXT       TEXT to standard error in one write
@@ -30,16 +32,17 @@
 #include <windows.h>
 
 #include "support/handle_count_win32.h"
+#include "tools/fake_encoder_script.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace {
+
+using mirvane::test::Stream;
 
 std::string toUtf8(std::wstring_view text) {
     if (text.empty()) return {};
@@ -70,114 +73,6 @@ void writeAll(DWORD which, std::string_view data) {
     }
 }
 
-// Arguments cannot hold NUL bytes or bytes that are not UTF-8, hence the escapes.
-std::string unescape(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 >= text.size()) {
-            out += text[i];
-            continue;
-        }
-        const char code = text[i + 1];
-        if (code == 'n' || code == 'r' || code == '0') {
-            out += code == 'n' ? '\n' : code == 'r' ? '\r' : '\0';
-            ++i;
-        } else if (code == 'x' && i + 3 < text.size()) {
-            out += static_cast<char>(std::strtol(std::string(text.substr(i + 2, 2)).c_str(), nullptr, 16));
-            i += 3;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-long long number(std::string_view text) { return std::atoll(std::string(text).c_str()); }
-
-std::string timestamp(long long seconds) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld.00", seconds / 3600, seconds / 60 % 60,
-                  seconds % 60);
-    return text;
-}
-
-std::string progressLine(long long frame, long long seconds) {
-    char text[160];
-    std::snprintf(text, sizeof text,
-                  "frame=%5lld fps=25 q=28.0 size=%8lldkB time=%s bitrate=2000.0kbits/s speed=1x\r", frame,
-                  frame * 10, timestamp(seconds).c_str());
-    return text;
-}
-
-void flood(std::string_view value) {
-    const std::size_t colon = value.find(':');
-    const std::string_view count = value.substr(0, colon);
-    const std::size_t unitIndex =
-        count.empty() ? std::string_view::npos : std::string_view("kmg").find(count.back());
-    const std::size_t shift = unitIndex == std::string_view::npos ? 0 : unitIndex + 1;
-    long long bytes = number(count) << (10 * shift);
-    const std::string unit = colon == value.npos ? progressLine(100, 4) : unescape(value.substr(colon + 1));
-    if (unit.empty()) return;
-    std::string block;
-    while (block.size() < (1 << 16)) block += unit;
-    for (; bytes > 0; bytes -= static_cast<long long>(block.size())) {
-        writeAll(STD_OUTPUT_HANDLE, std::string_view(block).substr(0, static_cast<std::size_t>(bytes)));
-    }
-}
-
-void progress(std::string_view timing) {
-    const std::size_t colon = timing.find(':');
-    const long long seconds = number(timing.substr(0, colon));
-    const long long interval = colon == timing.npos ? 0 : number(timing.substr(colon + 1));
-    writeAll(STD_OUTPUT_HANDLE,
-             "  Duration: " + timestamp(seconds) + ", start: 0.000000, bitrate: 100 kb/s\n");
-    for (long long second = 1; second <= seconds; ++second) {
-        Sleep(static_cast<DWORD>(interval));
-        writeAll(STD_OUTPUT_HANDLE, progressLine(second * 25, second));
-    }
-    writeAll(STD_OUTPUT_HANDLE,
-             "\nvideo:123kB audio:45kB subtitle:0kB other streams:0kB global headers:0kB "
-             "muxing overhead: 1.0%\n");
-}
-
-void writePidFile(std::string_view path, DWORD pid) {
-    // Renamed into place, so a reader never sees a half-written number.
-    const std::wstring target = toWide(path);
-    const std::wstring temporary = target + L".tmp";
-    const HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    const std::string text = std::to_string(pid) + "\n";
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
-    MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
-}
-
-void startGrandchild(std::string_view value) {
-    const std::size_t colon = value.find(':');
-    std::wstring commandLine = L"fake_encoder";
-    if (colon != value.npos) commandLine += L" \"pidfile:" + toWide(value.substr(colon + 1)) + L"\"";
-    commandLine += L" sleep:" + toWide(value.substr(0, colon));
-    wchar_t self[32768];
-    const DWORD length = GetModuleFileNameW(nullptr, self, 32768);
-    if (length == 0 || length >= 32768) return;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION process{};
-    // Inherits every inheritable handle, the output pipe among them, as a
-    // careless helper program of a real encoder would.
-    if (CreateProcessW(self, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                       &startup, &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-}
-
 void listHandles() {
     std::string text = "handles=" + std::to_string(mirvane::test::countOwnHandles()) + " ";
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
@@ -193,51 +88,93 @@ void listHandles() {
     writeAll(STD_OUTPUT_HANDLE, text + "\n");
 }
 
+class Win32Host final : public mirvane::test::ScriptHost {
+public:
+    explicit Win32Host(const std::vector<std::string>& arguments) : m_arguments(arguments) {}
+
+    void write(Stream stream, std::string_view data) override {
+        writeAll(stream == Stream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE, data);
+    }
+
+    void sleepMs(long long ms) override { Sleep(static_cast<DWORD>(ms)); }
+
+    void exitNow(long long code) override { ExitProcess(static_cast<UINT>(code)); }
+
+    // Windows has no signals to die of; the value is passed over.
+    void crash(long long) override { TerminateProcess(GetCurrentProcess(), 0xC0000005); }
+
+    void hang() override { Sleep(INFINITE); }
+
+    void closeOutput() override {
+        CloseHandle(GetStdHandle(STD_OUTPUT_HANDLE));
+        if (GetStdHandle(STD_ERROR_HANDLE) != GetStdHandle(STD_OUTPUT_HANDLE))
+            CloseHandle(GetStdHandle(STD_ERROR_HANDLE));
+    }
+
+    void startGrandchild(long long sleepMs, std::optional<std::string_view> pidFile) override {
+        std::wstring commandLine = L"fake_encoder";
+        if (pidFile) commandLine += L" \"pidfile:" + toWide(*pidFile) + L"\"";
+        commandLine += L" sleep:" + std::to_wstring(sleepMs);
+        wchar_t self[32768];
+        const DWORD length = GetModuleFileNameW(nullptr, self, 32768);
+        if (length == 0 || length >= 32768) return;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        PROCESS_INFORMATION process{};
+        // Inherits every inheritable handle, the output pipe among them, as a
+        // careless helper program of a real encoder would.
+        if (CreateProcessW(self, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                           nullptr, &startup, &process)) {
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+    }
+
+    void writePidFile(std::string_view path) override {
+        // Renamed into place, so a reader never sees a half-written number.
+        const std::wstring target = toWide(path);
+        const std::wstring temporary = target + L".tmp";
+        const HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return;
+        const std::string text = std::to_string(GetCurrentProcessId()) + "\n";
+        DWORD written = 0;
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        CloseHandle(file);
+        MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+
+    bool runOwnStep(std::string_view name, std::string_view) override {
+        if (name == "handles") {
+            listHandles();
+        } else if (name == "args") {
+            std::string text;
+            for (const std::string& argument : m_arguments) text += argument + '\0';
+            writeAll(STD_OUTPUT_HANDLE, text);
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+private:
+    const std::vector<std::string>& m_arguments;
+};
+
 }  // namespace
 
 int main() {
     int count = 0;
     wchar_t** wideArguments = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> arguments;
-    for (int i = 0; i < count; ++i) arguments.push_back(toUtf8(wideArguments[i]));
+    for (int i = 1; i < count; ++i) arguments.push_back(toUtf8(wideArguments[i]));
     LocalFree(wideArguments);
 
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
-        const std::string_view argument = arguments[i];
-        const std::size_t colon = argument.find(':');
-        const std::string_view name = argument.substr(0, colon);
-        const std::string_view value = colon == argument.npos ? "" : argument.substr(colon + 1);
-        if (name == "print") {
-            writeAll(STD_OUTPUT_HANDLE, unescape(value));
-        } else if (name == "stderr") {
-            writeAll(STD_ERROR_HANDLE, unescape(value));
-        } else if (name == "sleep") {
-            Sleep(static_cast<DWORD>(number(value)));
-        } else if (name == "exit") {
-            ExitProcess(static_cast<UINT>(number(value)));
-        } else if (name == "crash") {
-            TerminateProcess(GetCurrentProcess(), 0xC0000005);
-        } else if (name == "hang") {
-            Sleep(INFINITE);
-        } else if (name == "flood") {
-            flood(value);
-        } else if (name == "grandchild") {
-            startGrandchild(value);
-        } else if (name == "close-output") {
-            CloseHandle(GetStdHandle(STD_OUTPUT_HANDLE));
-            if (GetStdHandle(STD_ERROR_HANDLE) != GetStdHandle(STD_OUTPUT_HANDLE))
-                CloseHandle(GetStdHandle(STD_ERROR_HANDLE));
-        } else if (name == "pidfile") {
-            writePidFile(value, GetCurrentProcessId());
-        } else if (name == "progress") {
-            progress(value);
-        } else if (name == "handles") {
-            listHandles();
-        } else if (name == "args") {
-            std::string text;
-            for (std::size_t j = 1; j < arguments.size(); ++j) text += arguments[j] + '\0';
-            writeAll(STD_OUTPUT_HANDLE, text);
-        }
-    }
+    Win32Host host(arguments);
+    mirvane::test::runScript(arguments, host);
     return 0;
 }

@@ -176,7 +176,7 @@ TEST_F(OnScreen, EachStatusIsDrawnInItsColour) {
 // control uses, and the label's place on the screen holds drawn pixels.
 TEST_F(OnScreen, TheJapaneseTextsAreDrawnWithRealGlyphs) {
     const WindowControls& c = form->controls();
-    for (HWND control : {c.btnStart, c.btnAllClr, c.Label1, c.chkDShow}) {
+    for (HWND control : {c.btnStart, c.btnAllClr, c.presetLabel, c.chkDShow}) {
         const std::wstring text = windowText(control);
         SCOPED_TRACE(std::string(text.begin(), text.end()));
         HDC dc = GetDC(control);

@@ -44,16 +44,16 @@ TEST_F(AtTheScreensDpi, ClientAreaControlsFontsAndColumnsAreScaledFromTheStart) 
     const WindowControls& c = form.controls();
     EXPECT_EQ(form.window->dpi(), expectedDpi());
     RECT client;
-    GetClientRect(c.Form1, &client);
+    GetClientRect(c.mainWindow, &client);
     EXPECT_EQ(client.right, scaled(form::kMinimumOuterWidth) - scaled(form::kFrameWidth));
     EXPECT_EQ(client.bottom, scaled(form::kMinimumOuterHeight) - scaled(form::kFrameHeight));
 
     expectPlace(c.btnStart, form::kBtnStart);
     expectPlace(c.btnAllClr, form::kBtnAllClr);
-    expectPlace(c.Label1, form::kLabel1);
+    expectPlace(c.presetLabel, form::kPresetLabel);
     expectPlace(c.lbTo, form::kLbTo);
     expectPlace(c.chkDShow, form::kChkDShow);
-    EXPECT_EQ(placeInParent(c.Panel1).bottom, scaled(85));
+    EXPECT_EQ(placeInParent(c.panel).bottom, scaled(85));
     EXPECT_EQ(placeInParent(form.window->gauge().handle()).top, scaled(85));
     EXPECT_EQ(placeInParent(form.window->gauge().handle()).bottom, scaled(100));
     EXPECT_EQ(placeInParent(c.lvData).top, scaled(100));

@@ -80,7 +80,7 @@ TEST_F(JobRows, AnEmptyDropChangesNothingAndIsReleased) {
 // the main window accepts files, so the shell goes up to it.
 TEST_F(JobRows, OnlyTheMainWindowAcceptsFiles) {
     for (HWND control : {form.controls().lvData, form.controls().btnStart, form.controls().lbTo,
-                         form.controls().txtDrag, form.controls().Panel1})
+                         form.controls().txtDrag, form.controls().panel})
         EXPECT_FALSE(GetWindowLongW(control, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
     EXPECT_TRUE(GetWindowLongW(window(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
 }

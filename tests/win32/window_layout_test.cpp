@@ -37,7 +37,7 @@ TEST_P(ControlPlaces, ParentPlaceAndText) {
     const ControlCase& c = GetParam();
     HWND control = handleOf(form, c);
     ASSERT_NE(control, nullptr);
-    EXPECT_EQ(GetParent(control), c.inPanel ? form.controls().Panel1 : form.window->handle());
+    EXPECT_EQ(GetParent(control), c.inPanel ? form.controls().panel : form.window->handle());
     const RECT place = placeInParent(control);
     EXPECT_EQ(place.left, c.place.left);
     EXPECT_EQ(place.top, c.place.top);
@@ -51,8 +51,8 @@ TEST_P(ControlPlaces, ParentPlaceAndText) {
 // The hint is laid out by the resize at creation: left 5, 426 − 15 wide.
 INSTANTIATE_TEST_SUITE_P(
     Form, ControlPlaces,
-    testing::Values(ControlCase{"Panel1", &WindowControls::Panel1, false, {0, 0, 418, 85}, L""},
-                    ControlCase{"Gauge1", nullptr, false, {0, 85, 418, 100}, nullptr},
+    testing::Values(ControlCase{"panel", &WindowControls::panel, false, {0, 0, 418, 85}, L""},
+                    ControlCase{"gauge", nullptr, false, {0, 85, 418, 100}, nullptr},
                     ControlCase{"lvData", &WindowControls::lvData, false, {0, 100, 418, 433}, nullptr},
                     ControlCase{"txtDrag",
                                 &WindowControls::txtDrag,
@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ControlCase{"btnStart", &WindowControls::btnStart, true, {4, 4, 89, 49}, L"開始"},
                     ControlCase{
                         "btnAllClr", &WindowControls::btnAllClr, true, {92, 4, 173, 49}, L"すべてクリア"},
-                    ControlCase{"Label1", &WindowControls::Label1, true, {196, 4, 248, 16}, L"コンバート"},
+                    ControlCase{"presetLabel", &WindowControls::presetLabel, true, {196, 4, 248, 16}, L"コンバート"},
                     ControlCase{"lbTo", &WindowControls::lbTo, true, {248, 4, 417, 81}, nullptr},
                     ControlCase{"chkDShow",
                                 &WindowControls::chkDShow,
@@ -149,7 +149,7 @@ TEST_F(WindowOnScreen, TabOrderIsStartClearPresetsDirectShowList) {
     for (std::size_t i = 0; i < expected.size(); ++i)
         visited.push_back(at = GetNextDlgTabItem(window(), at, FALSE));
     EXPECT_EQ(visited, expected);
-    for (HWND never : {form.window->gauge().handle(), c.Label1, c.txtDrag})
+    for (HWND never : {form.window->gauge().handle(), c.presetLabel, c.txtDrag})
         EXPECT_FALSE(GetWindowLongW(never, GWL_STYLE) & WS_TABSTOP);
 }
 
@@ -213,7 +213,7 @@ TEST_P(ControlFonts, TwelvePixelJapaneseFontThatIsReallyInstalled) {
 const std::vector<std::wstring> kProportional{L"ＭＳ Ｐゴシック", L"MS PGothic", L"IPAPGothic"};
 INSTANTIATE_TEST_SUITE_P(
     Form, ControlFonts,
-    testing::Values(FontCase{"Form1", &WindowControls::Form1, kProportional},
+    testing::Values(FontCase{"mainWindow", &WindowControls::mainWindow, kProportional},
                     FontCase{"btnStart", &WindowControls::btnStart, kProportional},
                     FontCase{"chkDShow", &WindowControls::chkDShow, kProportional},
                     FontCase{"lvData", &WindowControls::lvData, kProportional},

@@ -36,7 +36,7 @@ inline constexpr Place kTxtDrag{8, 248, 405, 16};
 // The children of the panel.
 inline constexpr Place kBtnStart{4, 4, 85, 45};
 inline constexpr Place kBtnAllClr{92, 4, 81, 45};
-inline constexpr Place kLabel1{196, 4, 52, 12};
+inline constexpr Place kPresetLabel{196, 4, 52, 12};
 inline constexpr Place kLbTo{248, 4, 169, 77};
 inline constexpr Place kChkDShow{8, 60, 213, 13};
 
