@@ -56,9 +56,7 @@ TEST_P(Startup, ReportsEveryFailureInOrderAndFillsTheWindow) {
 INSTANTIATE_TEST_SUITE_P(
     Combinations, Startup,
     testing::Values(
-        CheckCase{"AllPresent", kTwoPresets, true, {}, {}, kTwoTitles},
         CheckCase{"AllPresentWithFiles", kTwoPresets, true, kFiles, {}, kTwoTitles},
-        CheckCase{"SettingsMissing", nullptr, true, kFiles, {kSettingsMissing, kReadingFailed}, {}},
         CheckCase{
             "BothMissing", nullptr, false, {}, {kSettingsMissing, kEncoderMissing, kReadingFailed}, {}}),
     kByName);
@@ -103,8 +101,7 @@ TEST_P(Closing, AsksOnlyDuringBatchAndWaitsForIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Closing,
-                         testing::Values(CloseCase{"IdleWithoutAsking", false, true, "未変換"},
-                                         CloseCase{"BatchCancelGoesOnUntouched", true, false, "変換済"},
+                         testing::Values(CloseCase{"BatchCancelGoesOnUntouched", true, false, "変換済"},
                                          CloseCase{"BatchOkStopsTheJobThenCloses", true, true, "未変換"}),
                          kByName);
 

@@ -23,9 +23,11 @@ TEST(GaugeScale, ClampTruncateAndRedrawOnlyOnAVisibleChange) {
         {"TwoThirdsTruncateTo66", 3, 0, 2, 3, 2, 66, 1},
         {"SameWholePercentNoRedraw", 1000, 10, 19, 1000, 19, 1, 0},
         {"NextWholePercentRedraws", 1000, 10, 20, 1000, 20, 2, 1},
+        {"DownwardPercentRedraws", 100, 40, 39, 100, 39, 39, 1},
         {"LargeMaxKeepsPrecision", INT_MAX, 0, INT_MAX - 1, INT_MAX, INT_MAX - 1, 99, 1},
         {"LoweredMaxPullsProgressDown", 100, 0, 50, 30, 30, 100, 2},
         {"MaxZeroKeepsProgressAtZero", 100, 0, 7, 0, 0, 0, 2},
+        {"NewMaxRedraws", 100, 0, 0, 200, 0, 0, 1},
         {"SameMaxNoRedraw", 100, 40, 40, 100, 40, 40, 0},
     };
     for (const Case& c : cases) {
