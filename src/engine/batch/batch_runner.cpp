@@ -86,8 +86,9 @@ void BatchRunner::convertRow(int row, const BatchSettings& settings) {
     m_ended.reset();
     std::unique_ptr<EncoderJob> job;
     try {
-        job = std::make_unique<EncoderJob>(std::move(prepared->commandLine), m_flags, m_uiThread, m_view.gauge(),
-                                           m_paths, [this](JobResult result) { m_ended = std::move(result); });
+        job = std::make_unique<EncoderJob>(EncoderCommand{prepared->commandLine, prepared->commandLine},
+                                           m_flags, m_uiThread, m_view.gauge(), m_paths,
+                                           [this](JobResult result) { m_ended = std::move(result); });
     } catch (const std::system_error& error) {
         fail(row, explainFailure(texts::kReasonWorkerNotStarted, error.code()));
         return;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/encoding/conversion_log.h"
+#include "engine/encoding/encoder_verdict.h"
 #include "engine/encoding/failure_reason.h"
 #include "engine/encoding/output_scanner.h"
 #include "engine/platform/local_time.h"
@@ -25,9 +26,10 @@ constexpr auto kEndWaitSlice = std::chrono::milliseconds(50);
 
 }  // namespace
 
-EncoderJob::EncoderJob(std::string commandLine, const BatchFlags& flags, UiThread& uiThread, GaugeView& gauge,
+EncoderJob::EncoderJob(EncoderCommand command, const BatchFlags& flags, UiThread& uiThread, GaugeView& gauge,
                        const AppPaths& paths, EndHandler onEnded)
-    : m_commandLine(std::move(commandLine)),
+    : m_commandLine(std::move(command.run)),
+      m_loggedCommandLine(std::move(command.logged)),
       m_encoder(paths.encoder),
       m_logFile(paths.logFile),
       m_flags(flags),
@@ -47,33 +49,35 @@ void EncoderJob::run() {
     } else {
         if (m_flags.logEnabled) {
             writeLog(FormatRunHeader(platform::localTimeNow()));
-            writeLog(m_commandLine);
+            writeLog(m_loggedCommandLine);
         }
-        result.code = readOutput();
+        const int32_t seen = readOutput();
+        EncoderEnd end;
         if (m_flags.stopRequested) {
             m_process.kill();
-            result.code = kResultStopped;
         } else {
-            result.code = waitForEncoderEnd(result.code);
+            end.stopped = !waitForEncoderEnd();
         }
+        end.stopped = end.stopped || m_flags.stopRequested;
         m_process.close();
-        result.reason = m_tail.lastLine();
-        if (result.reason.empty()) result.reason = texts::kReasonNoOutput;
+        end.exitCode = m_process.exitCode();
+        m_verdict.finish();
+        result = JudgeEncoderRun(m_verdict, end, seen != kResultNothingSeen, m_tail.lastLine());
     }
     // The queued call holds a copy of the handler and the result, never this
     // object, which the UI thread may free as soon as the handler has run.
     m_uiThread.post([handler = m_onEnded, result = std::move(result)] { handler(result); });
 }
 
-int32_t EncoderJob::waitForEncoderEnd(int32_t code) {
+bool EncoderJob::waitForEncoderEnd() {
     while (!m_process.hasEnded()) {
         if (m_flags.stopRequested) {
             m_process.kill();
-            return kResultStopped;
+            return false;
         }
         m_process.waitForEnd(kEndWaitSlice);
     }
-    return code;
+    return true;
 }
 
 int32_t EncoderJob::readOutput() {
@@ -93,6 +97,7 @@ int32_t EncoderJob::readOutput() {
         platform::consoleToSystemText(chunk);
 
         m_tail.add(chunk);
+        m_verdict.add(chunk);
         const ChunkMarkers markers = scanner.scan(chunk);
         if (markers.duration) {
             m_duration = *markers.duration;
@@ -117,9 +122,9 @@ void EncoderJob::sendToGauge(GaugeUpdate update) {
     // Nothing else writes the gauge while a job runs, so a value that would
     // show the same as what this job has already sent changes nothing on
     // screen: a flood of progress lines then costs no trips to the UI thread.
-    if (update == GaugeUpdate::MaxValue ? m_sentMax == m_duration
-                                        : m_sentProgress && m_sentMax &&
-                                              GaugeShowsAlike(m_position, *m_sentProgress, *m_sentMax))
+    if (update == GaugeUpdate::MaxValue
+            ? m_sentMax == m_duration
+            : m_sentProgress && m_sentMax && GaugeShowsAlike(m_position, *m_sentProgress, *m_sentMax))
         return;
     m_update = update;
     m_uiThread.invoke([this] { applyToGauge(); });

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "engine/batch/batch_flags.h"
+#include "engine/encoding/encoder_verdict.h"
 #include "engine/encoding/job_result.h"
 #include "engine/encoding/output_tail.h"
 #include "engine/jobs/app_paths.h"
@@ -20,6 +21,13 @@
 
 namespace mirvane {
 
+// The command line the encoder runs with, and the one the log shows: the
+// same but for the output, named there as the user will find it.
+struct EncoderCommand {
+    std::string run;
+    std::string logged;
+};
+
 class EncoderJob {
 public:
     using EndHandler = std::function<void(JobResult result)>;
@@ -27,7 +35,7 @@ public:
     // Starts the job's thread; onEnded runs on the UI thread once the job is
     // over, with its result. Throws std::system_error when no thread can be
     // started.
-    EncoderJob(std::string commandLine, const BatchFlags& flags, UiThread& uiThread, GaugeView& gauge,
+    EncoderJob(EncoderCommand command, const BatchFlags& flags, UiThread& uiThread, GaugeView& gauge,
                const AppPaths& paths, EndHandler onEnded);
     EncoderJob(const EncoderJob&) = delete;
     EncoderJob& operator=(const EncoderJob&) = delete;
@@ -42,8 +50,10 @@ private:
     enum class GaugeUpdate { MaxValue, Progress };
 
     void run();
+    // Reads the output until its end or a stop: what the markers showed.
     int32_t readOutput();
-    int32_t waitForEncoderEnd(int32_t code);
+    // False when a stop ended the wait (the encoder is then killed).
+    bool waitForEncoderEnd();
     // Has the UI thread apply the update, unless the gauge would show it as
     // it shows what this job sent last.
     void sendToGauge(GaugeUpdate update);
@@ -52,12 +62,14 @@ private:
     void writeLog(std::string_view text);
 
     const std::string m_commandLine;
+    const std::string m_loggedCommandLine;
     // The program that runs: always the encoder beside the executable, never
     // a path read back out of the command line.
     const std::string m_encoder;
     const std::string m_logFile;
     bool m_logFailed = false;
     OutputTail m_tail;
+    VerdictReader m_verdict;
     // The values the UI thread applies while this thread waits in invoke().
     int32_t m_duration = 0;
     int32_t m_position = 0;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -47,6 +48,10 @@ public:
     void kill();
     // Closes the pipe and reaps the encoder, waiting for it if need be.
     void close();
+    // Once the encoder is reaped: the code it exited with when it ended by
+    // itself; nothing when it was killed (by kill() or by anyone else) or
+    // crashed, or before its end.
+    std::optional<int> exitCode() const;
     // Whichever call reaps the encoder also kills what it left running: a
     // run's processes end with the run.
 

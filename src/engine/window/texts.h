@@ -26,7 +26,7 @@ inline constexpr const char* kSettingsMissing = "動画設定INIファイル(Mov
 inline constexpr const char* kEncoderMissing = "ffmpeg.exeがありません。";
 inline constexpr const char* kSettingsUnreadable = "動画設定INIファイルの読込みに失敗しました。";
 inline constexpr const char* kForcedQuitQuestion = "変換中ですが強制終了しますか？";
-// A second copy could not give its files to the running one.
+inline constexpr const char* kListRestored = "前回終了時のファイル一覧を復元しました。";
 
 // Why a job failed before or without the encoder's own words.
 inline constexpr const char* kReasonNoOutputName = "出力ファイル名を決められません";
@@ -34,5 +34,7 @@ inline constexpr const char* kReasonScriptNotWritten = "AviSynthスクリプト�
 inline constexpr const char* kReasonEncoderNotStarted = "ffmpegを起動できません";
 inline constexpr const char* kReasonWorkerNotStarted = "変換スレッドを開始できません";
 inline constexpr const char* kReasonNoOutput = "ffmpegは何も出力せずに終了しました";
+inline constexpr const char* kReasonEncoderCrashed = "ffmpegが異常終了しました";
+inline constexpr const char* kReasonEncoderExitCode = "ffmpegがエラーで終了しました: 終了コード ";
 
 }  // namespace mirvane::texts

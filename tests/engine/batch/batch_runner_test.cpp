@@ -9,8 +9,8 @@
 #include <iterator>
 #include <thread>
 
-#include "engine/jobs/command_line.h"
 #include "engine/encoding/stop_watchdog.h"
+#include "engine/jobs/command_line.h"
 #include "engine/window/texts.h"
 #include "support/fake_main_window_view.h"
 #include "support/queue_ui_thread.h"
@@ -211,7 +211,8 @@ TEST_F(BatchDriverTest, ASilentEncoderIsKilledOnlyAfterTheGraceTime) {
 }
 
 TEST_F(BatchDriverTest, TheWaitingLoopSleepsBetweenEvents) {
-    usePreset("\"print:  Duration: 00:00:01.00, start\\n\" sleep:1000 \"print:video:1kB\\n\"", ".mp4");
+    usePreset("\"print:  Duration: 00:00:01.00, start\\n\" sleep:1000 \"print:video:1kB audio:0kB\\n\"",
+              ".mp4");
     addRow("a.avi");
     driver.startOrStop();
     EXPECT_EQ(status(0), Converted);
@@ -260,7 +261,8 @@ TEST_F(BatchDriverTest, FailedRowsKeepAReasonThatTheLogRecordsToo) {
          "\"print:clip: Invalid data found\\n\" \"print:frame=1 time=00:00:01.00\\r\\n\" "
          "\"print:Conversion failed!\\n\" exit:1",
          ".mp4", false, [] {}, "clip: Invalid data found"},
-        {"an encoder that says nothing", "exit:1", ".mp4", false, [] {}, texts::kReasonNoOutput},
+        {"an encoder that says nothing", "exit:1", ".mp4", false, [] {},
+         std::string(texts::kReasonEncoderExitCode) + "1"},
         {"no output name can be made", kConverts, "", false, [] {}, texts::kReasonNoOutputName},
         {"the script cannot be written", kConverts, ".mp4", true,
          [&] { std::filesystem::create_directory(paths.scriptFile); },

@@ -36,7 +36,8 @@ TEST(EncoderJob, ResultCodes) {
         {"no marker at all", h.command({"print:cannot open input\\n", "exit:1"}), kResultNothingSeen},
         {"the input's length only", h.command({kDuration5, "exit:1"}), kResultDurationSeen},
         {"a whole conversion", h.command({"progress:3:1"}), kResultCompleted},
-        {"the exit code is not consulted", h.command({kDuration5, kSummary, "exit:7"}), kResultCompleted},
+        {"a summary and then a failing exit code", h.command({kDuration5, kSummary, "exit:7"}),
+         kResultDurationSeen},
         {"a crash after the length", h.command({kDuration5, "crash:11"}), kResultDurationSeen},
         {"the summary without a length", h.command({kSummary}), kResultCompleted},
         {"text after a NUL byte is not examined",
@@ -236,8 +237,9 @@ TEST(EncoderJob, AGigabyteFloodIsDrainedWithBoundedMemory) {
     WorkerHarness h;
     h.flags.logEnabled = false;
     const long long peakBefore = test::peakMemoryKilobytes();
-    EXPECT_EQ(h.run(h.command({kDuration5, "flood:1g:frame=1 fps=25 q=28.0 size=1kB\\r", kSummary})),
-              kResultCompleted);
+    EXPECT_EQ(
+        h.run(h.command({kDuration5, "flood:1g:frame=1 fps=25 q=28.0 size=1kB\\r", "print:\\n", kSummary})),
+        kResultCompleted);
     EXPECT_LT(test::peakMemoryKilobytes() - peakBefore, 32 * 1024) << "kilobytes of peak memory grew";
 }
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "engine/jobs/command_line.h"
-#include "engine/platform/process.h"
 #include "engine/platform/posix/posix_internal.h"
+#include "engine/platform/process.h"
 
 namespace mirvane::platform {
 
@@ -38,9 +38,12 @@ void closeIfOpen(int& fd) {
     fd = -1;
 }
 
-void reap(pid_t pid) {
-    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+// The wait status of the reaped child.
+int reap(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    return status;
 }
 
 // Between fork and exec only async-signal-safe calls are allowed: another
@@ -141,10 +144,12 @@ pid_t forkWithSignalsBlocked(Child child, int& forkError) {
 }  // namespace
 
 struct EncoderProcess::Impl {
-    // Called with the lock held, right after the encoder was reaped. The
-    // guard, alive or not yet reaped, still holds the encoder's group id, so
-    // the group's leftovers can be named safely; then the guard goes.
-    void endRun() {
+    // Called with the lock held, right after the encoder was reaped with
+    // status. The guard, alive or not yet reaped, still holds the encoder's
+    // group id, so the group's leftovers can be named safely; then the guard
+    // goes.
+    void endRun(int status) {
+        if (WIFEXITED(status) && !killed) exitCode = WEXITSTATUS(status);
         ::kill(-group, SIGKILL);
         reap(guard);
         closeIfOpen(lifeline);
@@ -159,6 +164,8 @@ struct EncoderProcess::Impl {
     int lifeline = -1;  // the write end; no other process holds it
     int readFd = -1;
     int writeFd = -1;
+    bool killed = false;
+    std::optional<int> exitCode;
 };
 
 EncoderProcess::EncoderProcess() : m_impl(std::make_unique<Impl>()) {}
@@ -177,6 +184,8 @@ std::error_code EncoderProcess::start(const std::string& program, const std::str
     if (run.encoder != 0 || run.readFd >= 0 || run.writeFd >= 0) {
         return std::make_error_code(std::errc::device_or_resource_busy);
     }
+    run.killed = false;
+    run.exitCode.reset();
 
     std::vector<std::string> argv = ArgumentsAfterProgram(program, commandLine);
     argv.insert(argv.begin(), program);
@@ -287,10 +296,11 @@ bool EncoderProcess::hasEnded() {
     std::lock_guard lock(run.lock);
     if (run.encoder == 0) return true;
     pid_t result;
-    while ((result = ::waitpid(run.encoder, nullptr, WNOHANG)) < 0 && errno == EINTR) {
+    int status = 0;
+    while ((result = ::waitpid(run.encoder, &status, WNOHANG)) < 0 && errno == EINTR) {
     }
     if (result == 0) return false;
-    run.endRun();
+    run.endRun(status);
     return true;
 }
 
@@ -317,8 +327,12 @@ bool EncoderProcess::waitForEnd(std::chrono::milliseconds timeout) {
 // else's process. The guard is in the group too and dies with it.
 void EncoderProcess::kill() {
     std::lock_guard lock(m_impl->lock);
-    if (m_impl->encoder != 0) ::kill(-m_impl->group, SIGKILL);
+    if (m_impl->encoder == 0) return;
+    m_impl->killed = true;
+    ::kill(-m_impl->group, SIGKILL);
 }
+
+std::optional<int> EncoderProcess::exitCode() const { return m_impl->exitCode; }
 
 void EncoderProcess::close() {
     Impl& run = *m_impl;
@@ -333,8 +347,7 @@ void EncoderProcess::close() {
     while (::waitid(P_PID, static_cast<id_t>(run.encoder), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
     }
     std::lock_guard lock(run.lock);
-    reap(run.encoder);
-    run.endRun();
+    run.endRun(reap(run.encoder));
 }
 
 }  // namespace mirvane::platform

@@ -77,6 +77,15 @@ struct EncoderProcess::Impl {
     Handle job;
     Handle readEnd;
     Handle writeEnd;
+    bool killed = false;
+    std::optional<int> exitCode;
+
+    // Called with the lock held once the encoder has ended, before its handle goes.
+    void endRun() {
+        DWORD code = 0;
+        if (!killed && GetExitCodeProcess(process.get(), &code)) exitCode = static_cast<int>(code);
+        process.reset();
+    }
 };
 
 EncoderProcess::EncoderProcess() : m_impl(std::make_unique<Impl>()) {}
@@ -91,6 +100,8 @@ std::error_code EncoderProcess::start(const std::string& program, const std::str
     if (m_impl->process || m_impl->readEnd || m_impl->writeEnd) {
         return std::make_error_code(std::errc::device_or_resource_busy);
     }
+    m_impl->killed = false;
+    m_impl->exitCode.reset();
     std::error_code error;
 
     // Both ends are made uninheritable; the write end alone is then opened
@@ -184,7 +195,7 @@ bool EncoderProcess::hasEnded() {
     if (!m_impl->process) return true;
     const DWORD state = WaitForSingleObject(m_impl->process.get(), 0);
     if (state == WAIT_TIMEOUT) return false;
-    m_impl->process.reset();
+    m_impl->endRun();
     return true;
 }
 
@@ -203,8 +214,12 @@ bool EncoderProcess::waitForEnd(std::chrono::milliseconds timeout) {
 // Once the encoder is reaped a kill does nothing, as on POSIX systems.
 void EncoderProcess::kill() {
     std::lock_guard lock(m_impl->lock);
-    if (m_impl->process) TerminateJobObject(m_impl->job.get(), kKilledExitCode);
+    if (!m_impl->process) return;
+    m_impl->killed = true;
+    TerminateJobObject(m_impl->job.get(), kKilledExitCode);
 }
+
+std::optional<int> EncoderProcess::exitCode() const { return m_impl->exitCode; }
 
 void EncoderProcess::close() {
     m_impl->readEnd.reset();
@@ -214,7 +229,7 @@ void EncoderProcess::close() {
     // block for as long as the encoder lives.
     if (m_impl->process) WaitForSingleObject(m_impl->process.get(), INFINITE);
     std::lock_guard lock(m_impl->lock);
-    m_impl->process.reset();
+    if (m_impl->process) m_impl->endRun();
     // Closing the job ends whatever the encoder started and left running.
     m_impl->job.reset();
 }

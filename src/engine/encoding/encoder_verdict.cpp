@@ -1,0 +1,96 @@
+#include "engine/encoding/encoder_verdict.h"
+
+#include <array>
+
+#include "engine/window/texts.h"
+
+namespace mirvane {
+
+namespace {
+
+// No summary or error line is longer; a longer line is kept cut.
+constexpr std::size_t kMaxLine = 4096;
+
+// What the encoder prints when a write or the closing of its output fails.
+constexpr std::array<std::string_view, 7> kWriteErrors = {
+    "Error writing trailer",
+    "Error closing file",
+    "No space left on device",
+    "Disk quota exceeded",
+    "av_interleaved_write_frame():",
+    "Error muxing a packet",
+    "Error submitting a packet to the muxer",
+};
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// "[out#0/mp4 @ 0x55d1c0] " in front of the summary: the output's tag.
+std::string_view withoutOutputTag(std::string_view line) {
+    if (!line.starts_with("[out#")) return line;
+    const std::size_t end = line.find("] ");
+    return end == std::string_view::npos ? std::string_view{} : line.substr(end + 2);
+}
+
+// "video:" then a size in kB or KiB, then " audio:".
+bool startsWithSummary(std::string_view text) {
+    if (!text.starts_with("video:")) return false;
+    std::size_t at = 6;
+    const std::size_t digits = at;
+    while (at < text.size() && isDigit(text[at])) ++at;
+    if (at == digits) return false;
+    const std::string_view rest = text.substr(at);
+    return rest.starts_with("kB audio:") || rest.starts_with("KiB audio:");
+}
+
+}  // namespace
+
+bool IsSummaryLine(std::string_view line) { return startsWithSummary(withoutOutputTag(line)); }
+
+void VerdictReader::add(std::string_view chunk) {
+    for (const char c : chunk) {
+        if (c == '\n' || c == '\r') {
+            readLine(m_line);
+            m_line.clear();
+        } else if (m_line.size() < kMaxLine) {
+            m_line += c;
+        }
+    }
+}
+
+void VerdictReader::finish() {
+    readLine(m_line);
+    m_line.clear();
+}
+
+void VerdictReader::readLine(std::string_view line) {
+    if (line.empty()) return;
+    if (IsSummaryLine(line)) m_summarySeen = true;
+    if (!m_writeError.empty()) return;
+    for (const std::string_view error : kWriteErrors) {
+        if (line.find(error) != std::string_view::npos) {
+            m_writeError = line;
+            return;
+        }
+    }
+}
+
+JobResult JudgeEncoderRun(const VerdictReader& text, const EncoderEnd& end, bool durationSeen,
+                          const std::string& lastLine) {
+    if (end.stopped) return {kResultStopped, {}};
+    const bool succeeded = end.exitCode == 0 && text.summarySeen() && text.writeError().empty();
+    if (succeeded) return {kResultCompleted, {}};
+    JobResult failure{durationSeen ? kResultDurationSeen : kResultNothingSeen, text.writeError()};
+    if (failure.reason.empty()) failure.reason = lastLine;
+    if (failure.reason.empty()) {
+        if (!end.exitCode) {
+            failure.reason = texts::kReasonEncoderCrashed;
+        } else if (*end.exitCode != 0) {
+            failure.reason = std::string(texts::kReasonEncoderExitCode) + std::to_string(*end.exitCode);
+        } else {
+            failure.reason = texts::kReasonNoOutput;
+        }
+    }
+    return failure;
+}
+
+}  // namespace mirvane
