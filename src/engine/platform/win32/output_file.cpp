@@ -1,0 +1,226 @@
+// The encoder's output on Windows: made here with CREATE_NEW, never through a
+// reparse point, and held open without FILE_SHARE_DELETE while the encoder
+// runs. No one can then delete or rename the name, so nothing can be put in
+// its place, and the encoder opens it by that name.
+//
+// The handle held meanwhile has no DELETE access: the C runtime opens files
+// without FILE_SHARE_DELETE, so a DELETE access held here would make the
+// encoder's own open fail. Renaming and deleting need it, so once the encoder
+// has ended the name is opened anew with DELETE access and used only when it
+// is still this very file (its volume and file index).
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "engine/platform/output_file.h"
+#include "engine/platform/win32/win32_internal.h"
+
+namespace mirvane::platform {
+
+using win32::Handle;
+using win32::lastError;
+using win32::toWide;
+using win32::windowsError;
+
+namespace {
+
+// Others may read and write, as the encoder must; no one may delete or rename.
+constexpr DWORD kShareButDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+struct FileIdentity {
+    DWORD volume = 0;
+    DWORD indexHigh = 0;
+    DWORD indexLow = 0;
+};
+
+bool readIdentity(HANDLE handle, FileIdentity& identity, DWORD& attributes) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle, &info)) return false;
+    identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    attributes = info.dwFileAttributes;
+    return true;
+}
+
+bool isPlainFile(HANDLE handle, DWORD attributes) {
+    return GetFileType(handle) == FILE_TYPE_DISK &&
+           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+}
+
+std::error_code deleteByDisposition(HANDLE handle) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    if (!SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition))
+        return lastError();
+    return {};
+}
+
+}  // namespace
+
+struct WorkingFile::Impl {
+    Impl() = default;
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+    ~Impl() {
+        if (!released && takeForDeletion()) deleteByDisposition(handle.get());
+    }
+
+    // The file opened anew through its name, only while that name is still
+    // this very file.
+    Handle reopen(DWORD access, std::error_code& error) const {
+        Handle reopened(CreateFileW(toWide(path).c_str(), access | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                    kShareButDelete, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                                    nullptr));
+        FileIdentity found;
+        DWORD attributes = 0;
+        if (!reopened || !readIdentity(reopened.get(), found, attributes)) {
+            error = lastError();
+            return {};
+        }
+        if (!isPlainFile(reopened.get(), attributes) || found.volume != identity.volume ||
+            found.indexHigh != identity.indexHigh || found.indexLow != identity.indexLow) {
+            error = windowsError(ERROR_FILE_NOT_FOUND);
+            return {};
+        }
+        return reopened;
+    }
+
+    // Swaps the handle for one with DELETE access; false, with the reason in
+    // error, when the name is no longer this file or still open elsewhere.
+    bool takeForDeletion(std::error_code* error = nullptr) {
+        std::error_code failure;
+        // The name can be opened with DELETE only once no handle without
+        // FILE_SHARE_DELETE is left, this one included.
+        handle.reset();
+        if (Handle taken = reopen(DELETE, failure)) {
+            handle = std::move(taken);
+            return true;
+        }
+        // Typically the encoder still has it open: the name is pinned again.
+        pinAgain();
+        if (error != nullptr) *error = failure;
+        return false;
+    }
+
+    // Back to a handle without DELETE access, which others may open again.
+    void pinAgain() {
+        handle.reset();
+        std::error_code ignored;
+        handle = reopen(GENERIC_READ | GENERIC_WRITE, ignored);
+    }
+
+    std::string path;
+    Handle handle;
+    FileIdentity identity;
+    // Once given its final name, or when it cannot be told apart from
+    // another, the file is no longer this object's to delete.
+    bool released = false;
+};
+
+WorkingFile::WorkingFile() = default;
+WorkingFile::WorkingFile(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+WorkingFile::WorkingFile(WorkingFile&& other) noexcept = default;
+WorkingFile& WorkingFile::operator=(WorkingFile&& other) noexcept = default;
+WorkingFile::~WorkingFile() = default;
+
+WorkingFile WorkingFile::create(const std::string& path, std::error_code& error) {
+    const std::wstring wide = toWide(path);
+    Handle handle(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, kShareButDelete, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!handle) {
+        error = lastError();
+        // A folder's name may be refused as access denied rather than as taken.
+        if (error != std::errc::file_exists && GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES)
+            error = windowsError(ERROR_FILE_EXISTS);
+        return {};
+    }
+    // A device name (NUL, CON) opens the device, which exists already.
+    if (GetFileType(handle.get()) != FILE_TYPE_DISK) {
+        error = windowsError(ERROR_FILE_EXISTS);
+        return {};
+    }
+    auto impl = std::make_unique<Impl>();
+    impl->path = path;
+    DWORD attributes = 0;
+    if (!readIdentity(handle.get(), impl->identity, attributes)) {
+        // Without its identity the file cannot be told apart from another:
+        // it is left for the next run's clean-up.
+        error = lastError();
+        impl->released = true;
+        return {};
+    }
+    impl->handle = std::move(handle);
+    error.clear();
+    return WorkingFile(std::move(impl));
+}
+
+bool WorkingFile::isOpen() const { return m_impl != nullptr; }
+
+const std::string& WorkingFile::path() const {
+    static const std::string none;
+    return m_impl ? m_impl->path : none;
+}
+
+// The name itself: the file held without FILE_SHARE_DELETE cannot be moved
+// away from it, so it can only reach this file.
+const std::string& WorkingFile::encoderPath() const { return path(); }
+
+std::error_code WorkingFile::size(std::uint64_t& bytes) const {
+    if (!m_impl || !m_impl->handle) return windowsError(ERROR_INVALID_HANDLE);
+    LARGE_INTEGER value{};
+    if (!GetFileSizeEx(m_impl->handle.get(), &value)) return lastError();
+    bytes = static_cast<std::uint64_t>(value.QuadPart);
+    return {};
+}
+
+std::error_code WorkingFile::commit(const std::string& finalPath) {
+    if (!m_impl) return windowsError(ERROR_INVALID_HANDLE);
+    // Without a handle, one was given up after an earlier flush.
+    if (m_impl->handle && !FlushFileBuffers(m_impl->handle.get())) return lastError();
+    std::error_code error;
+    if (!m_impl->takeForDeletion(&error)) return error;
+    const std::wstring target = toWide(finalPath);
+    // The name follows the structure, ending in a NUL that the size counts.
+    const std::size_t bytes = offsetof(FILE_RENAME_INFO, FileName) + (target.size() + 1) * sizeof(wchar_t);
+    std::vector<std::uint64_t> buffer((bytes + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::copy(target.c_str(), target.c_str() + target.size() + 1, rename->FileName);
+    if (!SetFileInformationByHandle(m_impl->handle.get(), FileRenameInfo, rename,
+                                    static_cast<DWORD>(bytes))) {
+        error = lastError();
+        m_impl->pinAgain();
+        return error;
+    }
+    m_impl->released = true;
+    const bool closed = m_impl->handle.reset();
+    error = closed ? std::error_code() : lastError();
+    m_impl.reset();
+    return error;
+}
+
+void WorkingFile::discard() { m_impl.reset(); }
+
+std::error_code removeLeftoverWorkingFile(const std::string& path) {
+    // Backup semantics let a folder open too, so that it is told apart from a
+    // file this user may not delete.
+    Handle file(CreateFileW(toWide(path).c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) {
+        const std::error_code error = lastError();
+        return error == std::errc::no_such_file_or_directory ? std::error_code() : error;
+    }
+    FileIdentity identity;
+    DWORD attributes = 0;
+    if (!readIdentity(file.get(), identity, attributes)) return lastError();
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return windowsError(ERROR_CANT_ACCESS_FILE);
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return windowsError(ERROR_DIRECTORY);
+    if (GetFileType(file.get()) != FILE_TYPE_DISK) return windowsError(ERROR_INVALID_PARAMETER);
+    return deleteByDisposition(file.get());
+}
+
+}  // namespace mirvane::platform
