@@ -34,6 +34,7 @@ AppFilePlaces PlaceAppFiles(const std::string& executablePath, const platform::U
         const std::string name = executablePath.substr(paths.folder.size());
         paths.logFile = places.privateFolder + separator + ChangeExtension(name, ".log", style);
         paths.scriptFile = places.privateFolder + separator + ChangeExtension(name, ".avs", style);
+        paths.journalFile = places.privateFolder + separator + ChangeExtension(name, ".jobs", style);
     }
     return places;
 }

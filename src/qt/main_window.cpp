@@ -141,6 +141,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     bool canClose = true;
     FormCloseQuery(canClose);
     event->setAccepted(canClose);
+    if (canClose) m_presenter.windowClosed();
 }
 
 void MainWindow::FormCloseQuery(bool& canClose) { canClose = m_presenter.closeRequested(); }

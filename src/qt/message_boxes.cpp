@@ -12,6 +12,12 @@ void MessageBoxes::showError(QWidget* parent, const QString& text) {
     box.exec();
 }
 
+void MessageBoxes::showInformation(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Information, QString::fromUtf8(texts::kAppCaption), text, QMessageBox::Ok,
+                    parent);
+    box.exec();
+}
+
 bool MessageBoxes::confirmForcedQuit(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Warning, QString::fromUtf8(texts::kAppCaption), text,
                     QMessageBox::Ok | QMessageBox::Cancel, parent);

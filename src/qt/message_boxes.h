@@ -13,6 +13,8 @@ public:
 
     // An error with the error icon and an OK button.
     virtual void showError(QWidget* parent, const QString& text);
+    // A report with the information icon and an OK button.
+    virtual void showInformation(QWidget* parent, const QString& text);
     // A warning with OK and Cancel, Cancel being the default; true for OK.
     virtual bool confirmForcedQuit(QWidget* parent, const QString& text);
 };

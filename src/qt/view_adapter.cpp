@@ -122,6 +122,10 @@ void ViewAdapter::showError(const std::string& text) {
     m_messages.showError(&m_window, QString::fromStdString(text));
 }
 
+void ViewAdapter::showInformation(const std::string& text) {
+    m_messages.showInformation(&m_window, QString::fromStdString(text));
+}
+
 bool ViewAdapter::confirmForcedQuit(const std::string& text) {
     return m_messages.confirmForcedQuit(&m_window, QString::fromStdString(text));
 }

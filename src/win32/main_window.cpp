@@ -460,7 +460,10 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CLOSE: {
             bool canClose = true;
             FormCloseQuery(canClose);
-            if (canClose) DestroyWindow(form);
+            if (canClose) {
+                m_presenter.windowClosed();
+                DestroyWindow(form);
+            }
             return 0;
         }
         case WM_DESTROY:

@@ -16,6 +16,10 @@ int ask(HWND owner, const std::string& text, UINT style) {
 
 void MessageBoxes::showError(HWND owner, const std::string& text) { ask(owner, text, MB_OK | MB_ICONERROR); }
 
+void MessageBoxes::showInformation(HWND owner, const std::string& text) {
+    ask(owner, text, MB_OK | MB_ICONINFORMATION);
+}
+
 bool MessageBoxes::confirmForcedQuit(HWND owner, const std::string& text) {
     return ask(owner, text, MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2) == IDOK;
 }

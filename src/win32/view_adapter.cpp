@@ -59,6 +59,10 @@ std::vector<int> ViewAdapter::selectedRows() const { return m_rows.selectedRows(
 
 void ViewAdapter::showError(const std::string& text) { m_messages.showError(m_controls.mainWindow, text); }
 
+void ViewAdapter::showInformation(const std::string& text) {
+    m_messages.showInformation(m_controls.mainWindow, text);
+}
+
 bool ViewAdapter::confirmForcedQuit(const std::string& text) {
     return m_messages.confirmForcedQuit(m_controls.mainWindow, text);
 }

@@ -48,6 +48,7 @@ public:
     std::vector<int> selectedRows() const override;
 
     void showError(const std::string& text) override;
+    void showInformation(const std::string& text) override;
     bool confirmForcedQuit(const std::string& text) override;
     void bringToFront() override;
     void closeWindow() override;

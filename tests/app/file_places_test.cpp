@@ -19,7 +19,7 @@ struct PlacesCase {
     platform::UserFolders user;
     bool folderWritable;
     std::set<std::string> existing;  // entries that exist besides the program's own
-    std::string settings, log, script, privateFolder;
+    std::string settings, log, script, journal, privateFolder;
     PathStyle style = PathStyle::Posix;
 };
 
@@ -35,6 +35,7 @@ const PlacesCase kCases[] = {
      "/home/yuki/apps/mirvane/MovieSet.ini",
      "/home/yuki/apps/mirvane/Mirvane.log",
      "/home/yuki/apps/mirvane/Mirvane.avs",
+     "/home/yuki/apps/mirvane/Mirvane.jobs",
      ""},
     {"InstalledCopyReadsInstalledSettingsWhenUserHasNone",
      "/usr/lib/mirvane/Mirvane",
@@ -44,6 +45,7 @@ const PlacesCase kCases[] = {
      "/usr/lib/mirvane/MovieSet.ini",
      "/home/yuki/.local/state/mirvane/Mirvane.log",
      "/home/yuki/.local/state/mirvane/Mirvane.avs",
+     "/home/yuki/.local/state/mirvane/Mirvane.jobs",
      "/home/yuki/.local/state/mirvane"},
     {"InstalledCopyReadsTheUsersOwnSettings",
      "/usr/lib/mirvane/Mirvane",
@@ -53,6 +55,7 @@ const PlacesCase kCases[] = {
      "/home/yuki/.config/mirvane/MovieSet.ini",
      "/home/yuki/.local/state/mirvane/Mirvane.log",
      "/home/yuki/.local/state/mirvane/Mirvane.avs",
+     "/home/yuki/.local/state/mirvane/Mirvane.jobs",
      "/home/yuki/.local/state/mirvane"},
     {"SettingsOutsideItsOwnUserFolderAreNotTheUsers",
      "/usr/lib/mirvane/Mirvane",
@@ -62,6 +65,7 @@ const PlacesCase kCases[] = {
      "/usr/lib/mirvane/MovieSet.ini",
      "/home/yuki/.local/state/mirvane/Mirvane.log",
      "/home/yuki/.local/state/mirvane/Mirvane.avs",
+     "/home/yuki/.local/state/mirvane/Mirvane.jobs",
      "/home/yuki/.local/state/mirvane"},
     {"LogAndScriptNamedAfterTheProgram",
      "/opt/tools/conv.bin",
@@ -71,6 +75,7 @@ const PlacesCase kCases[] = {
      "/opt/tools/MovieSet.ini",
      "/home/yuki/.local/state/mirvane/conv.log",
      "/home/yuki/.local/state/mirvane/conv.avs",
+     "/home/yuki/.local/state/mirvane/conv.jobs",
      "/home/yuki/.local/state/mirvane"},
     {"WithoutUserFoldersAnInstalledCopyStaysBesideItself",
      "/usr/lib/mirvane/Mirvane",
@@ -80,6 +85,7 @@ const PlacesCase kCases[] = {
      "/usr/lib/mirvane/MovieSet.ini",
      "/usr/lib/mirvane/Mirvane.log",
      "/usr/lib/mirvane/Mirvane.avs",
+     "/usr/lib/mirvane/Mirvane.jobs",
      ""},
     {"WindowsCopyInAFolderItsUserCannotWriteLogsInTheLocalFolder",
      "C:\\Program Files\\Mirvane\\Mirvane.exe",
@@ -89,6 +95,7 @@ const PlacesCase kCases[] = {
      "C:\\Users\\yuki\\AppData\\Roaming\\Mirvane\\MovieSet.ini",
      "C:\\Users\\yuki\\AppData\\Local\\Mirvane\\Mirvane.log",
      "C:\\Users\\yuki\\AppData\\Local\\Mirvane\\Mirvane.avs",
+     "C:\\Users\\yuki\\AppData\\Local\\Mirvane\\Mirvane.jobs",
      "C:\\Users\\yuki\\AppData\\Local\\Mirvane",
      PathStyle::Windows},
     {"PortableWindowsCopyKeepsAllBesideItself",
@@ -99,6 +106,7 @@ const PlacesCase kCases[] = {
      "D:\\Tools\\Mirvane\\MovieSet.ini",
      "D:\\Tools\\Mirvane\\Mirvane.log",
      "D:\\Tools\\Mirvane\\Mirvane.avs",
+     "D:\\Tools\\Mirvane\\Mirvane.jobs",
      "",
      PathStyle::Windows},
 };
@@ -124,6 +132,7 @@ TEST_P(AppFilePlacesTest, PlacesEachFile) {
     EXPECT_EQ(places.paths.settingsFile, row.settings);
     EXPECT_EQ(places.paths.logFile, row.log);
     EXPECT_EQ(places.paths.scriptFile, row.script);
+    EXPECT_EQ(places.paths.journalFile, row.journal);
     EXPECT_EQ(places.privateFolder, row.privateFolder);
 }
 

@@ -28,6 +28,7 @@ inline constexpr const char* kTwoPresets =
 class RecordingMessages : public MessageBoxes {
 public:
     void showError(QWidget*, const QString& text) override { shown << "error: " + text; }
+    void showInformation(QWidget*, const QString& text) override { shown << "information: " + text; }
     bool confirmForcedQuit(QWidget*, const QString& text) override {
         shown << "question: " + text;
         return answer;

@@ -98,6 +98,8 @@ TEST_P(Closing, AsksOnlyDuringBatchAndWaitsForIt) {
     EXPECT_EQ(stopRequested, c.answer);
     EXPECT_EQ(form.column(1), QStringList{c.status});
     EXPECT_EQ(settled([&] { return form.window->isVisible(); }, !c.answer), !c.answer);
+    EXPECT_EQ(std::filesystem::exists(folder.paths.journalFile), !c.answer)
+        << "a real close removes the journal";
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Closing,

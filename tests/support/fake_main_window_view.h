@@ -39,6 +39,7 @@ public:
     std::vector<int> selectedRows() const override { return selection; }
 
     void showError(const std::string& text) override { messages.push_back("error: " + text); }
+    void showInformation(const std::string& text) override { messages.push_back("information: " + text); }
     bool confirmForcedQuit(const std::string& text) override;
     void bringToFront() override { ++broughtToFront; }
     void closeWindow() override { ++closeRequests; }
@@ -59,7 +60,7 @@ public:
     int preset = -1;
     bool directShow = false;
     std::vector<int> selection;
-    // "error: ..." and "question: ..." in the order they were shown.
+    // "error: ...", "information: ..." and "question: ..." in the order they were shown.
     std::vector<std::string> messages;
     bool answer = false;  // to the question: OK or Cancel
     int broughtToFront = 0;

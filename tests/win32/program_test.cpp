@@ -152,6 +152,8 @@ TEST(Program, InAFolderItsUserCannotWriteTheLogIsKeptInTheLocalAppDataFolder) {
     ASSERT_FALSE(platform::isWritableFolder("M:\\"));
     const std::string log = platform::userFolders().stateHome + "\\Mirvane\\Mirvane.log";
     std::filesystem::remove(wide(log));
+    // An earlier run that was cut short would bring its rows back.
+    std::filesystem::remove(wide(platform::userFolders().stateHome + "\\Mirvane\\Mirvane.jobs"));
     Program program(L"M:\\Mirvane.exe", {L"C:\\clip.avi"});
     ASSERT_TRUE(waitFor([&] { return program.form() && IsWindowVisible(program.form()); }));
     HWND list = FindWindowExW(program.form(), nullptr, WC_LISTVIEWW, nullptr);
@@ -190,6 +192,8 @@ TEST_F(TwoCopies, ASecondCopyHandsItsFilesToTheFirstAndEndsSilently) {
 
     PostMessageW(first.form(), WM_CLOSE, 0, 0);
     EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_FALSE(std::filesystem::exists(wide(folder.dir.file("Mirvane.jobs"))))
+        << "a normal close removes it";
 }
 
 TEST_F(TwoCopies, FilesHandedOverDuringABatchJoinTheListWhenItEnds) {

@@ -11,6 +11,7 @@ AppPaths AppPaths::fromExecutable(const std::string& executablePath, PathStyle s
     paths.encoder = paths.folder + platform::encoderInProgramFolder(style);
     paths.logFile = ChangeExtension(executablePath, ".log", style, isLeadByte);
     paths.scriptFile = ChangeExtension(executablePath, ".avs", style, isLeadByte);
+    paths.journalFile = ChangeExtension(executablePath, ".jobs", style, isLeadByte);
     return paths;
 }
 

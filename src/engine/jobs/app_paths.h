@@ -15,6 +15,7 @@ struct AppPaths {
     std::string encoder;       // ffmpeg/ffmpeg (ffmpeg\ffmpeg.exe on Windows)
     std::string logFile;       // the executable's path with ".log"
     std::string scriptFile;    // the executable's path with ".avs"
+    std::string journalFile;   // the executable's path with ".jobs": the rows, kept across a crash
 
     static AppPaths fromExecutable(const std::string& executablePath, PathStyle style = kNativePathStyle,
                                    LeadByteTest isLeadByte = platform::isLeadByte);

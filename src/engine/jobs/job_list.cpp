@@ -12,6 +12,17 @@ void JobList::append(const std::vector<std::string>& paths) {
     m_view.rowsAppended(std::span<const JobRow>(m_rows).subspan(first));
 }
 
+void JobList::appendRows(std::vector<JobRow> rows) {
+    if (rows.empty()) return;
+    const std::size_t first = m_rows.size();
+    m_rows.reserve(m_rows.size() + rows.size());
+    for (JobRow& row : rows) {
+        if (row.status != JobStatus::Failed) row.reason.clear();
+        m_rows.push_back(std::move(row));
+    }
+    m_view.rowsAppended(std::span<const JobRow>(m_rows).subspan(first));
+}
+
 void JobList::setStatus(int index, JobStatus status, std::string reason) {
     JobRow& target = m_rows.at(static_cast<std::size_t>(index));
     target.status = status;

@@ -17,6 +17,8 @@ struct JobRow {
     JobStatus status = JobStatus::Pending;
     // Why a failed row failed; empty for every other status.
     std::string reason;
+
+    bool operator==(const JobRow&) const = default;
 };
 
 // What a window does to show the rows; each call follows the change it names.
@@ -38,9 +40,12 @@ public:
     int size() const { return static_cast<int>(m_rows.size()); }
     bool empty() const { return m_rows.empty(); }
     const JobRow& row(int index) const { return m_rows.at(static_cast<std::size_t>(index)); }
+    std::span<const JobRow> rows() const { return m_rows; }
 
     // New pending rows at the end; nothing is checked about the paths.
     void append(const std::vector<std::string>& paths);
+    // Rows as they were kept (a reason only with JobStatus::Failed), at the end.
+    void appendRows(std::vector<JobRow> rows);
     // A reason is kept only with JobStatus::Failed.
     void setStatus(int index, JobStatus status, std::string reason = {});
     // Removes the rows named (in any order, repeats allowed; unknown ones ignored).

@@ -32,6 +32,13 @@ bool deleteFile(const std::string& path);
 // being held in memory; anything but a regular file is refused too.
 std::error_code readFile(const std::string& path, std::size_t maxBytes, std::string& content);
 
+// Replaces the file's whole content so that a crash or a power cut at any
+// instant leaves either the old content or the new, whole. The new content
+// goes to a temporary beside it (path + ".new", made anew, never through a
+// link), reaches the disk, then takes the file's place in one rename; the
+// temporary is removed on any failure.
+std::error_code replaceFileContents(const std::string& path, std::string_view content);
+
 // A regular file opened for writing only, closed by close() or the
 // destructor. Opening never blocks, and anything but a regular file (a FIFO,
 // a device, a socket, a folder) is refused.

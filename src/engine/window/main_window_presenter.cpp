@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "engine/platform/files.h"
+#include "engine/platform/output_file.h"
 #include "engine/window/texts.h"
 
 namespace mirvane {
@@ -12,7 +13,8 @@ MainWindowPresenter::MainWindowPresenter(BatchFlags& flags, UiThread& uiThread, 
     : m_flags(flags),
       m_view(view),
       m_paths(paths),
-      m_jobs(view),
+      m_journal(view, m_jobs, paths.journalFile),
+      m_jobs(m_journal),
       m_batch(flags, uiThread, view, m_jobs, paths, m_presets, clock) {}
 
 void MainWindowPresenter::windowCreated(const std::vector<std::string>& commandLineFiles) {
@@ -33,10 +35,28 @@ void MainWindowPresenter::windowCreated(const std::vector<std::string>& commandL
     m_view.setPresetTitles(titles);
     if (titles.empty()) fail(texts::kSettingsUnreadable);
 
+    // A start that fails leaves the journal for the next one.
+    const JournalKeeper::Hold hold(m_journal);
+    if (!m_startupFailed) restoreJournal();
     if (!commandLineFiles.empty()) {
         m_view.setHintVisible(false);
         m_jobs.append(commandLineFiles);
     }
+}
+
+// A journal left behind means the last run did not end normally: its rows
+// come back as they were, but the job it was running starts again from the
+// beginning, its half-written output gone.
+void MainWindowPresenter::restoreJournal() {
+    std::optional<JobJournal> journal = m_journal.takeOver();
+    if (!journal) return;
+    if (!journal->workingFile.empty()) platform::removeLeftoverWorkingFile(journal->workingFile);
+    if (journal->rows.empty()) return;
+    for (JobRow& row : journal->rows)
+        if (row.status == JobStatus::Converting) row.status = JobStatus::Pending;
+    m_view.setHintVisible(false);
+    m_jobs.appendRows(std::move(journal->rows));
+    m_view.showInformation(texts::kListRestored);
 }
 
 void MainWindowPresenter::windowShown() {
@@ -54,6 +74,8 @@ bool MainWindowPresenter::closeRequested() {
     }
     return true;
 }
+
+void MainWindowPresenter::windowClosed() { m_journal.stop(); }
 
 void MainWindowPresenter::startPressed() {
     m_batch.startOrStop();
@@ -73,11 +95,15 @@ void MainWindowPresenter::clearAllPressed() {
 
 void MainWindowPresenter::presetChosen(int index) {
     if (index == m_lastPresetIndex) return;
+    const JournalKeeper::Hold hold(m_journal);
     m_jobs.resetFailed();
     m_lastPresetIndex = index;
 }
 
-void MainWindowPresenter::directShowToggled() { m_jobs.resetFailed(); }
+void MainWindowPresenter::directShowToggled() {
+    const JournalKeeper::Hold hold(m_journal);
+    m_jobs.resetFailed();
+}
 
 // A drop during a job is discarded: the batch walks the rows by index and
 // must find them as they were.
@@ -95,6 +121,8 @@ void MainWindowPresenter::filesHandedOver(const std::vector<std::string>& paths)
     }
     filesDropped(paths);
 }
+
+void MainWindowPresenter::workingFileChanged(const std::string& path) { m_journal.setWorkingFile(path); }
 
 void MainWindowPresenter::keyPressed(Key key, bool control) {
     // Only while idle, so that a job is logged completely or not at all.

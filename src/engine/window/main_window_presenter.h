@@ -13,6 +13,7 @@
 #include "engine/batch/batch_runner.h"
 #include "engine/encoding/clock.h"
 #include "engine/jobs/job_list.h"
+#include "engine/jobs/journal_keeper.h"
 #include "engine/window/main_window_view.h"
 #include "engine/settings/presets.h"
 #include "engine/window/ui_thread.h"
@@ -28,7 +29,8 @@ public:
                const Clock& clock);
 
     // Checks the program's folder, reporting every problem in turn, loads
-    // the presets and adds the command line's files as rows.
+    // the presets, brings back the rows of a run that did not end normally
+    // and adds the command line's files after them.
     void windowCreated(const std::vector<std::string>& commandLineFiles);
     // Closes a window whose start-up failed, once it is up.
     void windowShown();
@@ -36,6 +38,8 @@ public:
     // close during a batch stops it; the window then closes by itself once
     // the batch is over.
     bool closeRequested();
+    // The window really closes: a normal end, whose rows are not brought back.
+    void windowClosed();
 
     void startPressed();
     void clearAllPressed();
@@ -51,17 +55,25 @@ public:
     // Files another copy of the program was started with: added as a drop
     // would add them, but never refused: during a batch they wait for its end.
     void filesHandedOver(const std::vector<std::string>& paths);
+    // The file the running job writes (empty: none), removed at the next
+    // start if this run does not end normally.
+    void workingFileChanged(const std::string& path);
 
     const JobList& jobs() const { return m_jobs; }
+    const JournalKeeper& journal() const { return m_journal; }
     const PresetTable& presets() const { return m_presets; }
     bool busy() const { return m_batch.busy(); }
     // The index of the preset chosen last.
     int chosenPreset() const { return m_lastPresetIndex; }
 
 private:
+    void restoreJournal();
+
     BatchFlags& m_flags;
     MainWindowView& m_view;
     const AppPaths& m_paths;
+    // Between the rows and the window: every change is also written to the journal.
+    JournalKeeper m_journal;
     JobList m_jobs;
     PresetTable m_presets;
     BatchRunner m_batch;

@@ -41,6 +41,8 @@ public:
 
     // An error box with OK; returns once the user has closed it.
     virtual void showError(const std::string& text) = 0;
+    // A box with OK that reports, not warns; returns once the user has closed it.
+    virtual void showInformation(const std::string& text) = 0;
     // The warning with OK and Cancel, Cancel the default; true for OK.
     virtual bool confirmForcedQuit(const std::string& text) = 0;
     virtual void bringToFront() = 0;

@@ -94,9 +94,11 @@ TEST(ReplaceAll, ReplacesEveryOccurrenceInOneScan) {
 TEST(AppPaths, DerivesEveryFileFromTheExecutable) {
     const std::string tools = "C:\\Tools\\" + kSoftware;
     const AppPaths p = AppPaths::fromExecutable(tools + ".exe", W, kShiftJis);
-    EXPECT_EQ((std::vector{p.executable, p.folder, p.settingsFile, p.encoder, p.logFile, p.scriptFile}),
+    EXPECT_EQ((std::vector{p.executable, p.folder, p.settingsFile, p.encoder, p.logFile, p.scriptFile,
+                           p.journalFile}),
               (std::vector<std::string>{tools + ".exe", "C:\\Tools\\", "C:\\Tools\\MovieSet.ini",
-                                        "C:\\Tools\\ffmpeg\\ffmpeg.exe", tools + ".log", tools + ".avs"}));
+                                        "C:\\Tools\\ffmpeg\\ffmpeg.exe", tools + ".log", tools + ".avs",
+                                        tools + ".jobs"}));
 }
 
 // A program folder whose last character's last byte is a Shift-JIS lead byte

@@ -224,6 +224,18 @@ TEST(File, MovesAndDestructionLeaveNoDescriptorOpen) {
     EXPECT_EQ(test::openDescriptorCount(), before);
 }
 
+// A link planted at the temporary's name is replaced, never written through;
+// the list of a user's files is theirs alone.
+TEST(ReplaceFileContents, NeverWritesThroughALinkAndKeepsTheFileToItsOwner) {
+    TempDir dir;
+    const std::string path = dir.file("a.jobs");
+    fs::create_symlink(dir.write("target", "untouched"), path + ".new");
+    ASSERT_FALSE(replaceFileContents(path, "new"));
+    EXPECT_EQ(contents(dir.file("target")), "untouched");
+    EXPECT_EQ(contents(path), "new");
+    EXPECT_EQ(fs::symlink_status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
 TEST(ExecutablePath, IsTheRealFileOfThisProgram) {
     const fs::path path = executablePath();
     EXPECT_TRUE(path.is_absolute()) << path;

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "engine/jobs/job_journal.h"
+#include "engine/platform/files.h"
 #include "engine/window/main_window_presenter.h"
 #include "engine/window/texts.h"
 #include "support/fake_main_window_view.h"
@@ -20,6 +22,7 @@ const std::string kSettingsMissing = std::string("error: ") + texts::kSettingsMi
 const std::string kEncoderMissing = std::string("error: ") + texts::kEncoderMissing;
 const std::string kUnreadable = std::string("error: ") + texts::kSettingsUnreadable;
 const std::string kQuestion = std::string("question: ") + texts::kForcedQuitQuestion;
+const std::string kRestored = std::string("information: ") + texts::kListRestored;
 
 // Two presets; the first converts a 5 s input in 0.1 s, slowly enough to act
 // during its job.
@@ -27,11 +30,14 @@ constexpr const char* kTwoPresets =
     "[List]\nListTitle00=Slow\nListOption00=progress:5:20 -i %INPFILE %OUTFILE\nListExt00=.mp4\n"
     "ListTitle01=Second\nListOption01=-i %INPFILE %OUTFILE\nListExt01=.webm\n";
 
-// A program folder, the window over it, created with the given files.
+// A program folder, the window over it, created with the given files and
+// what an earlier run left in the journal.
 struct Window {
-    explicit Window(const char* settings = kTwoPresets, bool encoder = true, const Texts& files = {}) {
+    explicit Window(const char* settings = kTwoPresets, bool encoder = true, const Texts& files = {},
+                    const std::optional<std::string>& journal = {}) {
         if (settings) dir.write("MovieSet.ini", settings);
         paths = AppPaths::fromExecutable(dir.file("Mirvane"));
+        if (journal) dir.write("Mirvane.jobs", *journal);
         if (encoder) {
             std::filesystem::create_directory(dir.file("ffmpeg"));
             std::filesystem::copy_file(MIRVANE_FAKE_ENCODER, paths.encoder);
@@ -52,6 +58,12 @@ struct Window {
     }
     void setStatuses(const Statuses& statuses) {
         for (std::size_t i = 0; i < statuses.size(); ++i) setStatus(static_cast<int>(i), statuses[i]);
+    }
+    // What the journal on disk holds; nothing when there is none.
+    std::optional<JobJournal> journal() const {
+        std::string bytes;
+        if (platform::readFile(paths.journalFile, kJournalMaxSize, bytes)) return std::nullopt;
+        return DecodeJobJournal(bytes);
     }
 
     TempDir dir;
@@ -312,6 +324,78 @@ TEST(MainWindowBehaviour, ClosingDuringAJobAsksAndWaitsForTheBatch) {
         EXPECT_EQ(w.view.closeRequests, ok ? 1 : 0);
         EXPECT_TRUE(w.presenter.closeRequested()) << "the repeated close after the batch";
     }
+}
+
+// Each change of the rows, however many rows it touches, writes the journal
+// once, whole; a normal close removes it.
+TEST(Journal, FollowsEveryChangeWithOneWriteAndGoesWithANormalClose) {
+    Window w(kTwoPresets, true, {"a", "b"});
+    int writes = 0;
+    auto written = [&](const char* change, int more, const std::string& workingFile = "") {
+        EXPECT_EQ(w.presenter.journal().writes(), writes += more) << change;
+        EXPECT_EQ(w.journal(), (JobJournal{w.view.rows, workingFile})) << change;
+    };
+    written("the command line's files", 1);
+    w.presenter.filesDropped({"c", "d", "e"});
+    written("drop", 1);
+    w.setStatus(0, Failed, "why");
+    written("status", 1);
+    w.presenter.workingFileChanged("b.mp4.part");
+    written("working file", 1, "b.mp4.part");
+    w.presenter.workingFileChanged("");
+    written("no working file", 1);
+    w.setStatus(1, Failed);
+    w.presenter.presetChosen(1);
+    written("a failure, then both reset", 2);
+    w.view.selection = {0, 2};
+    w.presenter.listKeyPressed(Key::Delete);
+    written("removal", 1);
+    w.presenter.clearAllPressed();
+    written("clear", 1);
+    w.presenter.windowClosed();
+    EXPECT_FALSE(platform::entryExists(w.paths.journalFile));
+}
+
+// The last run ended in mid-job: its rows come back, the interrupted one
+// pending and its half-written output gone, before the command line's files.
+TEST(Journal, AStartAfterAnUncleanEndRestoresTheRowsAndSaysSoOnce) {
+    TempDir outputs;
+    const std::string working = outputs.write("b.mp4.part", "half");
+    std::vector<JobRow> rows = {{"a", Converted, ""}, {"b", Converting, ""}, {"c\x83", Failed, "why"}};
+    Window w(kTwoPresets, true, {"d"}, EncodeJobJournal(rows, working));
+    rows[1].status = Pending;
+    rows.push_back({"d", Pending, ""});
+    EXPECT_EQ(w.view.rows, rows);
+    EXPECT_EQ(w.view.messages, Texts{kRestored});
+    EXPECT_FALSE(w.view.hintVisible);
+    EXPECT_FALSE(platform::entryExists(working));
+    EXPECT_EQ(w.presenter.journal().writes(), 1);
+    EXPECT_EQ(w.journal(), (JobJournal{rows, ""}));
+}
+
+// One that cannot be decoded is deleted; a failed start leaves a good one.
+TEST(Journal, OnlyAGoodOneAtAGoodStartBringsRowsBack) {
+    const std::string good = *EncodeJobJournal(std::vector<JobRow>{{"a", Pending, ""}}, "");
+    for (const std::string& bytes : {std::string("MRVJ"), std::string()}) {
+        Window w(kTwoPresets, true, {}, bytes);
+        EXPECT_TRUE(w.view.rows.empty() && w.view.messages.empty() && w.view.hintVisible);
+        EXPECT_FALSE(platform::entryExists(w.paths.journalFile));
+    }
+    Window w(kTwoPresets, false, {"b"}, good);
+    w.presenter.windowClosed();
+    EXPECT_EQ(w.view.paths(), Texts{"b"});
+    EXPECT_EQ(w.journal(), DecodeJobJournal(good));
+}
+
+// As with the log, a journal that cannot be written stops nothing and is not tried again.
+TEST(Journal, OneThatCannotBeWrittenIsGivenUpSilently) {
+    Window w;
+    std::filesystem::create_directory(w.paths.journalFile);
+    w.presenter.filesDropped({"a"});
+    w.presenter.filesDropped({"b"});
+    EXPECT_EQ(w.presenter.journal().writes(), 1);
+    EXPECT_EQ(w.view.paths(), (Texts{"a", "b"}));
+    EXPECT_TRUE(w.view.messages.empty());
 }
 
 }  // namespace

@@ -27,6 +27,7 @@ inline constexpr const char* kTwoPresets =
 class RecordingMessages : public MessageBoxes {
 public:
     void showError(HWND, const std::string& text) override { shown.push_back("error: " + text); }
+    void showInformation(HWND, const std::string& text) override { shown.push_back("information: " + text); }
     bool confirmForcedQuit(HWND, const std::string& text) override {
         shown.push_back("question: " + text);
         return answer;

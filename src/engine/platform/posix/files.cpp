@@ -105,6 +105,60 @@ std::error_code readFile(const std::string& path, std::size_t maxBytes, std::str
     return error;
 }
 
+namespace {
+
+std::error_code writeAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t written = ::write(fd, data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return lastError();
+        }
+        if (written == 0) return std::make_error_code(std::errc::io_error);
+        data.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return {};
+}
+
+// The new content on disk under a new name: O_EXCL and O_NOFOLLOW never
+// write into anything that stands at that name, so what a crash left there,
+// a link too, is removed and the name made anew. Readable by its owner
+// only: the names of a user's files are the user's.
+std::error_code writeTemporary(const std::string& temporary, std::string_view content) {
+    int fd = -1;
+    for (int attempt = 0; attempt < 2 && fd < 0; ++attempt) {
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && (errno != EEXIST || ::unlink(temporary.c_str()) != 0)) return lastError();
+    }
+    if (fd < 0) return lastError();
+    std::error_code error = writeAll(fd, content);
+    if (!error && ::fsync(fd) != 0) error = lastError();
+    if (::close(fd) != 0 && !error) error = lastError();
+    return error;
+}
+
+}  // namespace
+
+std::error_code replaceFileContents(const std::string& path, std::string_view content) {
+    const std::string temporary = path + ".new";
+    std::error_code error = writeTemporary(temporary, content);
+    if (!error && ::rename(temporary.c_str(), path.c_str()) != 0) error = lastError();
+    if (error) {
+        ::unlink(temporary.c_str());
+        return error;
+    }
+    // The rename itself reaches the disk with the folder; a system that
+    // cannot sync a folder still has the whole file under one name or the other.
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        (void)::fsync(folderFd);
+        ::close(folderFd);
+    }
+    return {};
+}
+
 struct File::Impl {
     explicit Impl(int descriptor) : fd(descriptor) {}
     ~Impl() {

@@ -100,6 +100,51 @@ std::error_code readFile(const std::string& path, std::size_t maxBytes, std::str
     return {};
 }
 
+namespace {
+
+// The new content on disk under a new name: CREATE_NEW never writes into
+// anything that stands at that name, and a reparse point there is opened,
+// not followed, so what a crash left, a link too, is deleted and the name
+// made anew. Nobody else may open it meanwhile.
+std::error_code writeTemporary(const std::wstring& temporary, std::string_view content) {
+    Handle file;
+    for (int attempt = 0; attempt < 2 && !file; ++attempt) {
+        file = Handle(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (!file) {
+            const DWORD code = GetLastError();
+            if ((code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) ||
+                !DeleteFileW(temporary.c_str()))
+                return windowsError(code);
+        }
+    }
+    if (!file) return lastError();
+    while (!content.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size(), 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file.get(), content.data(), chunk, &written, nullptr)) return lastError();
+        if (written == 0) return std::make_error_code(std::errc::io_error);
+        content.remove_prefix(written);
+    }
+    if (!FlushFileBuffers(file.get())) return lastError();
+    if (!file.reset()) return lastError();
+    return {};
+}
+
+}  // namespace
+
+// MOVEFILE_WRITE_THROUGH returns only once the move is on the disk.
+std::error_code replaceFileContents(const std::string& path, std::string_view content) {
+    const std::wstring target = toWide(path);
+    const std::wstring temporary = target + L".new";
+    std::error_code error = writeTemporary(temporary, content);
+    if (!error &&
+        !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        error = lastError();
+    if (error) DeleteFileW(temporary.c_str());
+    return error;
+}
+
 struct File::Impl {
     Handle handle;
 };

@@ -1,0 +1,70 @@
+#pragma once
+// Keeps the job list's journal on disk as current as the rows, so that a
+// crash or a power cut costs the user nothing they had dropped. It stands
+// between the list and the window: each change goes on to the window, then
+// the journal is written once, whole. Writing never decides anything: the
+// first failure deletes the journal, so that no stale list comes back, and
+// ends the writing for this run, silently.
+
+#include <optional>
+#include <string>
+
+#include "engine/jobs/job_journal.h"
+#include "engine/jobs/job_list.h"
+
+namespace mirvane {
+
+class JournalKeeper : public JobListView {
+public:
+    // Changes go on to view; the rows written are those of jobs. The path is
+    // read at each use. Nothing is written before takeOver(), nor anything at
+    // all with an empty path.
+    JournalKeeper(JobListView& view, const JobList& jobs, const std::string& path);
+
+    // Starts keeping the journal and returns what a run that did not end
+    // normally left in it; a journal that cannot be read or decoded is
+    // deleted. One that was found is written anew at the next change or the
+    // end of the current hold.
+    std::optional<JobJournal> takeOver();
+    // The file the running job writes; empty once it is done.
+    void setWorkingFile(std::string path);
+    // A normal end: the journal is deleted and nothing more is written.
+    void stop();
+
+    // Writes at most once, when the hold ends, for changes made of many
+    // calls (every failed row reset, a restored list and the files after it).
+    class Hold {
+    public:
+        explicit Hold(JournalKeeper& keeper) : m_keeper(keeper) { ++m_keeper.m_holds; }
+        ~Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        JournalKeeper& m_keeper;
+    };
+
+    // How many times the journal was written (or its writing tried).
+    int writes() const { return m_writes; }
+
+    void rowsAppended(std::span<const JobRow> rows) override;
+    void rowChanged(int row, const JobRow& data) override;
+    void rowsRemoved(const std::vector<int>& rows) override;
+    void rowsCleared() override;
+
+private:
+    void changed();
+    void write();
+
+    JobListView& m_view;
+    const JobList& m_jobs;
+    const std::string& m_path;
+    std::string m_workingFile;
+    bool m_keeping = false;
+    bool m_failed = false;
+    bool m_due = false;
+    int m_holds = 0;
+    int m_writes = 0;
+};
+
+}  // namespace mirvane
