@@ -117,7 +117,7 @@ void cpu(int seconds) {
 void throughput(int megabytes) {
     for (bool logging : {false, true}) {
         Program program("[List]\nListTitle00=Flood\nListOption00=flood:" + std::to_string(megabytes) +
-                            "m %INPFILE %OUTFILE\nListExt00=.out\n",
+                            "m -i %INPFILE %OUTFILE\nListExt00=.out\n",
                         MIRVANE_FAKE_ENCODER);
         program.flags.logEnabled = logging;
         const double start = wallSeconds();
@@ -132,7 +132,7 @@ void throughput(int megabytes) {
 // reads "未変換"), for an encoder given by its fake script.
 double stopLatency(const std::string& script) {
     Program program(
-        "[List]\nListTitle00=Fake\nListOption00=" + script + " %INPFILE %OUTFILE\nListExt00=.out\n",
+        "[List]\nListTitle00=Fake\nListOption00=" + script + " -i %INPFILE %OUTFILE\nListExt00=.out\n",
         MIRVANE_FAKE_ENCODER);
     double pressed = 0;
     QTimer::singleShot(1300, &program.window(), [&] {

@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     if (which == "fake") {
         // Twice as many one-second progress lines as the job's seconds, one every 500 ms.
         measure("fake encoder, " + std::to_string(seconds) + " s", MIRVANE_FAKE_ENCODER,
-                "progress:" + std::to_string(2 * seconds) + ":500 %INPFILE %OUTFILE", seconds,
+                "progress:" + std::to_string(2 * seconds) + ":500 -i %INPFILE %OUTFILE", seconds,
                 "/tmp/clip.avi");
     } else {
         mirvane::TempDir clips;

@@ -188,7 +188,7 @@ void startup() {
 void cpu(int wallSeconds) {
     const std::string settings =
         "[List]\nListTitle00=Paced\nListOption00=progress:" + std::to_string(2 * wallSeconds) +
-        ":500 %INPFILE %OUTFILE\nListExt00=.out\n";
+        ":500 -i %INPFILE %OUTFILE\nListExt00=.out\n";
     ProgramFolder folder(settings.c_str());
     const std::wstring exe = installedProgram(folder);
     Started program;
@@ -268,7 +268,8 @@ void stop() {
     std::vector<double> latencies;
     for (int run = 0; run < 5; ++run) {
         ProgramFolder folder(
-            "[List]\nListTitle00=Long\nListOption00=progress:1000:500 %INPFILE %OUTFILE\nListExt00=.out\n");
+            "[List]\nListTitle00=Long\nListOption00=progress:1000:500 -i %INPFILE "
+            "%OUTFILE\nListExt00=.out\n");
         Form form(folder, {folder.dir.file("clip.avi")});
         Clock::time_point pressed{};
         const auto started = Clock::now();

@@ -75,7 +75,7 @@ class Closing : public testing::TestWithParam<CloseCase> {};
 TEST_P(Closing, AsksOnlyDuringBatchAndWaitsForIt) {
     const CloseCase& c = GetParam();
     ProgramFolder folder(
-        "[List]\nListTitle00=Slow\nListOption00=progress:20:100 %INPFILE %OUTFILE\nListExt00=.out\n", true,
+        "[List]\nListTitle00=Slow\nListOption00=progress:20:100 -i %INPFILE %OUTFILE\nListExt00=.out\n", true,
         MIRVANE_FAKE_ENCODER);
     Form form(folder, {QString::fromStdString(folder.dir.file("clip.avi"))});
     form.messages.answer = c.answer;

@@ -1,7 +1,10 @@
 #include "tools/fake_encoder_script.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 namespace mirvane::test {
 
@@ -123,6 +126,14 @@ std::string progressLine(long long frame, long long seconds) {
 }
 
 void runScript(const std::vector<std::string>& arguments, ScriptHost& host) {
+    // As ffmpeg does with "-i INPUT ... OUTPUT", the last argument after an
+    // input is made the output, with a few bytes in it, before anything else.
+    const auto input = std::find(arguments.begin(), arguments.end(), "-i");
+    if (input != arguments.end() && arguments.end() - input > 2) {
+        const std::string& output = arguments.back();
+        std::ofstream(std::filesystem::path(std::u8string(output.begin(), output.end())), std::ios::binary)
+            << "fake encoder output\n";
+    }
     for (const std::string& argument : arguments) runStep(parseStep(argument), host);
 }
 

@@ -8,12 +8,17 @@
 #include "engine/encoding/failure_reason.h"
 #include "engine/encoding/stop_watchdog.h"
 #include "engine/jobs/job_command.h"
+#include "engine/jobs/paths.h"
 #include "engine/platform/files.h"
 #include "engine/window/texts.h"
 
 namespace mirvane {
 
 namespace {
+
+// Working names tried before the job is given up: each taken one is left
+// by a run that ended in mid-job, or is someone else's.
+constexpr int kWorkingNameAttempts = 100;
 
 JobStatus statusForResult(int32_t result) {
     if (result == kResultCompleted) return JobStatus::Converted;
@@ -60,7 +65,7 @@ void BatchRunner::startOrStop() {
 // A job that cannot be prepared fails like any other job; the batch goes on.
 std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSettings& settings) {
     const std::string& rowPath = m_jobs.row(row).path;
-    Job job{rowPath, {}, {}};
+    Job job{rowPath, rowPath, {}, {}, {}};
     if (settings.directShow) {
         if (const std::error_code error = MakeAvsScript(m_paths, rowPath, m_presets.DShowFps, job.input)) {
             fail(row, explainFailure(texts::kReasonScriptNotWritten, error));
@@ -73,7 +78,28 @@ std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSett
         return std::nullopt;
     }
     job.output = std::move(*output);
-    job.commandLine = MakeJobCommand(settings.commandTemplate, job.input, job.output);
+    // The encoder writes into a file made here, under a name of its own: a
+    // name taken meanwhile, or a link put there, cannot receive its output.
+    std::error_code error;
+    for (int attempt = 1; attempt <= kWorkingNameAttempts && !job.working.isOpen(); ++attempt) {
+        const std::string name = WorkingOutputPath(job.output, attempt);
+        if (platform::entryExists(name)) {
+            error = std::make_error_code(std::errc::file_exists);
+            continue;
+        }
+        // Named before it exists, so that a run killed at any instant leaves
+        // nothing the next start does not know to remove.
+        if (m_workingFileChanged) m_workingFileChanged(name);
+        job.working = platform::WorkingFile::create(name, error);
+        if (error && error != std::errc::file_exists) break;
+    }
+    if (!job.working.isOpen()) {
+        if (m_workingFileChanged) m_workingFileChanged({});
+        fail(row, explainFailure(texts::kReasonOutputNotCreated, error));
+        return std::nullopt;
+    }
+    job.command = {MakeJobCommand(settings.commandTemplate, job.input, job.working.encoderPath()),
+                   MakeJobCommand(settings.commandTemplate, job.input, job.working.path())};
     return job;
 }
 
@@ -86,15 +112,23 @@ void BatchRunner::convertRow(int row, const BatchSettings& settings) {
     m_ended.reset();
     std::unique_ptr<EncoderJob> job;
     try {
-        job = std::make_unique<EncoderJob>(EncoderCommand{prepared->commandLine, prepared->commandLine},
-                                           m_flags, m_uiThread, m_view.gauge(), m_paths,
+        job = std::make_unique<EncoderJob>(prepared->command, m_flags, m_uiThread, m_view.gauge(), m_paths,
                                            [this](JobResult result) { m_ended = std::move(result); });
     } catch (const std::system_error& error) {
+        prepared->working.discard();
         fail(row, explainFailure(texts::kReasonWorkerNotStarted, error.code()));
         return;
     }
     JobResult result = waitForJob(*job);
     job.reset();
+    if (result.code == kResultCompleted) {
+        result = keepOutput(*prepared, settings);
+    } else {
+        // The encoder's words name the file as it was told; the user knows the output's name.
+        result.reason = ReplaceAll(result.reason, prepared->working.encoderPath(), prepared->output);
+        prepared->working.discard();
+    }
+    if (m_workingFileChanged) m_workingFileChanged({});
     const JobStatus status = statusForResult(result.code);
     if (status == JobStatus::Failed) {
         fail(row, std::move(result.reason));
@@ -102,6 +136,27 @@ void BatchRunner::convertRow(int row, const BatchSettings& settings) {
         m_jobs.setStatus(row, status);
     }
     m_view.gauge().setProgress(0);
+}
+
+// A complete output gets its final name; one that is missing or empty is no
+// conversion. A name taken while the job ran is never replaced: the next free
+// one by the same rule is used.
+JobResult BatchRunner::keepOutput(Job& job, const BatchSettings& settings) {
+    std::uint64_t bytes = 0;
+    if (const std::error_code error = job.working.size(bytes)) {
+        return {kResultNothingSeen, explainFailure(texts::kReasonOutputNotRenamed, error)};
+    }
+    if (bytes == 0) return {kResultNothingSeen, texts::kReasonOutputEmpty};
+    for (;;) {
+        const std::error_code error = job.working.commit(job.output);
+        if (!error) return {kResultCompleted, {}};
+        if (error != std::errc::file_exists)
+            return {kResultNothingSeen, explainFailure(texts::kReasonOutputNotRenamed, error)};
+        std::optional<std::string> next =
+            MakeOutputPath(job.rowPath, settings.extension, platform::entryExists);
+        if (!next) return {kResultNothingSeen, texts::kReasonNoOutputName};
+        job.output = std::move(*next);
+    }
 }
 
 void BatchRunner::fail(int row, std::string reason) {

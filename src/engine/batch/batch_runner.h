@@ -3,26 +3,27 @@
 // job at a time, while the UI thread keeps handling events; a second press
 // (or closing the window) asks it to stop.
 
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "engine/batch/batch_flags.h"
 #include "engine/encoding/clock.h"
+#include "engine/encoding/encoder_job.h"
 #include "engine/encoding/job_result.h"
 #include "engine/jobs/app_paths.h"
 #include "engine/jobs/job_list.h"
+#include "engine/platform/output_file.h"
 #include "engine/settings/presets.h"
 #include "engine/window/main_window_view.h"
 #include "engine/window/ui_thread.h"
 
 namespace mirvane {
 
-class EncoderJob;
-
 class BatchRunner {
 public:
-    BatchRunner(BatchFlags& flags, UiThread& uiThread, MainWindowView& view, JobList& jobs, const AppPaths& paths,
-                const PresetTable& presets, const Clock& clock);
+    BatchRunner(BatchFlags& flags, UiThread& uiThread, MainWindowView& view, JobList& jobs,
+                const AppPaths& paths, const PresetTable& presets, const Clock& clock);
 
     // Starts a batch while idle; during a job, asks the batch to stop.
     // Returns when the batch is over.
@@ -31,6 +32,11 @@ public:
     void setIdleControls(bool idle);
     // The stop request of a press during a job or of a confirmed close.
     void requestStop();
+    // Told the working file of each job as it starts, and "" once it is over,
+    // so that a run that ends in mid-job can be cleaned up after.
+    void onWorkingFileChanged(std::function<void(const std::string& path)> handler) {
+        m_workingFileChanged = std::move(handler);
+    }
 
     // True while a job runs: the controls have their busy look.
     bool busy() const { return m_busy; }
@@ -46,14 +52,17 @@ private:
         bool directShow = false;
     };
     struct Job {
-        std::string input;
-        std::string output;
-        std::string commandLine;
+        std::string rowPath;
+        std::string input;   // the row's file, or the script that opens it
+        std::string output;  // the final name, as free as when it was chosen
+        platform::WorkingFile working;
+        EncoderCommand command;
     };
     std::optional<Job> prepareJob(int row, const BatchSettings& settings);
     void convertRow(int row, const BatchSettings& settings);
     // Handles events until the job's end handler has delivered its result.
     JobResult waitForJob(EncoderJob& job);
+    JobResult keepOutput(Job& job, const BatchSettings& settings);
     void fail(int row, std::string reason);
 
     BatchFlags& m_flags;
@@ -67,6 +76,7 @@ private:
     bool m_busy = false;
     // The running job's result, once its end handler has run.
     std::optional<JobResult> m_ended;
+    std::function<void(const std::string& path)> m_workingFileChanged;
 };
 
 }  // namespace mirvane

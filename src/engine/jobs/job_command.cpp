@@ -58,6 +58,14 @@ std::optional<std::string> MakeOutputPath(std::string_view rowPath, std::string_
     return candidate;
 }
 
+std::string WorkingOutputPath(std::string_view outputPath, int attempt, PathStyle style,
+                              LeadByteTest isLeadByte) {
+    const std::string extension = ExtractExtension(outputPath, style, isLeadByte);
+    std::string working(outputPath.substr(0, outputPath.size() - extension.size()));
+    working += attempt > 1 ? " (変換中 " + std::to_string(attempt) + ")" : std::string(" (変換中)");
+    return working + extension;
+}
+
 namespace {
 
 std::string notAnOption(std::string_view path, PathStyle style) {

@@ -28,6 +28,13 @@ std::optional<std::string> MakeOutputPath(std::string_view rowPath, std::string_
                                           const FileExistsFn& fileExists, PathStyle style = kNativePathStyle,
                                           LeadByteTest isLeadByte = platform::isLeadByte);
 
+// The name an output is written under until it is complete: the output's
+// name with " (変換中)" before its extension, which the encoder picks the
+// format from; attempt 2 and on add their number (" (変換中 2)") for when
+// the first is taken.
+std::string WorkingOutputPath(std::string_view outputPath, int attempt, PathStyle style = kNativePathStyle,
+                              LeadByteTest isLeadByte = platform::isLeadByte);
+
 // The template with %INPFILE and %OUTFILE replaced, in one pass, by the
 // quoted input and output paths. A relative path that begins with '-' is
 // written from the current folder ("./-clip.avi"), so that the encoder

@@ -13,9 +13,9 @@ namespace mirvane::platform {
 // Full path of the running executable (the real file, links resolved).
 std::string executablePath();
 
-// True for any directory entry at the path that is not a directory: a regular
-// file, a link (also a dangling one, or one to a folder), a FIFO, a socket, a
-// device. A name for which this is true is never one to write a new file to.
+// True for any entry at the path, whatever its kind: a regular file, a folder,
+// a link (also a dangling one), a FIFO, a socket, a device. A name for which
+// this is true is never one to write a new file to.
 bool entryExists(const std::string& path);
 
 // True for a regular file (links followed) that this process may read.

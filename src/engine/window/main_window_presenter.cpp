@@ -8,14 +8,16 @@
 
 namespace mirvane {
 
-MainWindowPresenter::MainWindowPresenter(BatchFlags& flags, UiThread& uiThread, MainWindowView& view, const AppPaths& paths,
-                       const Clock& clock)
+MainWindowPresenter::MainWindowPresenter(BatchFlags& flags, UiThread& uiThread, MainWindowView& view,
+                                         const AppPaths& paths, const Clock& clock)
     : m_flags(flags),
       m_view(view),
       m_paths(paths),
       m_journal(view, m_jobs, paths.journalFile),
       m_jobs(m_journal),
-      m_batch(flags, uiThread, view, m_jobs, paths, m_presets, clock) {}
+      m_batch(flags, uiThread, view, m_jobs, paths, m_presets, clock) {
+    m_batch.onWorkingFileChanged([this](const std::string& path) { workingFileChanged(path); });
+}
 
 void MainWindowPresenter::windowCreated(const std::vector<std::string>& commandLineFiles) {
     m_startupFailed = false;

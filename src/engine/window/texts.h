@@ -34,6 +34,9 @@ inline constexpr const char* kReasonScriptNotWritten = "AviSynthスクリプト�
 inline constexpr const char* kReasonEncoderNotStarted = "ffmpegを起動できません";
 inline constexpr const char* kReasonWorkerNotStarted = "変換スレッドを開始できません";
 inline constexpr const char* kReasonNoOutput = "ffmpegは何も出力せずに終了しました";
+inline constexpr const char* kReasonOutputNotCreated = "出力ファイルを作成できません";
+inline constexpr const char* kReasonOutputEmpty = "出力ファイルが空です";
+inline constexpr const char* kReasonOutputNotRenamed = "出力ファイルを仕上げられません";
 inline constexpr const char* kReasonEncoderCrashed = "ffmpegが異常終了しました";
 inline constexpr const char* kReasonEncoderExitCode = "ffmpegがエラーで終了しました: 終了コード ";
 

@@ -211,7 +211,8 @@ TEST_F(BatchDriverTest, ASilentEncoderIsKilledOnlyAfterTheGraceTime) {
 }
 
 TEST_F(BatchDriverTest, TheWaitingLoopSleepsBetweenEvents) {
-    usePreset("\"print:  Duration: 00:00:01.00, start\\n\" sleep:1000 \"print:video:1kB audio:0kB\\n\"",
+    usePreset("\"print:  Duration: 00:00:01.00, start\\n\" sleep:1000 \"print:video:1kB audio:0kB\\n\" "
+              "-i %INPFILE %OUTFILE",
               ".mp4");
     addRow("a.avi");
     driver.startOrStop();

@@ -60,15 +60,20 @@ TEST(MakeOutputPath, NamesAFreeFileAfterTheRow) {
     }
 }
 
-// A file takes the name; a folder is no file and leaves it free.
-TEST(MakeOutputPath, AFileTakesTheNameAndAFolderDoesNot) {
+// A file takes the name, and so does a folder: neither can be written to.
+TEST(MakeOutputPath, AFileOrAFolderTakesTheName) {
     TempDir dir;
     const std::string input = dir.write("clip.avi", "x");
     std::filesystem::create_directory(dir.file("clip.mp4"));
-    EXPECT_EQ(MakeOutputPath(input, ".mp4", platform::entryExists), dir.file("clip.mp4"));
-    std::filesystem::remove(dir.file("clip.mp4"));
-    dir.write("clip.mp4", "x");
     EXPECT_EQ(MakeOutputPath(input, ".mp4", platform::entryExists), dir.file("clip.mp4.mp4"));
+    dir.write("clip.mp4.mp4", "x");
+    EXPECT_EQ(MakeOutputPath(input, ".mp4", platform::entryExists), dir.file("clip.mp4.mp4.mp4"));
+}
+
+TEST(WorkingOutputPath, MarksTheNameAndKeepsTheExtensionLast) {
+    EXPECT_EQ(WorkingOutputPath("C:\\v.d\\clip.mp4", 1, PathStyle::Windows), "C:\\v.d\\clip (変換中).mp4");
+    EXPECT_EQ(WorkingOutputPath("/v.d/clip.mp4.mp4", 3, PathStyle::Posix), "/v.d/clip.mp4 (変換中 3).mp4");
+    EXPECT_EQ(WorkingOutputPath("/v.d/clip", 1, PathStyle::Posix), "/v.d/clip (変換中)");
 }
 
 TEST(MakeJobCommand, BuildsTheEncoderCommand) {

@@ -24,9 +24,9 @@ std::string contents(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Anything at a name that is not a folder is something a new file must not be
-// written through or blocked on.
-TEST(EntryExists, CountsEveryEntryButAFolder) {
+// Anything at a name, a folder included, is something a new file must not be
+// written through, blocked on or refused by.
+TEST(EntryExists, CountsEveryKindOfEntry) {
     TempDir dir;
     fs::create_symlink(dir.write("file", "x"), dir.file("link to file"));
     fs::create_directory_symlink(dir.path(), dir.file("link to folder"));
@@ -47,7 +47,7 @@ TEST(EntryExists, CountsEveryEntryButAFolder) {
         {"FIFO", dir.file("fifo"), true},
         {"socket", dir.file("socket"), true},
         {"device", "/dev/null", true},
-        {"folder", dir.path(), false},
+        {"folder", dir.path(), true},
         {"nothing", dir.file("missing"), false},
     };
     for (const auto& row : rows) EXPECT_EQ(entryExists(row.path), row.exists) << row.name;

@@ -50,29 +50,30 @@ private:
 
 // The folder's name is outside any one ANSI code page, so a narrow name read
 // in that code page would name another file.
-TEST(EntryExists, CountsEveryEntryButAFolderWhateverItsName) {
+TEST(EntryExists, CountsEveryKindOfEntryWhateverItsName) {
     TempDir dir;
     const std::string folder = dir.file("映画 🎬 한국");
     fs::create_directories(native(folder + "\\sub"));
     dir.write("映画 🎬 한국\\clip é.avi", "x");
     const struct {
         std::string path;
-        bool exists;  // and so no name for a new file, and no folder for isExecutableFile
+        bool exists;  // and so no name for a new file
         bool readable;
+        bool executable;
     } rows[] = {
-        {folder + "\\clip é.avi", true, true},
-        {folder + "\\sub", false, false},
-        {folder, false, false},
-        {folder + "\\missing.avi", false, false},
+        {folder + "\\clip é.avi", true, true, true},
+        {folder + "\\sub", true, false, false},
+        {folder, true, false, false},
+        {folder + "\\missing.avi", false, false, false},
         // A device is an entry a new file must not be written through, but no
         // readable file.
-        {"NUL", true, false},
+        {"NUL", true, false, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path);
         EXPECT_EQ(entryExists(row.path), row.exists);
         EXPECT_EQ(isReadableFile(row.path), row.readable);
-        EXPECT_EQ(isExecutableFile(row.path), row.exists);
+        EXPECT_EQ(isExecutableFile(row.path), row.executable);
     }
 }
 

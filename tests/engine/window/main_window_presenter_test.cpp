@@ -30,6 +30,12 @@ constexpr const char* kTwoPresets =
     "[List]\nListTitle00=Slow\nListOption00=progress:5:20 -i %INPFILE %OUTFILE\nListExt00=.mp4\n"
     "ListTitle01=Second\nListOption01=-i %INPFILE %OUTFILE\nListExt01=.webm\n";
 
+// A real folder for the rows' files, so that a job can make its output there.
+std::string v(const std::string& name) {
+    static const TempDir folder;
+    return folder.file(name);
+}
+
 // A program folder, the window over it, created with the given files and
 // what an earlier run left in the journal.
 struct Window {
@@ -123,14 +129,14 @@ TEST(MainWindowBehaviour, CommandLineFilesBecomePendingRowsAndHideTheHint) {
 }
 
 TEST(MainWindowBehaviour, DropsAppendInOrderWhileIdleOnly) {
-    Window w(kTwoPresets, true, {"/v/first.avi"});
+    Window w(kTwoPresets, true, {v("first.avi")});
     w.presenter.filesDropped({});
     EXPECT_EQ(w.view.broughtToFront, 0) << "a drop without files changes nothing";
     w.view.hintVisible = true;
 
-    w.presenter.filesDropped({"/v/z.mp4", "/v/first.avi", "/tmp", "/nowhere/missing.txt"});
+    w.presenter.filesDropped({v("z.mp4"), v("first.avi"), v("a folder"), "/nowhere/missing.txt"});
     EXPECT_EQ(w.view.paths(),
-              (Texts{"/v/first.avi", "/v/z.mp4", "/v/first.avi", "/tmp", "/nowhere/missing.txt"}));
+              (Texts{v("first.avi"), v("z.mp4"), v("first.avi"), v("a folder"), "/nowhere/missing.txt"}));
     EXPECT_EQ(w.view.statuses(), Statuses(5, Pending));
     EXPECT_FALSE(w.view.hintVisible);
     EXPECT_EQ(w.view.broughtToFront, 1);
@@ -138,7 +144,7 @@ TEST(MainWindowBehaviour, DropsAppendInOrderWhileIdleOnly) {
     w.view.hintVisible = true;
     std::size_t rowsDuringJob = 0;
     w.runBatch([&] {
-        w.presenter.filesDropped({"/v/late.avi"});
+        w.presenter.filesDropped({v("late.avi")});
         rowsDuringJob = w.view.rows.size();
         return true;
     });
@@ -150,20 +156,20 @@ TEST(MainWindowBehaviour, DropsAppendInOrderWhileIdleOnly) {
 // Files handed over by a second copy: added at once while idle; during a
 // batch kept, in order, and added when it is over.
 TEST(MainWindowBehaviour, HandedOverFilesAreNeverLost) {
-    Window w(kTwoPresets, true, {"/v/a.avi"});
+    Window w(kTwoPresets, true, {v("a.avi")});
     std::size_t rowsDuringJob = 0;
     w.runBatch([&] {
-        w.presenter.filesHandedOver({"/v/b.avi", "/v/c.avi"});
-        w.presenter.filesHandedOver({"/v/d.avi"});
+        w.presenter.filesHandedOver({v("b.avi"), v("c.avi")});
+        w.presenter.filesHandedOver({v("d.avi")});
         rowsDuringJob = w.view.rows.size();
         return true;
     });
     EXPECT_EQ(rowsDuringJob, 1u);
-    EXPECT_EQ(w.view.paths(), (Texts{"/v/a.avi", "/v/b.avi", "/v/c.avi", "/v/d.avi"}));
+    EXPECT_EQ(w.view.paths(), (Texts{v("a.avi"), v("b.avi"), v("c.avi"), v("d.avi")}));
     EXPECT_EQ(w.view.statuses(), (Statuses{Converted, Pending, Pending, Pending}));
 
-    w.presenter.filesHandedOver({"/v/e.avi"});
-    EXPECT_EQ(w.view.paths().back(), "/v/e.avi");
+    w.presenter.filesHandedOver({v("e.avi")});
+    EXPECT_EQ(w.view.paths().back(), v("e.avi"));
     EXPECT_FALSE(w.view.hintVisible);
 }
 
@@ -205,7 +211,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, DeleteKey,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MainWindowBehaviour, DuringAJobDeleteAndCtrlF1DoNothing) {
-    Window w(kTwoPresets, true, {"/v/a.avi", "/v/b.avi"});
+    Window w(kTwoPresets, true, {v("a.avi"), v("b.avi")});
     w.view.selection = {0, 1};
     w.runBatch([&] {
         w.presenter.listKeyPressed(Key::Delete);
@@ -226,7 +232,7 @@ TEST(MainWindowBehaviour, CtrlF1WhileIdleTurnsTheLogOff) {
 }
 
 TEST(MainWindowBehaviour, ClearAllEmptiesTheListResetsTheGaugeAndShowsTheHint) {
-    Window w(kTwoPresets, true, {"/v/a.avi", "/v/b.avi"});
+    Window w(kTwoPresets, true, {v("a.avi"), v("b.avi")});
     w.view.gaugeView.progress = 80;
     w.presenter.clearAllPressed();
     EXPECT_TRUE(w.view.rows.empty());
@@ -281,7 +287,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MainWindowBehaviour, TheControlsAreBusyOnlyDuringAJob) {
-    Window w(kTwoPresets, true, {"/v/a.avi"});
+    Window w(kTwoPresets, true, {v("a.avi")});
     w.view.caption = StartCaption::Start;
     StartCaption during = StartCaption::Start;
     bool optionsDuring = true;
@@ -309,7 +315,7 @@ TEST(MainWindowBehaviour, ClosingWhileIdleAsksNothing) {
 // the window closes by itself once the batch is over, never before.
 TEST(MainWindowBehaviour, ClosingDuringAJobAsksAndWaitsForTheBatch) {
     for (const bool ok : {false, true}) {
-        Window w(kTwoPresets, true, {"/v/a.avi", "/v/b.avi"});
+        Window w(kTwoPresets, true, {v("a.avi"), v("b.avi")});
         w.view.answer = ok;
         bool canClose = true;
         w.runBatch([&] {

@@ -55,7 +55,7 @@ int openRegular(const std::string& path, int flags, std::error_code& error) {
 
 bool entryExists(const std::string& path) {
     struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+    return ::lstat(path.c_str(), &info) == 0;
 }
 
 bool isReadableFile(const std::string& path) { return isAccessibleFile(path, R_OK); }

@@ -60,9 +60,7 @@ std::string executablePath() {
 // A reparse point counts even when it stands for a folder, as a link to one
 // does on POSIX systems: no new file is ever written through it.
 bool entryExists(const std::string& path) {
-    const DWORD attributes = attributesOf(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    return attributesOf(path) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool isReadableFile(const std::string& path) {

@@ -1,0 +1,35 @@
+// Mirvane's engine without a window, for the tests that kill it in mid-batch:
+//   batch_host FOLDER run FILE...   the window's start, one batch, a normal close
+//   batch_host FOLDER restore       the next start: prints the restored rows
+//                                   ("<status> <path>" a line), then closes
+// FOLDER holds MovieSet.ini and ffmpeg/ffmpeg as beside the program.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/batch/batch_flags.h"
+#include "engine/encoding/clock.h"
+#include "engine/window/main_window_presenter.h"
+#include "support/fake_main_window_view.h"
+#include "support/queue_ui_thread.h"
+
+int main(int argc, char* argv[]) {
+    if (argc < 3) return 2;
+    const std::string mode = argv[2];
+    const mirvane::AppPaths paths = mirvane::AppPaths::fromExecutable(std::string(argv[1]) + "/Mirvane");
+    mirvane::BatchFlags flags;
+    mirvane::test::QueueUiThread uiThread;
+    mirvane::test::FakeMainWindowView view;
+    mirvane::SteadyClock clock;
+    mirvane::MainWindowPresenter presenter(flags, uiThread, view, paths, clock);
+    presenter.windowCreated(std::vector<std::string>(argv + 3, argv + argc));
+    if (mode == "run") {
+        presenter.startPressed();
+    } else {
+        for (const mirvane::JobRow& row : presenter.jobs().rows())
+            std::printf("%d %s\n", static_cast<int>(row.status), row.path.c_str());
+    }
+    presenter.windowClosed();
+    return 0;
+}
