@@ -1,7 +1,7 @@
 // Mirvane's engine without a window, for the tests that kill it in mid-batch:
 //   batch_host FOLDER run FILE...   the window's start, one batch, a normal close
-//   batch_host FOLDER restore       the next start: prints the restored rows
-//                                   ("<status> <path>" a line), then closes
+//   batch_host FOLDER restore       the next start, and a normal close
+// Each prints the rows it ends with, "<status> <path>" a line.
 // FOLDER holds MovieSet.ini and ffmpeg/ffmpeg as beside the program.
 
 #include <cstdio>
@@ -24,12 +24,9 @@ int main(int argc, char* argv[]) {
     mirvane::SteadyClock clock;
     mirvane::MainWindowPresenter presenter(flags, uiThread, view, paths, clock);
     presenter.windowCreated(std::vector<std::string>(argv + 3, argv + argc));
-    if (mode == "run") {
-        presenter.startPressed();
-    } else {
-        for (const mirvane::JobRow& row : presenter.jobs().rows())
-            std::printf("%d %s\n", static_cast<int>(row.status), row.path.c_str());
-    }
+    if (mode == "run") presenter.startPressed();
+    for (const mirvane::JobRow& row : presenter.jobs().rows())
+        std::printf("%d %s\n", static_cast<int>(row.status), row.path.c_str());
     presenter.windowClosed();
     return 0;
 }

@@ -144,5 +144,25 @@ TEST_F(KilledBatch, LeavesOnlyCompleteOutputsAndTheRowsForTheNextStart) {
         complete, interrupted, restoredConverted);
 }
 
+// On a full disk the encoder may still print its summary, and even exit 0.
+TEST_F(KilledBatch, AFullDiskIsAnErrorWithNothingUnderTheOutputsName) {
+    TempDir folder;
+    const std::string disk = folder.file("disk");
+    fs::create_directory(disk);
+    if (!output("mount -t tmpfs -o size=" + std::to_string(fs::file_size(clip) + 64 * 1024) + " tmpfs '" +
+                disk + "' 2>&1 && echo mounted")
+             .ends_with("mounted\n"))
+        GTEST_SKIP() << "a small file system needs root to mount";
+    fs::copy_file(clip, disk + "/clip.mkv");
+    const std::string rows =
+        output(std::string(MIRVANE_BATCH_HOST) + " '" + program.path() + "' run '" + disk + "/clip.mkv'");
+    std::vector<std::string> left;
+    for (const fs::directory_entry& entry : fs::directory_iterator(disk))
+        left.push_back(entry.path().filename());
+    output("umount '" + disk + "'");
+    EXPECT_EQ(rows, "3 " + disk + "/clip.mkv\n");  // エラー
+    EXPECT_EQ(left, std::vector<std::string>{"clip.mkv"});
+}
+
 }  // namespace
 }  // namespace mirvane

@@ -188,6 +188,24 @@ TEST_F(BatchDriverTest, StopDuringTheFirstOfThreeRows) {
     EXPECT_EQ(view.statusChanges, expected);
     EXPECT_EQ(view.caption, StartCaption::Start);
     EXPECT_TRUE(view.startEnabled);
+    // The stopped job's output was begun under its working name, and is gone.
+    EXPECT_FALSE(std::filesystem::exists(input("a (変換中).mp4")));
+    EXPECT_FALSE(std::filesystem::exists(input("a.mp4")));
+}
+
+// A complete output keeps to a free name: one taken while the job ran (a
+// folder, here) is passed over for the next.
+TEST_F(BatchDriverTest, ACompleteOutputNeverTakesANameTakenMeanwhile) {
+    addRow("a.avi");
+    bool taken = false;
+    uiThread.onPass = [&] {
+        if (!taken) taken = std::filesystem::create_directory(input("a.mp4"));
+    };
+    driver.startOrStop();
+    EXPECT_EQ(status(0), Converted);
+    EXPECT_TRUE(std::filesystem::is_directory(input("a.mp4")));
+    EXPECT_TRUE(std::filesystem::is_regular_file(input("a.mp4.mp4")));
+    EXPECT_FALSE(std::filesystem::exists(input("a (変換中).mp4")));
 }
 
 TEST_F(BatchDriverTest, ASilentEncoderIsKilledOnlyAfterTheGraceTime) {
@@ -211,9 +229,10 @@ TEST_F(BatchDriverTest, ASilentEncoderIsKilledOnlyAfterTheGraceTime) {
 }
 
 TEST_F(BatchDriverTest, TheWaitingLoopSleepsBetweenEvents) {
-    usePreset("\"print:  Duration: 00:00:01.00, start\\n\" sleep:1000 \"print:video:1kB audio:0kB\\n\" "
-              "-i %INPFILE %OUTFILE",
-              ".mp4");
+    usePreset(
+        "\"print:  Duration: 00:00:01.00, start\\n\" sleep:1000 \"print:video:1kB audio:0kB\\n\" "
+        "-i %INPFILE %OUTFILE",
+        ".mp4");
     addRow("a.avi");
     driver.startOrStop();
     EXPECT_EQ(status(0), Converted);
