@@ -87,9 +87,11 @@ std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSett
             error = std::make_error_code(std::errc::file_exists);
             continue;
         }
-        // Named before it exists, so that a run killed at any instant leaves
-        // nothing the next start does not know to remove.
+        // Named, with the row's new status, before it exists, so that a run
+        // killed at any instant leaves nothing the next start does not know
+        // to remove.
         if (m_workingFileChanged) m_workingFileChanged(name);
+        m_jobs.setStatus(row, JobStatus::Converting);
         job.working = platform::WorkingFile::create(name, error);
         if (error && error != std::errc::file_exists) break;
     }
@@ -108,7 +110,6 @@ void BatchRunner::convertRow(int row, const BatchSettings& settings) {
     std::optional<Job> prepared = prepareJob(row, settings);
     if (!prepared) return;
 
-    m_jobs.setStatus(row, JobStatus::Converting);
     m_ended.reset();
     std::unique_ptr<EncoderJob> job;
     try {
@@ -116,6 +117,7 @@ void BatchRunner::convertRow(int row, const BatchSettings& settings) {
                                            [this](JobResult result) { m_ended = std::move(result); });
     } catch (const std::system_error& error) {
         prepared->working.discard();
+        if (m_workingFileChanged) m_workingFileChanged({});
         fail(row, explainFailure(texts::kReasonWorkerNotStarted, error.code()));
         return;
     }

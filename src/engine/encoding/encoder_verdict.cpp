@@ -1,5 +1,6 @@
 #include "engine/encoding/encoder_verdict.h"
 
+#include <algorithm>
 #include <array>
 
 #include "engine/window/texts.h"
@@ -47,13 +48,18 @@ bool startsWithSummary(std::string_view text) {
 bool IsSummaryLine(std::string_view line) { return startsWithSummary(withoutOutputTag(line)); }
 
 void VerdictReader::add(std::string_view chunk) {
-    for (const char c : chunk) {
-        if (c == '\n' || c == '\r') {
+    while (!chunk.empty()) {
+        const std::size_t end = chunk.find_first_of("\r\n");
+        const std::string_view piece = chunk.substr(0, end);
+        if (end == std::string_view::npos || !m_line.empty()) {
+            m_line.append(piece.substr(0, kMaxLine - std::min(kMaxLine, m_line.size())));
+            if (end == std::string_view::npos) return;
             readLine(m_line);
             m_line.clear();
-        } else if (m_line.size() < kMaxLine) {
-            m_line += c;
+        } else {
+            readLine(piece);
         }
+        chunk.remove_prefix(end + 1);
     }
 }
 
@@ -63,7 +69,8 @@ void VerdictReader::finish() {
 }
 
 void VerdictReader::readLine(std::string_view line) {
-    if (line.empty()) return;
+    // Progress lines, by far the most of the text, say neither.
+    if (line.empty() || line.starts_with("frame=")) return;
     if (IsSummaryLine(line)) m_summarySeen = true;
     if (!m_writeError.empty()) return;
     for (const std::string_view error : kWriteErrors) {

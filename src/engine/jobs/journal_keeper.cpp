@@ -29,10 +29,7 @@ std::optional<JobJournal> JournalKeeper::takeOver() {
     return journal;
 }
 
-void JournalKeeper::setWorkingFile(std::string path) {
-    m_workingFile = std::move(path);
-    changed();
-}
+void JournalKeeper::setWorkingFile(std::string path) { m_workingFile = std::move(path); }
 
 void JournalKeeper::stop() {
     if (m_keeping) platform::deleteFile(m_path);

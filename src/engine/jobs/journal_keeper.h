@@ -26,7 +26,9 @@ public:
     // deleted. One that was found is written anew at the next change or the
     // end of the current hold.
     std::optional<JobJournal> takeOver();
-    // The file the running job writes; empty once it is done.
+    // The file the running job writes; empty once it is done. Written with
+    // the next change of the rows (the job's status follows it at once), so
+    // that a job's start and its end cost one write each.
     void setWorkingFile(std::string path);
     // A normal end: the journal is deleted and nothing more is written.
     void stop();

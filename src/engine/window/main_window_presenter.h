@@ -56,7 +56,8 @@ public:
     // would add them, but never refused: during a batch they wait for its end.
     void filesHandedOver(const std::vector<std::string>& paths);
     // The file the running job writes (empty: none), removed at the next
-    // start if this run does not end normally.
+    // start if this run does not end normally; kept with the next change of
+    // the rows.
     void workingFileChanged(const std::string& path);
 
     const JobList& jobs() const { return m_jobs; }

@@ -347,9 +347,11 @@ TEST(Journal, FollowsEveryChangeWithOneWriteAndGoesWithANormalClose) {
     w.setStatus(0, Failed, "why");
     written("status", 1);
     w.presenter.workingFileChanged("b.mp4.part");
-    written("working file", 1, "b.mp4.part");
+    w.setStatus(1, Converting);
+    written("working file with the job's start", 1, "b.mp4.part");
     w.presenter.workingFileChanged("");
-    written("no working file", 1);
+    w.setStatus(1, Pending);
+    written("no working file with its end", 1);
     w.setStatus(1, Failed);
     w.presenter.presetChosen(1);
     written("a failure, then both reset", 2);
