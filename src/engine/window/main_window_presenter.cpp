@@ -58,11 +58,17 @@ void MainWindowPresenter::restoreJournal() {
         if (row.status == JobStatus::Converting) row.status = JobStatus::Pending;
     m_view.setHintVisible(false);
     m_jobs.appendRows(std::move(journal->rows));
-    m_view.showInformation(texts::kListRestored);
+    m_listRestored = true;
 }
 
+// The notice of a restored list waits for the window: shown while it is
+// being made, the box would hold up the copies that hand it files.
 void MainWindowPresenter::windowShown() {
-    if (m_startupFailed) m_view.closeWindow();
+    if (m_startupFailed) {
+        m_view.closeWindow();
+    } else if (std::exchange(m_listRestored, false)) {
+        m_view.showInformation(texts::kListRestored);
+    }
 }
 
 bool MainWindowPresenter::closeRequested() {

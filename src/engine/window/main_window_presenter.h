@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "engine/batch/batch_flags.h"
-#include "engine/jobs/app_paths.h"
 #include "engine/batch/batch_runner.h"
 #include "engine/encoding/clock.h"
+#include "engine/jobs/app_paths.h"
 #include "engine/jobs/job_list.h"
 #include "engine/jobs/journal_keeper.h"
-#include "engine/window/main_window_view.h"
 #include "engine/settings/presets.h"
+#include "engine/window/main_window_view.h"
 #include "engine/window/ui_thread.h"
 
 namespace mirvane {
@@ -26,7 +26,7 @@ enum class Key { Delete, F1, Other };
 class MainWindowPresenter {
 public:
     MainWindowPresenter(BatchFlags& flags, UiThread& uiThread, MainWindowView& view, const AppPaths& paths,
-               const Clock& clock);
+                        const Clock& clock);
 
     // Checks the program's folder, reporting every problem in turn, loads
     // the presets, brings back the rows of a run that did not end normally
@@ -79,6 +79,8 @@ private:
     PresetTable m_presets;
     BatchRunner m_batch;
     bool m_startupFailed = false;
+    // A list brought back from the journal, to be said once the window is up.
+    bool m_listRestored = false;
     // The preset chosen last, whose failed rows stay failed until another is.
     int m_lastPresetIndex = 0;
     // A confirmed close that waits for the running batch to return.

@@ -374,6 +374,9 @@ TEST(Journal, AStartAfterAnUncleanEndRestoresTheRowsAndSaysSoOnce) {
     rows[1].status = Pending;
     rows.push_back({"d", Pending, ""});
     EXPECT_EQ(w.view.rows, rows);
+    EXPECT_TRUE(w.view.messages.empty()) << "said once the window is up, not while it is made";
+    w.presenter.windowShown();
+    w.presenter.windowShown();
     EXPECT_EQ(w.view.messages, Texts{kRestored});
     EXPECT_FALSE(w.view.hintVisible);
     EXPECT_FALSE(platform::entryExists(working));
