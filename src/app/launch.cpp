@@ -5,6 +5,7 @@
 
 #include "app/absolute_names.h"
 #include "engine/platform/files.h"
+#include "engine/platform/hand_over_message.h"
 #include "engine/platform/single_instance.h"
 #include "engine/platform/user_folders.h"
 #include "engine/window/texts.h"
@@ -50,13 +51,15 @@ AppFilePlaces placeFiles(const Report& report) {
 
 // The running copy was started in another folder: a relative name means
 // what it means here. Without a folder of its own (it was removed) a
-// relative name names nothing this copy could find again.
+// relative name names nothing this copy could find again, nor does a name
+// longer than the system opens; the running copy would refuse the list.
 std::vector<std::string> absoluteNames(const std::vector<std::string>& files) {
     const std::string folder = platform::currentFolder();
     std::vector<std::string> names;
     for (const std::string& file : files) {
         std::string name = MakeAbsolute(file, folder);
-        if (!folder.empty() || name == file) names.push_back(std::move(name));
+        if ((!folder.empty() || name == file) && FitsSystemPath(name, platform::kNativePathStyle))
+            names.push_back(std::move(name));
     }
     return names;
 }

@@ -82,11 +82,12 @@ TEST(SingleInstance, AFolderOthersCouldTamperWithIsNotUsed) {
 
 TEST(SingleInstance, AFolderThatCannotBeMadeIsReportedWithTheSystemsWords) {
     TempDir base;
-    const std::string folder = base.file("missing/mirvane-test");
+    base.write("file", "x");
+    const std::string folder = base.file("file/mirvane-test");
     const InstanceCheck check = posix::IsAlreadyRunningIn(folder, "Mirvane");
     EXPECT_FALSE(check.alreadyRunning);
     EXPECT_NE(check.failure.find(folder), std::string::npos) << check.failure;
-    EXPECT_NE(check.failure.find(std::system_category().message(ENOENT)), std::string::npos) << check.failure;
+    EXPECT_NE(check.failure.find(std::system_category().message(ENOTDIR)), std::string::npos) << check.failure;
 }
 
 }  // namespace
