@@ -40,6 +40,10 @@ Handle openRegular(const std::string& path, DWORD access, DWORD disposition, std
     return file;
 }
 
+// ERROR_STOPPED_ON_SYMLINK: "The create operation stopped after reaching a
+// symbolic link." (mingw-w64's headers lack the name).
+constexpr DWORD kStoppedOnLink = 681;
+
 // Opens the name itself, never what a link (a reparse point) there leads to,
 // and refuses a link: the log and the script are never written through one
 // that someone planted at their names.
@@ -52,7 +56,7 @@ Handle openRegularNoLink(const std::string& path, DWORD access, DWORD dispositio
         return {};
     }
     if ((info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        error = windowsError(ERROR_STOPPED_ON_SYMLINK);
+        error = windowsError(kStoppedOnLink);
         return {};
     }
     return file;
