@@ -111,13 +111,16 @@ TEST(SingleInstance, LockAndStateFoldersUnderAnotherUser) {
             EXPECT_NE(problem.find(row.reason), std::string::npos) << problem;
         }
         EXPECT_FALSE(fs::exists(base.file("real/Mirvane.lock"))) << "the lock was made through the link";
-        EXPECT_EQ(posix::lockFolderFrom(folder.c_str(), "/home/u/.local/state"),
+        EXPECT_EQ(posix::lockFolderFrom({folder}, "/home/u/.local/state"),
                   row.runtimeUsable ? folder + "/mirvane" : "/home/u/.local/state/mirvane");
         fs::permissions(base.path(), fs::perms::owner_all);
     }
-    EXPECT_EQ(posix::lockFolderFrom(nullptr, "/home/u/.local/state"), "/home/u/.local/state/mirvane");
-    EXPECT_EQ(posix::lockFolderFrom("relative", "/s"), "/s/mirvane");
-    EXPECT_EQ(posix::lockFolderFrom(nullptr, ""), "");
+    TempDir second;
+    fs::permissions(second.path(), fs::perms::owner_all);
+    EXPECT_EQ(posix::lockFolderFrom({"", "relative", second.path()}, "/s"), second.path() + "/mirvane")
+        << "the first usable runtime folder";
+    EXPECT_EQ(posix::lockFolderFrom({}, "/home/u/.local/state"), "/home/u/.local/state/mirvane");
+    EXPECT_EQ(posix::lockFolderFrom({}, ""), "");
     if (!root) GTEST_SKIP() << "the rows with another user's folders were left out: chown takes root";
 }
 

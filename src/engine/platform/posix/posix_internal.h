@@ -51,11 +51,11 @@ std::string folderProblem(int fd, const std::string& folder);
 // folderProblem's rules.
 InstanceCheck IsAlreadyRunningIn(const std::string& folder, const std::string& name);
 
-// The per-user folder of the lock and of the hand-over socket, from the
-// values of XDG_RUNTIME_DIR (may be null) and the user's state folder: in
-// the runtime folder when it is a real folder of this user's that no one
-// else may write in, otherwise in the state folder; empty with neither.
-std::string lockFolderFrom(const char* runtimeFolder, const std::string& stateHome);
+// The per-user folder of the lock and of the hand-over socket: in the first
+// of the runtime folders (XDG_RUNTIME_DIR's value, then /run/user/<uid>)
+// that is a real folder of this user's that no one else may write in,
+// otherwise in the user's state folder; empty with neither.
+std::string lockFolderFrom(const std::vector<std::string>& runtimeFolders, const std::string& stateHome);
 std::string userLockFolder();
 
 // The user's folders from the values of XDG_CONFIG_HOME, XDG_STATE_HOME and

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "engine/platform/files.h"
 #include "engine/platform/single_instance.h"
@@ -63,18 +64,23 @@ InstanceCheck IsAlreadyRunningIn(const std::string& folder, const std::string& n
 
 // The runtime folder is the session manager's folder for exactly this; the
 // shared temporary folder is not used at all, since any user may make the
-// name there first. Copies meet at the same lock as long as they agree on
-// the runtime folder, as the copies of one session do.
-std::string lockFolderFrom(const char* runtimeFolder, const std::string& stateHome) {
-    struct stat info {};
-    if (runtimeFolder != nullptr && runtimeFolder[0] == '/' && ::lstat(runtimeFolder, &info) == 0 &&
-        S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 022) == 0)
-        return std::string(runtimeFolder) + "/mirvane";
+// name there first. A copy started without XDG_RUNTIME_DIR (a bare su, a
+// script) still meets the session's copies at the usual runtime folder.
+std::string lockFolderFrom(const std::vector<std::string>& runtimeFolders, const std::string& stateHome) {
+    for (const std::string& runtime : runtimeFolders) {
+        struct stat info {};
+        if (!runtime.empty() && runtime.front() == '/' && ::lstat(runtime.c_str(), &info) == 0 &&
+            S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 022) == 0)
+            return runtime + "/mirvane";
+    }
     if (stateHome.empty()) return {};
     return stateHome + "/mirvane";
 }
 
-std::string userLockFolder() { return lockFolderFrom(std::getenv("XDG_RUNTIME_DIR"), userFolders().stateHome); }
+std::string userLockFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return lockFolderFrom({runtime ? runtime : "", "/run/user/" + std::to_string(::geteuid())}, userFolders().stateHome);
+}
 
 }  // namespace posix
 
