@@ -144,22 +144,19 @@ TEST_F(HandOver, MalformedMessagesAreDroppedAndTheListenerGoesOn) {
 // is dropped at once, before any of the name is read.
 TEST_F(HandOver, SilentSendersDelayNoOtherAndAnOverlongNameIsDroppedAtOnce) {
     const auto listener = listen();
-    std::vector<int> silent;
-    for (int i = 0; i < 10; ++i) silent.push_back(connectRaw());
-    const int overlong = connectRaw();
-    const std::string announce("\x04\0\0\x01\0\0\0\x01", 8);  // one name of 16 MiB
-    ASSERT_EQ(::send(overlong, announce.data(), announce.size(), MSG_NOSIGNAL), 8);
+    std::vector<int> senders;  // ten silent ones, then one with a 16 MiB name
+    for (int i = 0; i < 11; ++i) senders.push_back(connectRaw());
+    ASSERT_EQ(::send(senders.back(), "\x04\0\0\x01\0\0\0\x01", 8, MSG_NOSIGNAL), 8);
     std::this_thread::sleep_for(100ms);
     const auto start = Clock::now();
     EXPECT_FALSE(posix::handOverTo(socket, {"/v/real.avi"}, 3s));
     EXPECT_LT(Clock::now() - start, 2500ms) << "held up by the silent senders";
     EXPECT_EQ(inbox.waitFor(1), (std::vector<Files>{{"/v/real.avi"}}));
-    pollfd closed{overlong, POLLIN, 0};
+    pollfd closed{senders.back(), POLLIN, 0};
     ASSERT_EQ(::poll(&closed, 1, 0), 1) << "the overlong sender is still heard";
     char answer = 0;
-    EXPECT_LE(::recv(overlong, &answer, 1, 0), 0);
-    ::close(overlong);
-    for (const int fd : silent) ::close(fd);
+    EXPECT_LE(::recv(senders.back(), &answer, 1, 0), 0);
+    for (const int fd : senders) ::close(fd);
 }
 
 TEST_F(HandOver, StoppingEndsAtOnceAndRemovesTheSocket) {

@@ -75,27 +75,20 @@ TEST_F(HandOver, SilentSendersDelayNoOtherAndAnOverlongNameIsDroppedAtOnce) {
     ProcessIdToSessionId(GetCurrentProcessId(), &session);
     const std::wstring pipe =
         L"\\\\.\\pipe\\" + win32::toWide(name) + L"-" + win32::userSid(error) + L"-" + std::to_wstring(session);
-    auto connect = [&] {
-        return win32::Handle(
-            CreateFileW(pipe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    };
-    std::vector<win32::Handle> silent;
-    for (int i = 0; i < 10; ++i) {
-        silent.push_back(connect());
-        ASSERT_TRUE(silent.back()) << win32::lastError().message();
+    std::vector<win32::Handle> senders;  // ten silent ones, then one with a 16 MiB name
+    for (int i = 0; i < 11; ++i) {
+        senders.emplace_back(CreateFileW(pipe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(senders.back()) << win32::lastError().message();
     }
-    const win32::Handle overlong = connect();
-    ASSERT_TRUE(overlong);
-    const char announce[] = "\x04\0\0\x01\0\0\0\x01";  // one name of 16 MiB
     DWORD written = 0;
-    ASSERT_TRUE(WriteFile(overlong.get(), announce, 8, &written, nullptr));
+    ASSERT_TRUE(WriteFile(senders.back().get(), "\x04\0\0\x01\0\0\0\x01", 8, &written, nullptr));
     std::this_thread::sleep_for(100ms);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(handOverFiles(name, {"C:\\v\\real.avi"}, 3s));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2500ms) << "held up by the silent senders";
     EXPECT_EQ(waitForFiles(), Files{"C:\\v\\real.avi"});
     DWORD available = 0;
-    EXPECT_FALSE(PeekNamedPipe(overlong.get(), nullptr, 0, nullptr, &available, nullptr))
+    EXPECT_FALSE(PeekNamedPipe(senders.back().get(), nullptr, 0, nullptr, &available, nullptr))
         << "the overlong sender is still heard";
 }
 
