@@ -19,7 +19,9 @@ AppFilePlaces PlaceAppFiles(const std::string& executablePath, const platform::U
                             const FileSystemFacts& facts, PathStyle style) {
     AppFilePlaces places{AppPaths::fromExecutable(executablePath, style), {}};
     AppPaths& paths = places.paths;
-    if (facts.isWritableFolder(paths.folder)) return places;
+    // Nothing beside the program says which kind of copy it is: the package
+    // ships the settings and the encoder beside it as a portable copy has them.
+    if (!facts.isInstalledFolder(paths.folder) && facts.isWritableFolder(paths.folder)) return places;
     const char separator = platform::pathSeparator(style);
 
     if (!user.configHome.empty()) {

@@ -1,8 +1,9 @@
 #pragma once
 // Where the program reads its settings and writes its log and script. A copy
 // whose folder its user may write is a portable one and keeps everything
-// beside itself, as AppPaths::fromExecutable says. A copy installed where its
-// user cannot write reads the user's own settings when there are some, else
+// beside itself, as AppPaths::fromExecutable says, unless that folder is the
+// one the package installs it in. An installed copy (one in that folder, or
+// where its user cannot write) reads the user's own settings when there are some, else
 // the ones installed beside it, and writes into a state folder of the user's.
 
 #include <functional>
@@ -27,6 +28,10 @@ struct AppFilePlaces {
 struct FileSystemFacts {
     std::function<bool(const std::string& folder)> isWritableFolder;
     std::function<bool(const std::string& path)> entryExists;
+    // True for the folder (with its trailing separator) that the package
+    // installs the program in: a copy there is installed for every user,
+    // also for one who may write there.
+    std::function<bool(const std::string& folder)> isInstalledFolder;
 };
 
 // user holds the user's folders for settings and for state (either may be

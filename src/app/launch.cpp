@@ -3,7 +3,9 @@
 #include <chrono>
 #include <system_error>
 
+#include "app/absolute_names.h"
 #include "engine/platform/files.h"
+#include "engine/platform/hand_over_message.h"
 #include "engine/platform/single_instance.h"
 #include "engine/platform/user_folders.h"
 #include "engine/window/texts.h"
@@ -16,17 +18,50 @@ namespace {
 // window up; short enough that a copy nobody answers never seems stuck.
 constexpr std::chrono::milliseconds kHandOverTimeout{3000};
 
+// The folder the package installs the program in (empty where there is no
+// package): a copy there is installed for every user, root included, even
+// though root may write there.
+constexpr const char* kInstalledFolder = MIRVANE_INSTALLED_FOLDER;
+
+bool isInstalledFolder(const std::string& folder) { return !folder.empty() && folder == kInstalledFolder; }
+
 AppFilePlaces placeFiles(const Report& report) {
     AppFilePlaces places = PlaceAppFiles(platform::executablePath(), platform::userFolders(),
-                                         {platform::isWritableFolder, platform::entryExists});
-    if (!places.privateFolder.empty()) {
-        if (const std::error_code error = platform::makePrivateFolder(places.privateFolder)) {
-            // Conversions go on without the log, as they do when it cannot be written.
-            report(Problem::Degraded, "Mirvane: the folder " + places.privateFolder + " cannot be made (" + error.message() +
-                   "); no conversion log is kept.");
-        }
+                                         {platform::isWritableFolder, platform::entryExists, isInstalledFolder});
+    if (places.privateFolder.empty()) return places;
+    std::string problem;
+    if (const std::error_code error = platform::makePrivateFolder(places.privateFolder)) {
+        problem = "the folder " + places.privateFolder + " cannot be made (" + error.message() + ")";
+    } else {
+        problem = platform::privateFolderProblem(places.privateFolder);
+        if (!problem.empty() && problem.back() == '.') problem.pop_back();
+    }
+    if (!problem.empty()) {
+        // Nothing of the user's is written where it could be read, replaced
+        // or redirected: conversions go on as they do when the log cannot
+        // be written, DirectShow conversions fail for want of their script.
+        report(Problem::Degraded, "Mirvane: " + problem +
+                                      "; no conversion log, AviSynth script or list for the next start is kept.");
+        places.paths.logFile.clear();
+        places.paths.scriptFile.clear();
+        places.paths.journalFile.clear();
     }
     return places;
+}
+
+// The running copy was started in another folder: a relative name means
+// what it means here. Without a folder of its own (it was removed) a
+// relative name names nothing this copy could find again, nor does a name
+// longer than the system opens; the running copy would refuse the list.
+std::vector<std::string> absoluteNames(const std::vector<std::string>& files) {
+    const std::string folder = platform::currentFolder();
+    std::vector<std::string> names;
+    for (const std::string& file : files) {
+        std::string name = MakeAbsolute(file, folder);
+        if ((!folder.empty() || name == file) && FitsSystemPath(name, platform::kNativePathStyle))
+            names.push_back(std::move(name));
+    }
+    return names;
 }
 
 }  // namespace
@@ -34,23 +69,27 @@ AppFilePlaces placeFiles(const Report& report) {
 Launch launch(const std::vector<std::string>& files, const Report& report) {
     // The lock comes first: a second copy ends silently, display or not.
     const platform::InstanceCheck instance = platform::IsAlreadyRunning(texts::kAppName);
-    if (!instance.failure.empty()) {
-        report(Problem::Fatal, instance.failure);
-        return {1, {}};
-    }
     if (instance.alreadyRunning) {
         // A second copy stays silent whatever happens: a running copy that
         // does not answer in time (one that cannot listen, or one that has
         // just died) leaves the files unopened, as every second copy did
         // before the hand-over.
-        if (!files.empty()) (void)platform::handOverFiles(texts::kAppName, files, kHandOverTimeout);
-        return {0, {}};
+        if (!files.empty()) (void)platform::handOverFiles(texts::kAppName, absoluteNames(files), kHandOverTimeout);
+        return {0, {}, false};
     }
-    return {std::nullopt, placeFiles(report)};
+    // Whatever keeps the lock from being taken (another user may have made
+    // its place first) must not keep the user from converting.
+    if (!instance.failure.empty())
+        report(Problem::Degraded, "Mirvane: " + instance.failure + " This copy starts without receiving files from later copies.");
+    return {std::nullopt, placeFiles(report), instance.failure.empty()};
 }
 
-std::unique_ptr<platform::HandOverListener> listenForOtherCopies(platform::HandOverListener::Receiver receiver,
+std::unique_ptr<platform::HandOverListener> listenForOtherCopies(const Launch& launched,
+                                                                 platform::HandOverListener::Receiver receiver,
                                                                  const Report& report) {
+    // Only the lock's holder may take the hand-over's place: another copy
+    // may hold the lock and listen there.
+    if (!launched.holdsLock) return nullptr;
     std::error_code error;
     std::unique_ptr<platform::HandOverListener> listener =
         platform::HandOverListener::start(texts::kAppName, std::move(receiver), error);

@@ -25,23 +25,31 @@ enum class Problem { Fatal, Degraded };
 using Report = std::function<void(Problem problem, const std::string& text)>;
 
 struct Launch {
-    // Set when this process is to end at once with exitCode (a second copy,
-    // or a lock that cannot be checked); the window is not made then.
+    // Set when this process is to end at once with exitCode (a second copy);
+    // the window is not made then.
     std::optional<int> exitCode;
     AppFilePlaces places;
+    // False when the lock could not be taken at all: this copy runs alone,
+    // unknown to the copies started after it.
+    bool holdsLock = false;
 };
 
 // Takes the per-user lock. A second copy hands the files (exact bytes, in
-// order) to the running one, silently whatever happens, and is told to end
-// with 0. A first copy gets where it keeps its files, its private folder
-// made (a folder that cannot be made is reported: conversions go on without
-// the log).
+// order, each relative one made absolute in this process's working folder)
+// to the running one, silently whatever happens, and is told to end with 0.
+// A first copy gets where it keeps its files, its private folder made and
+// checked. Whatever stands in the way (a lock that cannot be taken, a folder
+// another user controls) is reported, and the copy starts without what
+// failed: the hand-over, or the log, the script and the list kept between
+// runs.
 Launch launch(const std::vector<std::string>& files, const Report& report);
 
 // Starts hearing the copies started after this one; each list of files goes
 // to receiver on the listener's own thread. Call it once the window that
-// receives them exists. Null, with the reason reported, when it cannot.
-std::unique_ptr<platform::HandOverListener> listenForOtherCopies(platform::HandOverListener::Receiver receiver,
+// receives them exists. Null, with the reason reported, when it cannot;
+// null at once for a copy that does not hold the lock.
+std::unique_ptr<platform::HandOverListener> listenForOtherCopies(const Launch& launched,
+                                                                 platform::HandOverListener::Receiver receiver,
                                                                  const Report& report);
 
 }  // namespace mirvane::app

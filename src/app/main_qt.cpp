@@ -44,7 +44,7 @@ int main(int argc, char* argv[]) {
     mirvane::MessageBoxes messages;
     mirvane::MainWindow window(flags, launch.places.paths, files, messages);
     // Declared after the window, the listener stops before the window goes.
-    const auto listener = mirvane::app::listenForOtherCopies(
+    const auto listener = mirvane::app::listenForOtherCopies(launch,
         [&window](std::vector<std::string> handed) { window.openHandedOverFiles(std::move(handed)); },
         reportOnTerminal);
     window.show();

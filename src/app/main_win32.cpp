@@ -61,7 +61,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
         mirvane::win32::MessageBoxes messages;
         mirvane::win32::MainWindow window(flags, launch.places.paths, files, messages);
         // Declared after the window, the listener stops before the window goes.
-        const auto listener = mirvane::app::listenForOtherCopies(
+        const auto listener = mirvane::app::listenForOtherCopies(launch,
             [&window](std::vector<std::string> handed) { window.openHandedOverFiles(std::move(handed)); }, report);
         window.show(showCommand);
         return window.run();

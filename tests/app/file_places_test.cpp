@@ -21,7 +21,13 @@ struct PlacesCase {
     std::set<std::string> existing;  // entries that exist besides the program's own
     std::string settings, log, script, journal, privateFolder;
     PathStyle style = PathStyle::Posix;
+    bool inInstalledFolder = false;
 };
+
+// The installed folder as the package lays it out: the program, the shipped
+// settings and the encoder link, just as a portable copy has them.
+const std::set<std::string> kPackageLayout{"/usr/lib/mirvane/Mirvane", "/usr/lib/mirvane/MovieSet.ini",
+                                           "/usr/lib/mirvane/ffmpeg", "/usr/lib/mirvane/ffmpeg/ffmpeg"};
 
 const platform::UserFolders kWindowsUser{"C:\\Users\\yuki\\AppData\\Roaming",
                                          "C:\\Users\\yuki\\AppData\\Local"};
@@ -41,12 +47,24 @@ const PlacesCase kCases[] = {
      "/usr/lib/mirvane/Mirvane",
      kUser,
      false,
-     {},
+     kPackageLayout,
      "/usr/lib/mirvane/MovieSet.ini",
      "/home/yuki/.local/state/mirvane/Mirvane.log",
      "/home/yuki/.local/state/mirvane/Mirvane.avs",
      "/home/yuki/.local/state/mirvane/Mirvane.jobs",
      "/home/yuki/.local/state/mirvane"},
+    {"RootWhoMayWriteThereStillRunsThePackagedCopyAsInstalled",
+     "/usr/lib/mirvane/Mirvane",
+     {"/root/.config", "/root/.local/state"},
+     true,
+     kPackageLayout,
+     "/usr/lib/mirvane/MovieSet.ini",
+     "/root/.local/state/mirvane/Mirvane.log",
+     "/root/.local/state/mirvane/Mirvane.avs",
+     "/root/.local/state/mirvane/Mirvane.jobs",
+     "/root/.local/state/mirvane",
+     PathStyle::Posix,
+     true},
     {"InstalledCopyReadsTheUsersOwnSettings",
      "/usr/lib/mirvane/Mirvane",
      kUser,
@@ -120,11 +138,16 @@ TEST_P(AppFilePlacesTest, PlacesEachFile) {
                                     askedFolder = folder;
                                     return row.folderWritable;
                                 },
-                                [&](const std::string& path) { return row.existing.contains(path); }};
+                                [&](const std::string& path) { return row.existing.contains(path); },
+                                [&](const std::string& folder) {
+                                    return row.inInstalledFolder && folder == "/usr/lib/mirvane/";
+                                }};
     const AppFilePlaces places = PlaceAppFiles(row.executable, row.user, facts, row.style);
     const char separator = row.style == PathStyle::Windows ? '\\' : '/';
     const std::string folder = row.executable.substr(0, row.executable.rfind(separator) + 1);
-    EXPECT_EQ(askedFolder, folder);
+    if (!row.inInstalledFolder) {
+        EXPECT_EQ(askedFolder, folder);
+    }
     EXPECT_EQ(places.paths.executable, row.executable);
     EXPECT_EQ(places.paths.folder, folder);
     // The encoder is always the one installed beside the program.

@@ -78,7 +78,7 @@ protected:
         fs::remove_all(lockFolder());
     }
 
-    std::string lockFolder() const { return "/tmp/mirvane-" + std::to_string(m_uid); }
+    std::string lockFolder() const { return home.file("mirvane"); }
     std::string socket() const { return lockFolder() + "/Mirvane.socket"; }
     std::string log() const { return folder.file("Mirvane.log"); }
     QString file(const char* name) const { return QString::fromStdString(home.file(name)); }

@@ -13,6 +13,10 @@ namespace mirvane::platform {
 // Full path of the running executable (the real file, links resolved).
 std::string executablePath();
 
+// The process's working folder as the system gives it; empty when it has
+// none any more (it was removed) or cannot say.
+std::string currentFolder();
+
 // True for any entry at the path, whatever its kind: a regular file, a folder,
 // a link (also a dangling one), a FIFO, a socket, a device. A name for which
 // this is true is never one to write a new file to.

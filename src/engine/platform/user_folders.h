@@ -15,6 +15,13 @@ bool isWritableFolder(const std::string& path);
 // users; an existing folder is left as it is.
 std::error_code makePrivateFolder(const std::string& path);
 
+// Why the folder cannot be trusted with the user's files, in a sentence that
+// names it; empty when it can. Another user who could change it, or what
+// lies in it, could have the user's files written wherever that user
+// chooses: it must be a real folder, not a link; on POSIX systems also the
+// user's own, closed to others, in a folder no other user may change.
+std::string privateFolderProblem(const std::string& path);
+
 // The user's own folders for settings and for state kept between runs,
 // without a trailing separator; empty when the system names none.
 struct UserFolders {

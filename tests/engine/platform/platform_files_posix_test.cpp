@@ -128,7 +128,9 @@ TEST(File, AppendOpensOnlyAnExistingFileAndWritesAtItsEndEvenAfterAnotherWriter)
 }
 
 // Both opens would block on a FIFO without a reader, and would write through
-// one with a reader, or into a device, if they did not refuse them.
+// one with a reader, or into a device, if they did not refuse them. A link
+// planted at the log's or the script's name would have them written over,
+// or made as, a file of the link maker's choice.
 TEST(File, OpensNeverBlockAndRefuseAnythingButARegularFile) {
     TempDir dir;
     test::makeFifo(dir.file("fifo"));
@@ -137,6 +139,7 @@ TEST(File, OpensNeverBlockAndRefuseAnythingButARegularFile) {
     ASSERT_GE(reader, 0);
     test::makeSocketEntry(dir.file("socket"));
     fs::create_symlink(dir.write("target.log", "old"), dir.file("link.log"));
+    fs::create_symlink(dir.file("made.log"), dir.file("dangling.log"));
     const struct {
         const char* name;
         std::string path;
@@ -147,7 +150,9 @@ TEST(File, OpensNeverBlockAndRefuseAnythingButARegularFile) {
         {"socket", dir.file("socket"), std::errc::no_such_device_or_address},
         {"device", "/dev/null", std::errc::invalid_argument},
         {"folder", dir.path(), std::errc::is_a_directory},
-        {"link to a regular file", dir.file("link.log"), std::errc{}},
+        {"link to a regular file", dir.file("link.log"), std::errc::too_many_symbolic_link_levels},
+        {"link to nothing yet", dir.file("dangling.log"), std::errc::too_many_symbolic_link_levels},
+        {"regular file", dir.write("plain.log", "x"), std::errc{}},
     };
     const int descriptors = test::openDescriptorCount();
     for (const auto& row : rows) {
@@ -168,7 +173,8 @@ TEST(File, OpensNeverBlockAndRefuseAnythingButARegularFile) {
     }
     EXPECT_EQ(test::openDescriptorCount(), descriptors);
     ::close(reader);
-    EXPECT_EQ(contents(dir.file("target.log")), "") << "the created file was not emptied through the link";
+    EXPECT_EQ(contents(dir.file("target.log")), "old") << "the file was emptied through the link";
+    EXPECT_FALSE(fs::exists(dir.file("made.log"))) << "a file was made through the link";
 }
 
 TEST(ReadFile, ReadsWholeRegularFilesUpToTheLimitOnly) {

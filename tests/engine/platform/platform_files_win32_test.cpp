@@ -13,6 +13,7 @@
 #include <string>
 
 #include "engine/platform/files.h"
+#include "engine/platform/win32/win32_internal.h"
 #include "engine/settings/profile_reader.h"
 #include "support/descriptor_count.h"
 #include "support/temp_dir.h"
@@ -93,6 +94,25 @@ TEST(File, OpensRefuseDevicesAndPipesWithoutWaiting) {
         ASSERT_EQ(attempt.wait_for(5s), std::future_status::ready) << "an open waited";
         EXPECT_TRUE(attempt.get());
     }
+}
+
+// A link planted at the log's or the script's name is not written through:
+// both opens refuse it and the file it leads to keeps its content.
+TEST(File, OpensRefuseALinkAtTheName) {
+    TempDir dir;
+    const std::string target = dir.write("target.log", "old");
+    const std::wstring link = win32::toWide(dir.file("Mirvane.log"));
+    const bool made =
+        CreateSymbolicLinkW(link.c_str(), win32::toWide(target).c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+    const DWORD attributes = GetFileAttributesW(link.c_str());
+    if (!made || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        GTEST_SKIP() << "no link can be planted here (no right to make one, or Wine, which keeps them its own way)";
+    std::error_code error;
+    EXPECT_FALSE(File::openExistingForAppend(dir.file("Mirvane.log"), error).isOpen());
+    EXPECT_FALSE(File::createAlways(dir.file("Mirvane.log"), error).isOpen());
+    std::string content;
+    EXPECT_FALSE(readFile(target, 100, content));
+    EXPECT_EQ(content, "old");
 }
 
 // Others may read the log while it is open, append to it, and delete it (the

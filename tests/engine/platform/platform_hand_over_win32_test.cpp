@@ -8,8 +8,11 @@
 
 #include <chrono>
 #include <future>
+#include <thread>
+#include <vector>
 
 #include "engine/platform/hand_over.h"
+#include "engine/platform/win32/win32_internal.h"
 
 namespace mirvane::platform {
 namespace {
@@ -60,6 +63,33 @@ TEST_F(HandOver, NobodyListeningEndsTheSenderInItsTime) {
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_GE(took, 400ms);
     EXPECT_LT(took, 1500ms);
+}
+
+// Each sender is heard on an instance of its own with its own deadline:
+// senders that say nothing hold up no other, and one that announces a name
+// longer than the system opens is dropped at once.
+TEST_F(HandOver, SilentSendersDelayNoOtherAndAnOverlongNameIsDroppedAtOnce) {
+    const auto listener = listen();
+    std::error_code error;
+    DWORD session = 0;
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    const std::wstring pipe =
+        L"\\\\.\\pipe\\" + win32::toWide(name) + L"-" + win32::userSid(error) + L"-" + std::to_wstring(session);
+    std::vector<win32::Handle> senders;  // ten silent ones, then one with a 16 MiB name
+    for (int i = 0; i < 11; ++i) {
+        senders.emplace_back(CreateFileW(pipe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(senders.back()) << win32::lastError().message();
+    }
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(senders.back().get(), "\x04\0\0\x01\0\0\0\x01", 8, &written, nullptr));
+    std::this_thread::sleep_for(100ms);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(handOverFiles(name, {"C:\\v\\real.avi"}, 3s));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2500ms) << "held up by the silent senders";
+    EXPECT_EQ(waitForFiles(), Files{"C:\\v\\real.avi"});
+    DWORD available = 0;
+    EXPECT_FALSE(PeekNamedPipe(senders.back().get(), nullptr, 0, nullptr, &available, nullptr))
+        << "the overlong sender is still heard";
 }
 
 }  // namespace

@@ -49,6 +49,8 @@ TEST(MakePrivateFolder, MakesEveryMissingFolderAndRefusesAFileInTheWay) {
     const std::string file = dir.write("taken", "x");
     EXPECT_TRUE(makePrivateFolder(file));
     EXPECT_TRUE(makePrivateFolder(file + "\\below"));
+    EXPECT_EQ(privateFolderProblem(nested), "");
+    EXPECT_EQ(privateFolderProblem(file), file + " is not a folder but a link or a file.");
 }
 
 }  // namespace

@@ -53,6 +53,16 @@ int openRegular(const std::string& path, int flags, std::error_code& error) {
 
 }  // namespace
 
+std::string currentFolder() {
+    std::string folder(256, '\0');
+    while (::getcwd(folder.data(), folder.size()) == nullptr) {
+        if (errno != ERANGE) return {};
+        folder.resize(folder.size() * 2);
+    }
+    folder.resize(std::char_traits<char>::length(folder.c_str()));
+    return folder;
+}
+
 bool entryExists(const std::string& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;
@@ -176,15 +186,18 @@ File::File(File&& other) noexcept = default;
 File& File::operator=(File&& other) noexcept = default;
 File::~File() = default;
 
+// A link at the name is never written through (O_NOFOLLOW): the log and the
+// script lie in a folder whose entries only their user should make, and a
+// link planted there would have them written over any file of that user's.
 File File::openExistingForAppend(const std::string& path, std::error_code& error) {
-    const int fd = openRegular(path, O_WRONLY | O_APPEND, error);
+    const int fd = openRegular(path, O_WRONLY | O_APPEND | O_NOFOLLOW, error);
     return fd < 0 ? File() : File(std::make_unique<Impl>(fd));
 }
 
 File File::createAlways(const std::string& path, std::error_code& error) {
     // Emptied only once it is known to be a regular file: O_TRUNC would act
     // before the check.
-    const int fd = openRegular(path, O_WRONLY | O_CREAT, error);
+    const int fd = openRegular(path, O_WRONLY | O_CREAT | O_NOFOLLOW, error);
     if (fd < 0) return File();
     File file(std::make_unique<Impl>(fd));
     if (::ftruncate(fd, 0) != 0) {

@@ -10,7 +10,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cstring>
 #include <thread>
 #include <utility>
@@ -29,9 +29,11 @@ using Clock = std::chrono::steady_clock;
 
 // What a listener answers once it has the files: the sender may end.
 constexpr char kTaken = 'T';
-// A sender that connects but does not send holds the listener at most this
-// long; every copy that comes after it waits meanwhile.
+// A sender that connects but does not send is dropped after this long; the
+// others are heard meanwhile.
 constexpr auto kReadTimeout = std::chrono::seconds(2);
+// Senders heard at once; more wait in the system's queue until one is done.
+constexpr std::size_t kMaxSenders = 64;
 // Between attempts to reach a copy that has taken the lock but does not
 // listen yet.
 constexpr auto kRetryPause = std::chrono::milliseconds(20);
@@ -59,17 +61,15 @@ private:
     Clock::time_point m_end;
 };
 
-enum class Wait { Ready, TimedOut, Stopped, Failed };
+enum class Wait { Ready, TimedOut, Failed };
 
-// Waits until fd has one of the events, the deadline passes or (when given)
-// stopFd turns readable.
-Wait waitFor(int fd, short events, const Deadline& deadline, int stopFd = -1) {
+// Waits until fd has one of the events or the deadline passes.
+Wait waitFor(int fd, short events, const Deadline& deadline) {
     for (;;) {
-        pollfd fds[2] = {{fd, events, 0}, {stopFd, POLLIN, 0}};
-        const int ready = ::poll(fds, stopFd < 0 ? 1 : 2, deadline.millisecondsLeft());
+        pollfd fds{fd, events, 0};
+        const int ready = ::poll(&fds, 1, deadline.millisecondsLeft());
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) return Wait::Failed;
-        if (stopFd >= 0 && fds[1].revents != 0) return Wait::Stopped;
         if (ready == 0) return Wait::TimedOut;
         return Wait::Ready;
     }
@@ -78,6 +78,11 @@ Wait waitFor(int fd, short events, const Deadline& deadline, int stopFd = -1) {
 class Descriptor {
 public:
     explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    Descriptor(Descriptor&& other) noexcept : m_fd(other.release()) {}
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     ~Descriptor() { reset(); }
@@ -123,57 +128,73 @@ public:
     }
 
 private:
+    // One sender being heard: its own deadline, its message as read so far.
+    struct Sender {
+        Descriptor connection;
+        Clock::time_point deadline;
+        HandOverReader reader;
+    };
+
+    // Every sender is heard at once, each until its own deadline: one that
+    // connects and sends nothing, or sends slowly, holds up no other.
     void run() {
+        std::vector<Sender> senders;
         for (;;) {
-            pollfd fds[2] = {{m_listening.get(), POLLIN, 0}, {m_stopRead.get(), POLLIN, 0}};
-            if (::poll(fds, 2, -1) < 0) {
+            std::vector<pollfd> fds{{m_stopRead.get(), POLLIN, 0},
+                                    {m_listening.get(), static_cast<short>(senders.size() < kMaxSenders ? POLLIN : 0), 0}};
+            Clock::time_point next = Clock::time_point::max();
+            for (const Sender& sender : senders) {
+                fds.push_back({sender.connection.get(), POLLIN, 0});
+                next = std::min(next, sender.deadline);
+            }
+            int timeout = -1;
+            if (next != Clock::time_point::max()) {
+                const auto left = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
+                timeout = static_cast<int>(std::max<decltype(left)>(left, 0));
+            }
+            if (::poll(fds.data(), fds.size(), timeout) < 0) {
                 if (errno == EINTR) continue;
                 return;
             }
-            if (fds[1].revents != 0) return;
-            Descriptor connection(
-                ::accept4(m_listening.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
-            // A sender that gave up before it was accepted is simply gone.
-            if (connection.get() >= 0 && serve(connection.get()) == Wait::Stopped) return;
-        }
-    }
-
-    // Reads one list of files and answers once it has been handed on;
-    // anything else is dropped without an answer.
-    Wait serve(int connection) {
-        unsigned peer = 0;
-        if (!peerUserId(connection, peer) || peer != ::geteuid()) return Wait::Failed;
-        const Deadline deadline(kReadTimeout);
-        std::string header(kHandOverHeaderSize, '\0');
-        if (const Wait wait = readExactly(connection, header, deadline); wait != Wait::Ready) return wait;
-        const std::optional<std::size_t> size = HandOverBodySize(header);
-        if (!size) return Wait::Failed;
-        std::string body(*size, '\0');
-        if (const Wait wait = readExactly(connection, body, deadline); wait != Wait::Ready) return wait;
-        std::optional<std::vector<std::string>> files = DecodeHandOverBody(body);
-        if (!files) return Wait::Failed;
-        m_receiver(std::move(*files));
-        // The sender ends either way; a full or closed connection changes nothing here.
-        (void)::send(connection, &kTaken, 1, MSG_NOSIGNAL);
-        return Wait::Ready;
-    }
-
-    Wait readExactly(int connection, std::string& data, const Deadline& deadline) {
-        std::size_t filled = 0;
-        while (filled < data.size()) {
-            const ssize_t got = ::recv(connection, data.data() + filled, data.size() - filled, 0);
-            if (got > 0) {
-                filled += static_cast<std::size_t>(got);
-                continue;
+            if (fds[0].revents != 0) return;
+            const auto now = Clock::now();
+            std::size_t kept = 0;
+            for (std::size_t i = 0; i < senders.size(); ++i) {
+                const bool open = (fds[i + 2].revents == 0 || hear(senders[i])) && now < senders[i].deadline;
+                if (!open) continue;
+                if (kept != i) senders[kept] = std::move(senders[i]);
+                ++kept;
             }
-            if (got == 0) return Wait::Failed;
-            if (errno == EINTR) continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK) return Wait::Failed;
-            if (const Wait wait = waitFor(connection, POLLIN, deadline, m_stopRead.get());
-                wait != Wait::Ready)
-                return wait;
+            senders.resize(kept);
+            if (fds[1].revents != 0) accept(senders);
         }
-        return Wait::Ready;
+    }
+
+    void accept(std::vector<Sender>& senders) {
+        Descriptor connection(::accept4(m_listening.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+        // A sender that gave up before it was accepted is simply gone.
+        if (connection.get() < 0) return;
+        unsigned peer = 0;
+        if (!peerUserId(connection.get(), peer) || peer != ::geteuid()) return;
+        senders.push_back({std::move(connection), Clock::now() + kReadTimeout, HandOverReader()});
+    }
+
+    // Reads what the sender has sent, never more than its message may still
+    // hold; false once the sender is done with, answered or dropped. A list
+    // is handed on and answered; anything else is dropped without an answer.
+    bool hear(Sender& sender) {
+        char buffer[64 * 1024];
+        const std::size_t wanted = std::min(sender.reader.wanted(), sizeof buffer);
+        const ssize_t got = ::recv(sender.connection.get(), buffer, wanted, 0);
+        if (got < 0) return errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK;
+        if (got == 0) return false;
+        const HandOverReader::State state = sender.reader.take({buffer, static_cast<std::size_t>(got)});
+        if (state == HandOverReader::State::Reading) return true;
+        if (state == HandOverReader::State::Refused) return false;
+        m_receiver(sender.reader.takeFiles());
+        // The sender ends either way; a full or closed connection changes nothing here.
+        (void)::send(sender.connection.get(), &kTaken, 1, MSG_NOSIGNAL);
+        return false;
     }
 
     Descriptor m_listening;
@@ -214,7 +235,7 @@ std::unique_ptr<HandOverListener> listenForHandOver(const std::string& socketPat
         error = systemError(ENAMETOOLONG);
         return nullptr;
     }
-    Descriptor listening(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    Descriptor listening(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (listening.get() < 0) {
         error = lastError();
         return nullptr;

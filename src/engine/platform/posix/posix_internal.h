@@ -38,12 +38,24 @@ int openProcessHandle(int pid);
 // false when the system cannot say.
 bool peerUserId(int socket, unsigned& uid);
 
+// The folder opened as itself, never through a link: its descriptor, or -1
+// with the reason in problem.
+int openFolderNoLink(const std::string& folder, std::string& problem);
+
+// Why the open folder cannot be trusted (privateFolderProblem's rules),
+// examined through its descriptor; empty when it can.
+std::string folderProblem(int fd, const std::string& folder);
+
 // The single-instance lock inside the given per-user folder, which is made
-// (mode 0700) when missing and must be a folder of this user's, closed to
-// everyone else.
+// (mode 0700, with the folders above it) when missing and must pass
+// folderProblem's rules.
 InstanceCheck IsAlreadyRunningIn(const std::string& folder, const std::string& name);
 
-// The per-user folder of the lock and of the hand-over socket.
+// The per-user folder of the lock and of the hand-over socket: in the first
+// of the runtime folders (XDG_RUNTIME_DIR's value, then /run/user/<uid>)
+// that is a real folder of this user's that no one else may write in,
+// otherwise in the user's state folder; empty with neither.
+std::string lockFolderFrom(const std::vector<std::string>& runtimeFolders, const std::string& stateHome);
 std::string userLockFolder();
 
 // The user's folders from the values of XDG_CONFIG_HOME, XDG_STATE_HOME and

@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <system_error>
+#include <vector>
 
+#include "engine/platform/files.h"
 #include "engine/platform/single_instance.h"
 #include "engine/platform/posix/posix_internal.h"
 
@@ -25,32 +27,18 @@ std::string systemText(int error) { return std::system_category().message(error)
 }  // namespace
 
 InstanceCheck IsAlreadyRunningIn(const std::string& folder, const std::string& name) {
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        return failed("the folder " + folder + " cannot be made (" + systemText(errno) + ").");
+    if (folder.empty()) return failed("there is no folder of the user's to hold the lock.");
+    if (!entryExists(folder)) {
+        if (const std::error_code error = makePrivateFolder(folder))
+            return failed("the folder " + folder + " cannot be made (" + error.message() + ").");
     }
     // The folder is examined through its own descriptor and the lock file
     // opened in it, so nothing can be swapped in between the check and the
-    // use. Anyone may have made it first in a folder all users share.
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (dir < 0) {
-        const int error = errno;
-        if (error == ELOOP || error == ENOTDIR) {
-            return failed(folder + " is not a folder but a link or a file (" + systemText(error) + ").");
-        }
-        return failed("the folder " + folder + " cannot be opened (" + systemText(error) + ").");
-    }
-    struct stat info {};
+    // use.
     std::string problem;
-    if (::fstat(dir, &info) != 0) {
-        problem = "the folder " + folder + " cannot be examined (" + systemText(errno) + ").";
-    } else if (info.st_uid != ::geteuid()) {
-        problem = "the folder " + folder + " belongs to another user (uid " + std::to_string(info.st_uid) +
-                  "), not to this one (uid " + std::to_string(::geteuid()) + ").";
-    } else if ((info.st_mode & 077) != 0) {
-        char mode[8];
-        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
-        problem = "the folder " + folder + " is open to other users (mode " + mode + ").";
-    }
+    const int dir = openFolderNoLink(folder, problem);
+    if (dir < 0) return failed(problem);
+    problem = folderProblem(dir, folder);
     if (!problem.empty()) {
         ::close(dir);
         return failed(problem);
@@ -74,11 +62,25 @@ InstanceCheck IsAlreadyRunningIn(const std::string& folder, const std::string& n
                   ").");
 }
 
-// One place per user whatever the environment says: copies started from
-// different sessions, or with and without XDG_RUNTIME_DIR, must meet at the
-// same lock. The temporary folder is shared by all users, so the folder is
-// checked before it is trusted.
-std::string userLockFolder() { return "/tmp/mirvane-" + std::to_string(::geteuid()); }
+// The runtime folder is the session manager's folder for exactly this; the
+// shared temporary folder is not used at all, since any user may make the
+// name there first. A copy started without XDG_RUNTIME_DIR (a bare su, a
+// script) still meets the session's copies at the usual runtime folder.
+std::string lockFolderFrom(const std::vector<std::string>& runtimeFolders, const std::string& stateHome) {
+    for (const std::string& runtime : runtimeFolders) {
+        struct stat info {};
+        if (!runtime.empty() && runtime.front() == '/' && ::lstat(runtime.c_str(), &info) == 0 &&
+            S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 022) == 0)
+            return runtime + "/mirvane";
+    }
+    if (stateHome.empty()) return {};
+    return stateHome + "/mirvane";
+}
+
+std::string userLockFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return lockFolderFrom({runtime ? runtime : "", "/run/user/" + std::to_string(::geteuid())}, userFolders().stateHome);
+}
 
 }  // namespace posix
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -41,6 +42,53 @@ namespace posix {
 
 namespace {
 
+std::string systemText(int error) { return std::system_category().message(error); }
+
+std::string modeText(mode_t mode) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+    return text;
+}
+
+}  // namespace
+
+int openFolderNoLink(const std::string& folder, std::string& problem) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) return fd;
+    const int error = errno;
+    if (error == ELOOP || error == ENOTDIR) {
+        problem = folder + " is not a folder but a link or a file (" + systemText(error) + ").";
+    } else {
+        problem = "the folder " + folder + " cannot be opened (" + systemText(error) + ").";
+    }
+    return -1;
+}
+
+// The folder above counts too: whoever may rename entries in it could put
+// a link of theirs in this folder's place once it has been checked. A
+// sticky folder (/tmp) lets only an entry's owner rename it.
+std::string folderProblem(int fd, const std::string& folder) {
+    struct stat info {};
+    struct stat above {};
+    const uid_t user = ::geteuid();
+    if (::fstat(fd, &info) != 0 || ::fstatat(fd, "..", &above, 0) != 0)
+        return "the folder " + folder + " cannot be examined (" + systemText(errno) + ").";
+    if (info.st_uid != user)
+        return "the folder " + folder + " belongs to another user (uid " + std::to_string(info.st_uid) +
+               "), not to this one (uid " + std::to_string(user) + ").";
+    if ((info.st_mode & 077) != 0)
+        return "the folder " + folder + " is open to other users (mode " + modeText(info.st_mode) + ").";
+    if (above.st_uid != user && above.st_uid != 0)
+        return "the folder " + folder + " lies in a folder of another user (uid " + std::to_string(above.st_uid) +
+               ").";
+    if ((above.st_mode & 022) != 0 && (above.st_mode & S_ISVTX) == 0)
+        return "the folder " + folder + " lies in a folder other users may write in (mode " +
+               modeText(above.st_mode) + ").";
+    return {};
+}
+
+namespace {
+
 // A variable that names a folder counts only when it is an absolute path;
 // a relative one would depend on the folder the program was started from.
 std::string absoluteFolder(const char* value) {
@@ -61,6 +109,15 @@ UserFolders userFoldersFrom(const char* configHome, const char* stateHome, const
 }
 
 }  // namespace posix
+
+std::string privateFolderProblem(const std::string& path) {
+    std::string problem;
+    const int fd = posix::openFolderNoLink(path, problem);
+    if (fd < 0) return problem;
+    problem = posix::folderProblem(fd, path);
+    ::close(fd);
+    return problem;
+}
 
 // A session may run without HOME (a service, a bare su): the account's home
 // folder stands in for it.

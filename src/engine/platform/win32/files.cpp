@@ -24,9 +24,10 @@ DWORD attributesOf(const std::string& path) { return GetFileAttributesW(toWide(p
 // Opens a regular file only. A device name (NUL, CON, COM1, also with an
 // extension) or a pipe opens as something else: it is refused before
 // anything is read from it or written to it. Opening either never waits.
-Handle openRegular(const std::string& path, DWORD access, DWORD disposition, std::error_code& error) {
+Handle openRegular(const std::string& path, DWORD access, DWORD disposition, std::error_code& error,
+                   DWORD flags = 0) {
     Handle file(CreateFileW(toWide(path).c_str(), access, kShareAll, nullptr, disposition,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+                            FILE_ATTRIBUTE_NORMAL | flags, nullptr));
     if (!file) {
         error = lastError();
         return {};
@@ -36,6 +37,28 @@ Handle openRegular(const std::string& path, DWORD access, DWORD disposition, std
         return {};
     }
     error.clear();
+    return file;
+}
+
+// ERROR_STOPPED_ON_SYMLINK: "The create operation stopped after reaching a
+// symbolic link." (mingw-w64's headers lack the name).
+constexpr DWORD kStoppedOnLink = 681;
+
+// Opens the name itself, never what a link (a reparse point) there leads to,
+// and refuses a link: the log and the script are never written through one
+// that someone planted at their names.
+Handle openRegularNoLink(const std::string& path, DWORD access, DWORD disposition, std::error_code& error) {
+    Handle file = openRegular(path, access, disposition, error, FILE_FLAG_OPEN_REPARSE_POINT);
+    if (!file) return {};
+    FILE_ATTRIBUTE_TAG_INFO info{};
+    if (!GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &info, sizeof info)) {
+        error = lastError();
+        return {};
+    }
+    if ((info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        error = windowsError(kStoppedOnLink);
+        return {};
+    }
     return file;
 }
 
@@ -55,6 +78,15 @@ std::string executablePath() {
         path.resize(path.size() * 2);
     }
     return {};
+}
+
+// The buffer's size is asked first: the folder may be longer than MAX_PATH.
+std::string currentFolder() {
+    std::wstring folder(GetCurrentDirectoryW(0, nullptr), L'\0');
+    const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+    if (length == 0 || length >= folder.size()) return {};
+    folder.resize(length);
+    return win32::toUtf8(folder);
 }
 
 // A reparse point counts even when it stands for a folder, as a link to one
@@ -156,14 +188,20 @@ File::~File() = default;
 // Append-only access makes the system put every write at the file's end,
 // also after another writer has made it longer.
 File File::openExistingForAppend(const std::string& path, std::error_code& error) {
-    Handle handle = openRegular(path, FILE_APPEND_DATA | SYNCHRONIZE, OPEN_EXISTING, error);
+    Handle handle = openRegularNoLink(path, FILE_APPEND_DATA | SYNCHRONIZE, OPEN_EXISTING, error);
     if (!handle) return {};
     return File(std::make_unique<Impl>(Impl{std::move(handle)}));
 }
 
+// Emptied only once it is known to be no link: CREATE_ALWAYS would empty
+// whatever stands at the name before it could be looked at.
 File File::createAlways(const std::string& path, std::error_code& error) {
-    Handle handle = openRegular(path, GENERIC_WRITE, CREATE_ALWAYS, error);
+    Handle handle = openRegularNoLink(path, GENERIC_WRITE, OPEN_ALWAYS, error);
     if (!handle) return {};
+    if (!SetEndOfFile(handle.get())) {
+        error = lastError();
+        return {};
+    }
     return File(std::make_unique<Impl>(Impl{std::move(handle)}));
 }
 

@@ -19,9 +19,9 @@ InstanceCheck failed(const std::string& why, const std::error_code& error) {
 
 }  // namespace
 
-std::wstring win32::userSid(std::error_code& error) {
+std::wstring win32::processUserSid(HANDLE process, std::error_code& error) {
     HANDLE tokenHandle = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &tokenHandle)) {
+    if (!OpenProcessToken(process, TOKEN_QUERY, &tokenHandle)) {
         error = win32::lastError();
         return {};
     }
@@ -43,6 +43,8 @@ std::wstring win32::userSid(std::error_code& error) {
     return sid;
 }
 
+std::wstring win32::userSid(std::error_code& error) { return processUserSid(GetCurrentProcess(), error); }
+
 // Local\ keeps copies in other sessions (another user logged on at the same
 // time, a remote session) apart, and the SID keeps apart users who share a
 // session through "run as". The mutex's handle is held until the process
@@ -54,6 +56,11 @@ InstanceCheck IsAlreadyRunning(const std::string& name) {
     const std::wstring mutexName = L"Local\\" + win32::toWide(name) + L"-" + sid;
     const HANDLE mutex = CreateMutexW(nullptr, FALSE, mutexName.c_str());
     const DWORD created = GetLastError();
+    // Another account that made the name first (its access list leaves this
+    // user out) cannot stop the start: the caller goes on without the lock.
+    if (mutex == nullptr && created == ERROR_ACCESS_DENIED)
+        return failed("the mutex " + win32::toUtf8(mutexName) + " was made by another account",
+                      win32::windowsError(created));
     if (mutex == nullptr) return failed("the mutex cannot be made", win32::windowsError(created));
     if (created == ERROR_ALREADY_EXISTS) {
         CloseHandle(mutex);

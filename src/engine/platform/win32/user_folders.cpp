@@ -56,6 +56,19 @@ std::error_code makePrivateFolder(const std::string& path) {
     return {};
 }
 
+// The user's profile, where these folders lie, is closed to other users by
+// its own access list; what is left to refuse is a link (a junction or a
+// symbolic link) in the folder's place, which would lead the files wherever
+// whoever made it chose.
+std::string privateFolderProblem(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(win32::toWide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return "the folder " + path + " cannot be examined (" + win32::lastError().message() + ").";
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return path + " is not a folder but a link or a file.";
+    return {};
+}
+
 // Settings roam with the user; state (the log, the script) stays on this
 // machine.
 UserFolders userFolders() {

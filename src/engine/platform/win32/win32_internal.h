@@ -28,6 +28,8 @@ inline std::error_code windowsError(DWORD code) { return {static_cast<int>(code)
 // The user's security identifier as text ("S-1-5-21-..."); empty, with the
 // reason in error, when it cannot be read.
 std::wstring userSid(std::error_code& error);
+// The same for the user a process runs as.
+std::wstring processUserSid(HANDLE process, std::error_code& error);
 
 // A handle closed when it goes out of scope.
 class Handle {
