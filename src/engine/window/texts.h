@@ -40,4 +40,7 @@ inline constexpr const char* kReasonOutputNotRenamed = "出力ファイルを仕
 inline constexpr const char* kReasonEncoderCrashed = "ffmpegが異常終了しました";
 inline constexpr const char* kReasonEncoderExitCode = "ffmpegがエラーで終了しました: 終了コード ";
 
+// The log's record in place of a job's output past its share of the log.
+inline constexpr const char* kLogOutputOmitted = "ffmpegの出力が16MiBを超えたため、以降は省略しました";
+
 }  // namespace mirvane::texts

@@ -36,6 +36,28 @@ TEST(WriteLog, AppendsToAnExistingFile) {
     EXPECT_EQ(readFile(log), "earlier\r\nlater\r\n");
 }
 
+// Only a log made for Windows, and only when it is made, gets the mark.
+TEST(WriteLog, ALogCreatedForWindowsBeginsWithTheUtf8Mark) {
+    using platform::PathStyle;
+    struct Case {
+        PathStyle style;
+        const char* before;  // nullptr: no log yet
+        const char* expected;
+    };
+    const Case cases[] = {
+        {PathStyle::Windows, nullptr, "\xEF\xBB\xBFone\r\ntwo\r\n"},
+        {PathStyle::Windows, "earlier\r\n", "earlier\r\none\r\ntwo\r\n"},
+        {PathStyle::Posix, nullptr, "one\r\ntwo\r\n"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::string log = c.before ? dir.write("Mirvane.log", c.before) : dir.file("Mirvane.log");
+        ASSERT_FALSE(WriteLog(log, "one", c.style));
+        ASSERT_FALSE(WriteLog(log, "two", c.style));
+        EXPECT_EQ(readFile(log), c.expected);
+    }
+}
+
 TEST(WriteLog, FailuresAreReportedAndLeaveNothingOpen) {
     TempDir dir;
     std::filesystem::create_directory(dir.file("folder.log"));

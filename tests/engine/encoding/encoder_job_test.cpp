@@ -8,6 +8,7 @@
 #include <optional>
 #include <thread>
 
+#include "engine/encoding/conversion_log.h"
 #include "engine/window/texts.h"
 #include "support/descriptor_count.h"
 #include "support/process_usage.h"
@@ -91,6 +92,33 @@ TEST(EncoderJob, LogsHeaderCommandAndEveryChunk) {
     EXPECT_EQ(afterHeader, command + "\r\n" +
                                "  Duration: 00:00:05.00, start: 0.000000, bitrate: 1 kb/s\n\r\n" +
                                "frame=1\r\r\n" + "video:10kB audio:1kB subtitle:0kB other streams:0kB\n\r\n");
+}
+
+// A runaway encoder's output fills its job's share of the log, then one
+// record says the rest was left out; the next job is logged afresh.
+TEST(EncoderJob, EachJobsOutputInTheLogIsBounded) {
+    WorkerHarness h;
+    const std::string flood = h.command({kDuration5, "flood:20m:frame=1 size=1kB\\r", "print:\\n", kSummary});
+    ASSERT_EQ(h.run(flood), kResultCompleted);
+    const std::string first = h.log();
+    // Past the header and the command line, every CR LF ends a record: the
+    // output holds none.
+    std::size_t records = 0;
+    std::size_t output = 0;
+    std::size_t start = first.find(flood + "\r\n") + flood.size() + 2;
+    std::string last;
+    for (std::size_t end; (end = first.find("\r\n", start)) != std::string::npos; start = end + 2, ++records) {
+        last = first.substr(start, end - start);
+        output += last.size();
+    }
+    EXPECT_EQ(start, first.size());
+    EXPECT_EQ(last, texts::kLogOutputOmitted) << "the last record";
+    output -= last.size();
+    EXPECT_LE(output, kLoggedOutputPerJob);
+    EXPECT_GT(output, kLoggedOutputPerJob - 4096) << "the output before the bound was not all logged";
+
+    ASSERT_EQ(h.run(h.command({kDuration5, kSummary})), kResultCompleted);
+    EXPECT_NE(h.log().find("video:10kB", first.size()), std::string::npos) << "the next job was not logged";
 }
 
 TEST(EncoderJob, NothingIsLoggedWhenLoggingIsOffOrTheEncoderDoesNotStart) {
