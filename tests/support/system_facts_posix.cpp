@@ -6,7 +6,7 @@
 
 namespace mirvane::test {
 
-std::string systemText(SystemFailure failure) {
+std::string systemText(SystemFailure failure, const std::string&) {
     switch (failure) {
         case SystemFailure::NoSuchFile:
             return std::strerror(ENOENT);
@@ -22,6 +22,8 @@ std::string systemText(SystemFailure failure) {
 void makeNonProgram(const std::string& path) { std::ofstream(path, std::ios::trunc) << "#!/bin/sh\n"; }
 
 std::vector<std::string> namesToKeepExactly() { return {"caf\xe9.avi", "\x83\x72\x83\x66\x83\x49.avi"}; }
+
+std::string createdLogStart() { return {}; }
 
 bool outputOutlivesItsClose() { return false; }
 

@@ -45,7 +45,7 @@ EncoderJob::~EncoderJob() {
 void EncoderJob::run() {
     JobResult result;
     if (const std::error_code error = m_process.start(m_encoder, m_commandLine)) {
-        result = {kResultStartFailed, explainFailure(texts::kReasonEncoderNotStarted, error)};
+        result = {kResultStartFailed, explainFailure(texts::kReasonEncoderNotStarted, error, m_encoder)};
     } else {
         if (m_flags.logEnabled) {
             writeLog(FormatRunHeader(platform::localTimeNow()));

@@ -1,6 +1,11 @@
 #pragma once
 // The program's fixed texts, in one place for both windows.
 
+#include <string>
+#include <string_view>
+
+#include "engine/platform/path_style.h"
+
 namespace mirvane::texts {
 
 inline constexpr const char* kStatusPending = "未変換";
@@ -23,7 +28,11 @@ inline constexpr const char* kAppName = "Mirvane";
 inline constexpr const char* kAppCaption = "Mirvane 1.00";
 
 inline constexpr const char* kSettingsMissing = "動画設定INIファイル(MovieSet.ini)がありません。";
-inline constexpr const char* kEncoderMissing = "ffmpeg.exeがありません。";
+// Names the file the program looks for: "ffmpeg.exeがありません。" on Windows.
+inline std::string encoderMissing(platform::PathStyle style) {
+    const std::string_view encoder = platform::encoderInProgramFolder(style);
+    return std::string(encoder.substr(encoder.rfind(platform::pathSeparator(style)) + 1)) + "がありません。";
+}
 inline constexpr const char* kSettingsUnreadable = "動画設定INIファイルの読込みに失敗しました。";
 inline constexpr const char* kForcedQuitQuestion = "変換中ですが強制終了しますか？";
 inline constexpr const char* kListRestored = "前回終了時のファイル一覧を復元しました。";

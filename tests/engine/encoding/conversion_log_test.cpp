@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "support/descriptor_count.h"
+#include "support/system_facts.h"
 #include "support/temp_dir.h"
 
 namespace mirvane {
@@ -26,7 +27,7 @@ TEST(WriteLog, EachRecordEndsInCrLfWhateverItHolds) {
     ASSERT_FALSE(WriteLog(log, "frame=1 time=00:00:01.00\rframe=2"));
     ASSERT_FALSE(WriteLog(log, " time=00:00:02.00\n"));
     ASSERT_FALSE(WriteLog(log, ""));
-    EXPECT_EQ(readFile(log), "■header■\r\nframe=1 time=00:00:01.00\rframe=2\r\n time=00:00:02.00\n\r\n\r\n");
+    EXPECT_EQ(readFile(log), test::createdLogStart() + "■header■\r\nframe=1 time=00:00:01.00\rframe=2\r\n time=00:00:02.00\n\r\n\r\n");
 }
 
 TEST(WriteLog, AppendsToAnExistingFile) {

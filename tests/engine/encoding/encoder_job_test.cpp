@@ -85,7 +85,7 @@ TEST(EncoderJob, LogsHeaderCommandAndEveryChunk) {
     const std::string command = h.command({kDuration5, "sleep:30", "print:frame=1\\r", "sleep:30", kSummary});
     ASSERT_EQ(h.run(command), kResultCompleted);
     const std::string log = h.log();
-    ASSERT_EQ(log.rfind("■", 0), 0u) << log;
+    ASSERT_EQ(log.rfind(test::createdLogStart() + "■", 0), 0u) << log;
     const std::size_t headerEnd = log.find("■\r\n", 3);
     ASSERT_NE(headerEnd, std::string::npos);
     const std::string afterHeader = log.substr(headerEnd + std::string("■\r\n").size());
