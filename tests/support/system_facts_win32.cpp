@@ -10,7 +10,8 @@ namespace mirvane::test {
 namespace {
 
 std::string formatMessage(DWORD code, const std::string& subject) {
-    const std::wstring insert = std::filesystem::path(std::u8string(subject.begin(), subject.end())).wstring();
+    const std::wstring insert =
+        std::filesystem::path(std::u8string(subject.begin(), subject.end())).wstring();
     DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(insert.c_str())};
     wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(

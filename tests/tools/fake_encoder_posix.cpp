@@ -17,6 +17,9 @@
 //                     in large writes; BYTES may end in k, m or g
 //   grandchild:MS     start a process in the same group that inherits the
 //                     output and sleeps MS
+//   background:MS:PIDFILE  start a process in the same group that holds
+//                     none of the output, writes its id to PIDFILE and
+//                     sleeps MS
 //   close-output      close standard output and standard error, go on
 //   pidfile:PATH      write the own process id to PATH
 //   progress:SECONDS:INTERVAL_MS  a Duration line, one time= line per second
@@ -39,6 +42,7 @@
 #include <string_view>
 #include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -119,6 +123,15 @@ public:
             sleepFor(sleepMs);
             ::_exit(0);
         }
+    }
+
+    void startBackground(long long sleepMs, std::string_view pidFile) override {
+        if (::fork() != 0) return;
+        const int nothing = ::open("/dev/null", O_RDWR);
+        for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) ::dup2(nothing, fd);
+        writePidFile(pidFile);
+        sleepFor(sleepMs);
+        ::_exit(0);
     }
 
     void writePidFile(std::string_view path) override {

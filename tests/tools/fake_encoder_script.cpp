@@ -62,6 +62,10 @@ void runStep(Step step, ScriptHost& host) {
         flood(value, host);
     } else if (name == "grandchild") {
         startGrandchild(value, host);
+    } else if (name == "background") {
+        const std::size_t colon = value.find(':');
+        host.startBackground(number(value.substr(0, colon)),
+                             value.substr(colon == value.npos ? value.size() : colon + 1));
     } else if (name == "close-output") {
         host.closeOutput();
     } else if (name == "pidfile") {

@@ -19,6 +19,8 @@
 //                     in large writes; BYTES may end in k, m or g
 //   grandchild:MS[:PIDFILE]  start a copy of this program that inherits the
 //                     output, writes its id to PIDFILE and sleeps MS
+//   background:MS:PIDFILE  start a copy of this program that inherits no
+//                     handle, writes its id to PIDFILE and sleeps MS
 //   close-output      close standard output and standard error, go on
 //   pidfile:PATH      write the own process id to PATH
 //   progress:SECONDS:INTERVAL_MS  a Duration line, one time= line per second
@@ -111,27 +113,14 @@ public:
             CloseHandle(GetStdHandle(STD_ERROR_HANDLE));
     }
 
+    // Inherits every inheritable handle, the output pipe among them, as a
+    // careless helper program of a real encoder would.
     void startGrandchild(long long sleepMs, std::optional<std::string_view> pidFile) override {
-        std::wstring commandLine = L"fake_encoder";
-        if (pidFile) commandLine += L" \"pidfile:" + toWide(*pidFile) + L"\"";
-        commandLine += L" sleep:" + std::to_wstring(sleepMs);
-        wchar_t self[32768];
-        const DWORD length = GetModuleFileNameW(nullptr, self, 32768);
-        if (length == 0 || length >= 32768) return;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-        PROCESS_INFORMATION process{};
-        // Inherits every inheritable handle, the output pipe among them, as a
-        // careless helper program of a real encoder would.
-        if (CreateProcessW(self, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                           nullptr, &startup, &process)) {
-            CloseHandle(process.hThread);
-            CloseHandle(process.hProcess);
-        }
+        startCopy(sleepMs, pidFile, true);
+    }
+
+    void startBackground(long long sleepMs, std::string_view pidFile) override {
+        startCopy(sleepMs, pidFile, false);
     }
 
     void writePidFile(std::string_view path) override {
@@ -162,6 +151,29 @@ public:
     }
 
 private:
+    static void startCopy(long long sleepMs, std::optional<std::string_view> pidFile, bool inherit) {
+        std::wstring commandLine = L"fake_encoder";
+        if (pidFile) commandLine += L" \"pidfile:" + toWide(*pidFile) + L"\"";
+        commandLine += L" sleep:" + std::to_wstring(sleepMs);
+        wchar_t self[32768];
+        const DWORD length = GetModuleFileNameW(nullptr, self, 32768);
+        if (length == 0 || length >= 32768) return;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        if (inherit) {
+            startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+            startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+            startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        }
+        PROCESS_INFORMATION process{};
+        if (CreateProcessW(self, commandLine.data(), nullptr, nullptr, inherit, CREATE_NO_WINDOW, nullptr,
+                           nullptr, &startup, &process)) {
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+    }
+
     const std::vector<std::string>& m_arguments;
 };
 

@@ -29,7 +29,9 @@ TEST(WriteLog, EachRecordEndsInCrLfWhateverItHolds) {
     ASSERT_FALSE(WriteLog(log, "frame=1 time=00:00:01.00\rframe=2"));
     ASSERT_FALSE(WriteLog(log, " time=00:00:02.00\n"));
     ASSERT_FALSE(WriteLog(log, ""));
-    EXPECT_EQ(readFile(log), test::createdLogStart() + "■header■\r\nframe=1 time=00:00:01.00\rframe=2\r\n time=00:00:02.00\n\r\n\r\n");
+    EXPECT_EQ(readFile(log),
+              test::createdLogStart() +
+                  "■header■\r\nframe=1 time=00:00:01.00\rframe=2\r\n time=00:00:02.00\n\r\n\r\n");
 }
 
 TEST(WriteLog, AppendsToAnExistingFile) {

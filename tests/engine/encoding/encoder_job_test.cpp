@@ -103,11 +103,10 @@ TEST(EncoderJob, EachJobsOutputInTheLogIsBounded) {
     const std::string first = h.log();
     // Past the header and the command line, every CR LF ends a record: the
     // output holds none.
-    std::size_t records = 0;
     std::size_t output = 0;
     std::size_t start = first.find(flood + "\r\n") + flood.size() + 2;
     std::string last;
-    for (std::size_t end; (end = first.find("\r\n", start)) != std::string::npos; start = end + 2, ++records) {
+    for (std::size_t end; (end = first.find("\r\n", start)) != std::string::npos; start = end + 2) {
         last = first.substr(start, end - start);
         output += last.size();
     }
