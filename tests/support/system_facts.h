@@ -29,6 +29,11 @@ std::vector<std::string> namesToKeepExactly();
 // What a log the program creates begins with.
 std::string createdLogStart();
 
+// Whether the named locale ("ja_JP.UTF-8") is the user's: on POSIX systems
+// LC_ALL is set to it, when it is installed, for the rest of the process; on
+// Windows the user's locale is the Wine prefix's, which a test cannot change.
+bool makeUserLocale(const std::string& name);
+
 // Whether a pipe stays open after the encoder closed its output, until the
 // encoder ends. Wine gives a console program started without a window a
 // console host that holds the program's standard handles; Windows and POSIX

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -48,6 +49,14 @@ void makeNonProgram(const std::string& path) {
 std::vector<std::string> namesToKeepExactly() { return {"café ü.avi", "ビデオ 🎬 한국.avi"}; }
 
 std::string createdLogStart() { return "\xEF\xBB\xBF"; }
+
+bool makeUserLocale(const std::string& name) {
+    wchar_t user[LOCALE_NAME_MAX_LENGTH];
+    GetUserDefaultLocaleName(user, LOCALE_NAME_MAX_LENGTH);
+    std::string wanted = name.substr(0, name.find('.'));
+    std::replace(wanted.begin(), wanted.end(), '_', '-');
+    return std::filesystem::path(user).string() == wanted;
+}
 
 bool outputOutlivesItsClose() {
     return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;

@@ -113,14 +113,30 @@ public:
             CloseHandle(GetStdHandle(STD_ERROR_HANDLE));
     }
 
-    // Inherits every inheritable handle, the output pipe among them, as a
-    // careless helper program of a real encoder would.
-    void startGrandchild(long long sleepMs, std::optional<std::string_view> pidFile) override {
-        startCopy(sleepMs, pidFile, true);
-    }
-
-    void startBackground(long long sleepMs, std::string_view pidFile) override {
-        startCopy(sleepMs, pidFile, false);
+    void startGrandchild(long long sleepMs, std::optional<std::string_view> pidFile,
+                         bool holdsOutput) override {
+        std::wstring commandLine = L"fake_encoder";
+        if (pidFile) commandLine += L" \"pidfile:" + toWide(*pidFile) + L"\"";
+        commandLine += L" sleep:" + std::to_wstring(sleepMs);
+        wchar_t self[32768];
+        const DWORD length = GetModuleFileNameW(nullptr, self, 32768);
+        if (length == 0 || length >= 32768) return;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        if (holdsOutput) {
+            startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+            startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+            startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        }
+        PROCESS_INFORMATION process{};
+        // Holding the output, it inherits every inheritable handle, the pipe
+        // among them, as a careless helper program of a real encoder would.
+        if (CreateProcessW(self, commandLine.data(), nullptr, nullptr, holdsOutput, CREATE_NO_WINDOW, nullptr,
+                           nullptr, &startup, &process)) {
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
     }
 
     void writePidFile(std::string_view path) override {
@@ -151,29 +167,6 @@ public:
     }
 
 private:
-    static void startCopy(long long sleepMs, std::optional<std::string_view> pidFile, bool inherit) {
-        std::wstring commandLine = L"fake_encoder";
-        if (pidFile) commandLine += L" \"pidfile:" + toWide(*pidFile) + L"\"";
-        commandLine += L" sleep:" + std::to_wstring(sleepMs);
-        wchar_t self[32768];
-        const DWORD length = GetModuleFileNameW(nullptr, self, 32768);
-        if (length == 0 || length >= 32768) return;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        if (inherit) {
-            startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-            startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-            startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-        }
-        PROCESS_INFORMATION process{};
-        if (CreateProcessW(self, commandLine.data(), nullptr, nullptr, inherit, CREATE_NO_WINDOW, nullptr,
-                           nullptr, &startup, &process)) {
-            CloseHandle(process.hThread);
-            CloseHandle(process.hProcess);
-        }
-    }
-
     const std::vector<std::string>& m_arguments;
 };
 
