@@ -15,7 +15,7 @@ namespace mirvane::test {
 namespace {
 
 const QString kSettingsMissing = "error: 動画設定INIファイル(MovieSet.ini)がありません。";
-const QString kEncoderMissing = "error: ffmpeg.exeがありません。";
+const QString kEncoderMissing = "error: ffmpegがありません。";
 const QString kReadingFailed = "error: 動画設定INIファイルの読込みに失敗しました。";
 const QString kForcedQuit = "question: 変換中ですが強制終了しますか？";
 

@@ -1,4 +1,7 @@
+#include <locale.h>
+
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -6,7 +9,7 @@
 
 namespace mirvane::test {
 
-std::string systemText(SystemFailure failure) {
+std::string systemText(SystemFailure failure, const std::string&) {
     switch (failure) {
         case SystemFailure::NoSuchFile:
             return std::strerror(ENOENT);
@@ -22,6 +25,15 @@ std::string systemText(SystemFailure failure) {
 void makeNonProgram(const std::string& path) { std::ofstream(path, std::ios::trunc) << "#!/bin/sh\n"; }
 
 std::vector<std::string> namesToKeepExactly() { return {"caf\xe9.avi", "\x83\x72\x83\x66\x83\x49.avi"}; }
+
+std::string createdLogStart() { return {}; }
+
+bool makeUserLocale(const std::string& name) {
+    const locale_t installed = ::newlocale(LC_ALL_MASK, name.c_str(), nullptr);
+    if (!installed) return false;
+    ::freelocale(installed);
+    return ::setenv("LC_ALL", name.c_str(), 1) == 0;
+}
 
 bool outputOutlivesItsClose() { return false; }
 

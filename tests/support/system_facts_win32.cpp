@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -9,11 +10,15 @@ namespace mirvane::test {
 
 namespace {
 
-std::string formatMessage(DWORD code) {
+std::string formatMessage(DWORD code, const std::string& subject) {
+    const std::wstring insert =
+        std::filesystem::path(std::u8string(subject.begin(), subject.end())).wstring();
+    DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(insert.c_str())};
     wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+            (subject.empty() ? FORMAT_MESSAGE_IGNORE_INSERTS : FORMAT_MESSAGE_ARGUMENT_ARRAY),
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, reinterpret_cast<va_list*>(inserts));
     std::wstring wide(text, length);
     LocalFree(text);
     while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' '))
@@ -24,14 +29,14 @@ std::string formatMessage(DWORD code) {
 
 }  // namespace
 
-std::string systemText(SystemFailure failure) {
+std::string systemText(SystemFailure failure, const std::string& subject) {
     switch (failure) {
         case SystemFailure::NoSuchFile:
-            return formatMessage(ERROR_FILE_NOT_FOUND);
+            return formatMessage(ERROR_FILE_NOT_FOUND, subject);
         case SystemFailure::OpenAFolder:
-            return formatMessage(ERROR_ACCESS_DENIED);
+            return formatMessage(ERROR_ACCESS_DENIED, subject);
         case SystemFailure::NotAProgram:
-            return formatMessage(ERROR_BAD_EXE_FORMAT);
+            return formatMessage(ERROR_BAD_EXE_FORMAT, subject);
     }
     return {};
 }
@@ -42,6 +47,16 @@ void makeNonProgram(const std::string& path) {
 }
 
 std::vector<std::string> namesToKeepExactly() { return {"café ü.avi", "ビデオ 🎬 한국.avi"}; }
+
+std::string createdLogStart() { return "\xEF\xBB\xBF"; }
+
+bool makeUserLocale(const std::string& name) {
+    wchar_t user[LOCALE_NAME_MAX_LENGTH];
+    GetUserDefaultLocaleName(user, LOCALE_NAME_MAX_LENGTH);
+    std::string wanted = name.substr(0, name.find('.'));
+    std::replace(wanted.begin(), wanted.end(), '_', '-');
+    return std::filesystem::path(user).string() == wanted;
+}
 
 bool outputOutlivesItsClose() {
     return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;

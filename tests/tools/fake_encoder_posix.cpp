@@ -15,8 +15,10 @@
 //   ignore-term       ignore SIGTERM and SIGINT
 //   flood:BYTES[:LINE]  BYTES bytes of repeated progress lines (or of LINE)
 //                     in large writes; BYTES may end in k, m or g
-//   grandchild:MS     start a process in the same group that inherits the
-//                     output and sleeps MS
+//   grandchild:MS[:PIDFILE]  start a process in the same group that inherits
+//                     the output, writes its id to PIDFILE and sleeps MS
+//   background:MS:PIDFILE  start a process in the same group that holds none
+//                     of the output, writes its id to PIDFILE and sleeps MS
 //   close-output      close standard output and standard error, go on
 //   pidfile:PATH      write the own process id to PATH
 //   progress:SECONDS:INTERVAL_MS  a Duration line, one time= line per second
@@ -39,6 +41,7 @@
 #include <string_view>
 #include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -112,13 +115,16 @@ public:
         ::close(STDERR_FILENO);
     }
 
-    // No pid file for the grandchild: the tests reach it by the process
-    // group it shares.
-    void startGrandchild(long long sleepMs, std::optional<std::string_view>) override {
-        if (::fork() == 0) {
-            sleepFor(sleepMs);
-            ::_exit(0);
+    void startGrandchild(long long sleepMs, std::optional<std::string_view> pidFile,
+                         bool holdsOutput) override {
+        if (::fork() != 0) return;
+        if (!holdsOutput) {
+            const int nothing = ::open("/dev/null", O_RDWR);
+            for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) ::dup2(nothing, fd);
         }
+        if (pidFile) writePidFile(*pidFile);
+        sleepFor(sleepMs);
+        ::_exit(0);
     }
 
     void writePidFile(std::string_view path) override {

@@ -38,10 +38,11 @@ void progress(std::string_view timing, ScriptHost& host) {
                "muxing overhead: 1.0%\n");
 }
 
-void startGrandchild(std::string_view value, ScriptHost& host) {
+void startGrandchild(std::string_view value, bool holdsOutput, ScriptHost& host) {
     const std::size_t colon = value.find(':');
     host.startGrandchild(number(value.substr(0, colon)),
-                         colon == value.npos ? std::nullopt : std::optional(value.substr(colon + 1)));
+                         colon == value.npos ? std::nullopt : std::optional(value.substr(colon + 1)),
+                         holdsOutput);
 }
 
 void runStep(Step step, ScriptHost& host) {
@@ -60,8 +61,8 @@ void runStep(Step step, ScriptHost& host) {
         host.hang();
     } else if (name == "flood") {
         flood(value, host);
-    } else if (name == "grandchild") {
-        startGrandchild(value, host);
+    } else if (name == "grandchild" || name == "background") {
+        startGrandchild(value, name == "grandchild", host);
     } else if (name == "close-output") {
         host.closeOutput();
     } else if (name == "pidfile") {

@@ -28,7 +28,10 @@ public:
     virtual void hang() = 0;
     virtual void closeOutput() = 0;
     // pidFile: where the grandchild is to write its id, when the step says.
-    virtual void startGrandchild(long long sleepMs, std::optional<std::string_view> pidFile) = 0;
+    // One that does not hold the output runs on in the background once the
+    // encoder has ended.
+    virtual void startGrandchild(long long sleepMs, std::optional<std::string_view> pidFile,
+                                 bool holdsOutput) = 0;
     virtual void writePidFile(std::string_view path) = 0;
     // The steps only this system knows; false when name is none of them, as
     // for any argument that is not a step.

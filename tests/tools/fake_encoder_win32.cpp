@@ -19,6 +19,8 @@
 //                     in large writes; BYTES may end in k, m or g
 //   grandchild:MS[:PIDFILE]  start a copy of this program that inherits the
 //                     output, writes its id to PIDFILE and sleeps MS
+//   background:MS:PIDFILE  start a copy of this program that inherits no
+//                     handle, writes its id to PIDFILE and sleeps MS
 //   close-output      close standard output and standard error, go on
 //   pidfile:PATH      write the own process id to PATH
 //   progress:SECONDS:INTERVAL_MS  a Duration line, one time= line per second
@@ -111,7 +113,8 @@ public:
             CloseHandle(GetStdHandle(STD_ERROR_HANDLE));
     }
 
-    void startGrandchild(long long sleepMs, std::optional<std::string_view> pidFile) override {
+    void startGrandchild(long long sleepMs, std::optional<std::string_view> pidFile,
+                         bool holdsOutput) override {
         std::wstring commandLine = L"fake_encoder";
         if (pidFile) commandLine += L" \"pidfile:" + toWide(*pidFile) + L"\"";
         commandLine += L" sleep:" + std::to_wstring(sleepMs);
@@ -121,13 +124,15 @@ public:
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        if (holdsOutput) {
+            startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+            startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+            startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        }
         PROCESS_INFORMATION process{};
-        // Inherits every inheritable handle, the output pipe among them, as a
-        // careless helper program of a real encoder would.
-        if (CreateProcessW(self, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+        // Holding the output, it inherits every inheritable handle, the pipe
+        // among them, as a careless helper program of a real encoder would.
+        if (CreateProcessW(self, commandLine.data(), nullptr, nullptr, holdsOutput, CREATE_NO_WINDOW, nullptr,
                            nullptr, &startup, &process)) {
             CloseHandle(process.hThread);
             CloseHandle(process.hProcess);

@@ -68,7 +68,7 @@ std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSett
     Job job{rowPath, rowPath, {}, {}, {}};
     if (settings.directShow) {
         if (const std::error_code error = MakeAvsScript(m_paths, rowPath, m_presets.DShowFps, job.input)) {
-            fail(row, explainFailure(texts::kReasonScriptNotWritten, error));
+            fail(row, explainFailure(texts::kReasonScriptNotWritten, error, m_paths.scriptFile));
             return std::nullopt;
         }
     }
@@ -163,10 +163,13 @@ JobResult BatchRunner::keepOutput(Job& job, const BatchSettings& settings) {
 
 void BatchRunner::fail(int row, std::string reason) {
     // The log holds the reason beside the job's own records; a job that
-    // never started has no other.
-    if (m_flags.logEnabled)
+    // never started has no other. The encoder's own error lines begin with
+    // the file they are about: the path is not written twice.
+    if (m_flags.logEnabled) {
+        const std::string path = m_jobs.row(row).path + ": ";
         WriteLog(m_paths.logFile,
-                 std::string(texts::kStatusError) + ": " + m_jobs.row(row).path + ": " + reason);
+                 std::string(texts::kStatusError) + ": " + (reason.starts_with(path) ? "" : path) + reason);
+    }
     m_jobs.setStatus(row, JobStatus::Failed, std::move(reason));
 }
 

@@ -5,16 +5,21 @@
 
 namespace mirvane {
 
-std::error_code WriteLog(const std::string& logFile, std::string_view text) {
+std::error_code WriteLog(const std::string& logFile, std::string_view text, platform::PathStyle style) {
     std::error_code error;
     platform::File file = platform::File::openExistingForAppend(logFile, error);
+    std::string record;
     // Most often the file is missing after the deletion at the batch's start;
     // whatever kept it from opening, a new file is the way on.
-    if (!file.isOpen()) file = platform::File::createAlways(logFile, error);
-    if (!file.isOpen()) return error;
+    if (!file.isOpen()) {
+        file = platform::File::createAlways(logFile, error);
+        if (!file.isOpen()) return error;
+        // Without the mark, Notepad before Windows 10 1903 and editors set
+        // to the ANSI code page (Shift-JIS) read the UTF-8 log garbled.
+        if (style == platform::PathStyle::Windows) record = "\xEF\xBB\xBF";
+    }
 
-    std::string record;
-    record.reserve(text.size() + 2);
+    record.reserve(record.size() + text.size() + 2);
     record.append(text).append("\r\n");
     // One write for the whole record, so a reader never sees half of one.
     std::error_code writeError = file.write(record);

@@ -2,17 +2,27 @@
 // The conversion log: a plain text file for people, one record per call,
 // each record complete on disk when WriteLog returns.
 
+#include <cstddef>
 #include <ctime>
 #include <string>
 #include <string_view>
 #include <system_error>
 
+#include "engine/platform/path_style.h"
+
 namespace mirvane {
 
+// At most this much of one job's encoder output goes into the log: a runaway
+// encoder must not fill the disk through it.
+inline constexpr std::size_t kLoggedOutputPerJob = std::size_t{16} << 20;
+
 // Appends text and CR LF to the log, opening an existing file for appending
-// or else creating it; the file is closed before returning. A failure is
-// returned, never thrown: the log must not decide a conversion's fate.
-std::error_code WriteLog(const std::string& logFile, std::string_view text);
+// or else creating it; the file is closed before returning. A log created
+// for Windows begins with the UTF-8 byte-order mark; one appended to gets
+// none. A failure is returned, never thrown: the log must not decide a
+// conversion's fate.
+std::error_code WriteLog(const std::string& logFile, std::string_view text,
+                         platform::PathStyle style = platform::kNativePathStyle);
 
 // "■" + the user's locale's short date, a blank and the time of day + "■";
 // the date alone in the first second after midnight.

@@ -45,7 +45,7 @@ EncoderJob::~EncoderJob() {
 void EncoderJob::run() {
     JobResult result;
     if (const std::error_code error = m_process.start(m_encoder, m_commandLine)) {
-        result = {kResultStartFailed, explainFailure(texts::kReasonEncoderNotStarted, error)};
+        result = {kResultStartFailed, explainFailure(texts::kReasonEncoderNotStarted, error, m_encoder)};
     } else {
         if (m_flags.logEnabled) {
             writeLog(FormatRunHeader(platform::localTimeNow()));
@@ -113,7 +113,7 @@ int32_t EncoderJob::readOutput() {
             sendToGauge(GaugeUpdate::Progress);
             code = kResultCompleted;
         }
-        if (m_flags.logEnabled) writeLog(chunk);
+        if (m_flags.logEnabled) logOutput(chunk);
     }
     return code;
 }
@@ -150,6 +150,17 @@ void EncoderJob::writeLog(std::string_view text) {
     // records are dropped and the conversion goes on untouched.
     if (m_logFailed) return;
     if (WriteLog(m_logFile, text)) m_logFailed = true;
+}
+
+void EncoderJob::logOutput(std::string_view chunk) {
+    if (m_outputOmitted) return;
+    if (chunk.size() > kLoggedOutputPerJob - m_loggedOutput) {
+        m_outputOmitted = true;
+        writeLog(texts::kLogOutputOmitted);
+        return;
+    }
+    m_loggedOutput += chunk.size();
+    writeLog(chunk);
 }
 
 }  // namespace mirvane

@@ -60,6 +60,10 @@ private:
     void applyToGauge();
     // Writes one record unless this job's log has already failed.
     void writeLog(std::string_view text);
+    // Logs a chunk of the encoder's output while this job's share of the
+    // log lasts; the chunk that would pass it is replaced by one record
+    // saying the rest was left out, and nothing follows it.
+    void logOutput(std::string_view chunk);
 
     const std::string m_commandLine;
     const std::string m_loggedCommandLine;
@@ -68,6 +72,8 @@ private:
     const std::string m_encoder;
     const std::string m_logFile;
     bool m_logFailed = false;
+    std::size_t m_loggedOutput = 0;
+    bool m_outputOmitted = false;
     OutputTail m_tail;
     VerdictReader m_verdict;
     // The values the UI thread applies while this thread waits in invoke().

@@ -3,13 +3,18 @@
 // system's own words for what went wrong.
 
 #include <string>
+#include <string_view>
 #include <system_error>
+
+#include "engine/platform/text.h"
 
 namespace mirvane {
 
-inline std::string explainFailure(const char* sentence, const std::error_code& error) {
+// subject: the file the failure concerns, which the system's words may name.
+inline std::string explainFailure(const char* sentence, const std::error_code& error,
+                                  std::string_view subject = {}) {
     std::string reason = sentence;
-    if (error) reason += ": " + error.message();
+    if (error) reason += ": " + platform::errorText(error, subject);
     return reason;
 }
 

@@ -12,8 +12,9 @@ std::tm localTimeNow();
 // The user's locale's short date form of the time's date.
 std::string localeShortDate(const std::tm& time);
 
-// Hours, minutes and seconds of the time, joined by the locale's time
-// separator.
+// Hours, minutes and seconds of the time in the user's locale's own form:
+// its hour (with or without a leading zero; 12 hours and the AM/PM mark
+// where the locale uses them), minutes and seconds in two digits.
 std::string localeTimeOfDay(const std::tm& time);
 
 }  // namespace mirvane::platform

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace mirvane::platform {
 
@@ -21,5 +22,10 @@ std::string systemCodePageToUtf8(std::string_view text);
 // POSIX systems it is UTF-8 already; on Windows valid UTF-8 is kept and
 // anything else is read in the console's code page.
 void consoleToSystemText(std::string& text);
+
+// The system's words for the error. Windows' texts keep a place for the
+// file a failure concerns ("%1 is not a valid Win32 application."): subject
+// fills it, and with no subject the place stays as it is.
+std::string errorText(const std::error_code& error, std::string_view subject);
 
 }  // namespace mirvane::platform

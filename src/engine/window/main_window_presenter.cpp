@@ -25,12 +25,12 @@ void MainWindowPresenter::windowCreated(const std::vector<std::string>& commandL
     m_lastPresetIndex = 0;
 
     // Every check runs and reports; the window closes once it has been shown.
-    auto fail = [this](const char* message) {
+    auto fail = [this](const std::string& message) {
         m_view.showError(message);
         m_startupFailed = true;
     };
     if (!platform::isReadableFile(m_paths.settingsFile)) fail(texts::kSettingsMissing);
-    if (!platform::isExecutableFile(m_paths.encoder)) fail(texts::kEncoderMissing);
+    if (!platform::isExecutableFile(m_paths.encoder)) fail(texts::encoderMissing(platform::kNativePathStyle));
     m_presets = LoadPresets(m_paths.settingsFile);
     std::vector<std::string> titles;
     for (const TListData& preset : m_presets.Presets) titles.push_back(preset.Title);

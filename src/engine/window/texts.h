@@ -1,6 +1,11 @@
 #pragma once
 // The program's fixed texts, in one place for both windows.
 
+#include <string>
+#include <string_view>
+
+#include "engine/platform/path_style.h"
+
 namespace mirvane::texts {
 
 inline constexpr const char* kStatusPending = "未変換";
@@ -23,7 +28,11 @@ inline constexpr const char* kAppName = "Mirvane";
 inline constexpr const char* kAppCaption = "Mirvane 1.00";
 
 inline constexpr const char* kSettingsMissing = "動画設定INIファイル(MovieSet.ini)がありません。";
-inline constexpr const char* kEncoderMissing = "ffmpeg.exeがありません。";
+// Names the file the program looks for: "ffmpeg.exeがありません。" on Windows.
+inline std::string encoderMissing(platform::PathStyle style) {
+    const std::string_view encoder = platform::encoderInProgramFolder(style);
+    return std::string(encoder.substr(encoder.rfind(platform::pathSeparator(style)) + 1)) + "がありません。";
+}
 inline constexpr const char* kSettingsUnreadable = "動画設定INIファイルの読込みに失敗しました。";
 inline constexpr const char* kForcedQuitQuestion = "変換中ですが強制終了しますか？";
 inline constexpr const char* kListRestored = "前回終了時のファイル一覧を復元しました。";
@@ -39,5 +48,8 @@ inline constexpr const char* kReasonOutputEmpty = "出力ファイルが空で�
 inline constexpr const char* kReasonOutputNotRenamed = "出力ファイルを仕上げられません";
 inline constexpr const char* kReasonEncoderCrashed = "ffmpegが異常終了しました";
 inline constexpr const char* kReasonEncoderExitCode = "ffmpegがエラーで終了しました: 終了コード ";
+
+// The log's record in place of a job's output past its share of the log.
+inline constexpr const char* kLogOutputOmitted = "ffmpegの出力が16MiBを超えたため、以降は省略しました";
 
 }  // namespace mirvane::texts

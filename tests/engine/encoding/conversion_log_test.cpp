@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "support/descriptor_count.h"
+#include "support/system_facts.h"
 #include "support/temp_dir.h"
 
 namespace mirvane {
@@ -26,7 +28,9 @@ TEST(WriteLog, EachRecordEndsInCrLfWhateverItHolds) {
     ASSERT_FALSE(WriteLog(log, "frame=1 time=00:00:01.00\rframe=2"));
     ASSERT_FALSE(WriteLog(log, " time=00:00:02.00\n"));
     ASSERT_FALSE(WriteLog(log, ""));
-    EXPECT_EQ(readFile(log), "■header■\r\nframe=1 time=00:00:01.00\rframe=2\r\n time=00:00:02.00\n\r\n\r\n");
+    EXPECT_EQ(readFile(log),
+              test::createdLogStart() +
+                  "■header■\r\nframe=1 time=00:00:01.00\rframe=2\r\n time=00:00:02.00\n\r\n\r\n");
 }
 
 TEST(WriteLog, AppendsToAnExistingFile) {
@@ -34,6 +38,28 @@ TEST(WriteLog, AppendsToAnExistingFile) {
     const std::string log = dir.write("Mirvane.log", "earlier\r\n");
     ASSERT_FALSE(WriteLog(log, "later"));
     EXPECT_EQ(readFile(log), "earlier\r\nlater\r\n");
+}
+
+// Only a log made for Windows, and only when it is made, gets the mark.
+TEST(WriteLog, ALogCreatedForWindowsBeginsWithTheUtf8Mark) {
+    using platform::PathStyle;
+    struct Case {
+        PathStyle style;
+        const char* before;  // nullptr: no log yet
+        const char* expected;
+    };
+    const Case cases[] = {
+        {PathStyle::Windows, nullptr, "\xEF\xBB\xBFone\r\ntwo\r\n"},
+        {PathStyle::Windows, "earlier\r\n", "earlier\r\none\r\ntwo\r\n"},
+        {PathStyle::Posix, nullptr, "one\r\ntwo\r\n"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::string log = c.before ? dir.write("Mirvane.log", c.before) : dir.file("Mirvane.log");
+        ASSERT_FALSE(WriteLog(log, "one", c.style));
+        ASSERT_FALSE(WriteLog(log, "two", c.style));
+        EXPECT_EQ(readFile(log), c.expected);
+    }
 }
 
 TEST(WriteLog, FailuresAreReportedAndLeaveNothingOpen) {
@@ -54,6 +80,59 @@ TEST(WriteLog, FailuresAreReportedAndLeaveNothingOpen) {
         EXPECT_TRUE(WriteLog(c.path, "record")) << c.name;
         EXPECT_EQ(test::openDescriptorCount(), before) << c.name;
     }
+}
+
+std::tm localTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm time{};
+    time.tm_year = year - 1900;
+    time.tm_mon = month - 1;
+    time.tm_mday = day;
+    time.tm_hour = hour;
+    time.tm_min = minute;
+    time.tm_sec = second;
+    time.tm_isdst = -1;
+    std::mktime(&time);  // fills the week day some locales print
+    return time;
+}
+
+// The date as the user's short date, the hour in the locale's own form, as
+// each system's locale data has them: on Windows only the time is compared,
+// Wine's dates differing from Windows' own. A row without a text for the
+// running system is passed over, as are, under Wine, the rows of locales
+// other than the prefix's; on Linux a locale that is not installed fails.
+TEST(FormatRunHeader, TheHourFormPerLocaleAndTheDateAloneAtMidnight) {
+    struct Case {
+        const char* locale;
+        std::tm time;
+        const char* posix;
+        const char* windowsTime;
+    };
+    const Case cases[] = {
+        {"C", localTime(2026, 12, 7, 20, 5, 3), "■12/07/26 20:05:03■", nullptr},
+        {"en_US.UTF-8", localTime(2026, 12, 7, 20, 5, 3), "■12/07/2026 08:05:03 PM■", "8:05:03 PM"},
+        {"en_US.UTF-8", localTime(2026, 12, 8, 0, 0, 1), "■12/08/2026 12:00:01 AM■", "12:00:01 AM"},
+        {"de_DE.UTF-8", localTime(2026, 12, 7, 9, 5, 3), "■07.12.2026 09:05:03■", "09:05:03"},
+        {"de_DE.UTF-8", localTime(2026, 12, 8, 0, 1, 0), "■08.12.2026 00:01:00■", "00:01:00"},
+        {"ja_JP.UTF-8", localTime(2026, 12, 8, 2, 36, 28), "■2026年12月08日 02:36:28■", "2:36:28"},
+        {"ja_JP.UTF-8", localTime(2026, 12, 7, 22, 8, 18), "■2026年12月07日 22:08:18■", "22:08:18"},
+        {"de_DE.UTF-8", localTime(2026, 12, 8, 0, 0, 0), "■08.12.2026■", nullptr},
+        {"en_US.UTF-8", localTime(2026, 12, 8, 0, 0, 0), "■12/08/2026■", nullptr},
+    };
+    const bool windows = platform::kNativePathStyle == platform::PathStyle::Windows;
+    int checked = 0;
+    for (const auto& c : cases) {
+        const char* expected = windows ? c.windowsTime : c.posix;
+        if (!expected) continue;
+        if (!test::makeUserLocale(c.locale)) {
+            EXPECT_TRUE(windows) << c.locale << " is not installed (scripts/install-deps --test adds it)";
+            continue;
+        }
+        const std::string header = FormatRunHeader(c.time);
+        EXPECT_TRUE(windows ? header.ends_with(" " + std::string(expected) + "■") : header == expected)
+            << c.locale << ": " << header;
+        ++checked;
+    }
+    EXPECT_GT(checked, 0) << "no row for the user's locale";
 }
 
 TEST(DeleteLogForNewBatch, OnlyWhileLoggingIsOn) {

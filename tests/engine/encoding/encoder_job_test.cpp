@@ -8,6 +8,8 @@
 #include <optional>
 #include <thread>
 
+#include "engine/encoding/conversion_log.h"
+#include "engine/jobs/paths.h"
 #include "engine/window/texts.h"
 #include "support/descriptor_count.h"
 #include "support/process_usage.h"
@@ -84,13 +86,34 @@ TEST(EncoderJob, LogsHeaderCommandAndEveryChunk) {
     const std::string command = h.command({kDuration5, "sleep:30", "print:frame=1\\r", "sleep:30", kSummary});
     ASSERT_EQ(h.run(command), kResultCompleted);
     const std::string log = h.log();
-    ASSERT_EQ(log.rfind("■", 0), 0u) << log;
+    ASSERT_EQ(log.rfind(test::createdLogStart() + "■", 0), 0u) << log;
     const std::size_t headerEnd = log.find("■\r\n", 3);
     ASSERT_NE(headerEnd, std::string::npos);
     const std::string afterHeader = log.substr(headerEnd + std::string("■\r\n").size());
     EXPECT_EQ(afterHeader, command + "\r\n" +
                                "  Duration: 00:00:05.00, start: 0.000000, bitrate: 1 kb/s\n\r\n" +
                                "frame=1\r\r\n" + "video:10kB audio:1kB subtitle:0kB other streams:0kB\n\r\n");
+}
+
+// A runaway encoder's output fills its job's share of the log, then one
+// record says the rest was left out; the next job is logged afresh.
+TEST(EncoderJob, EachJobsOutputInTheLogIsBounded) {
+    WorkerHarness h;
+    const std::string flood = h.command({kDuration5, "flood:20m:frame=1 size=1kB\\r", "print:\\n", kSummary});
+    ASSERT_EQ(h.run(flood), kResultCompleted);
+    const std::string first = h.log();
+    const std::string notice = std::string(texts::kLogOutputOmitted) + "\r\n";
+    ASSERT_TRUE(first.ends_with("\r\n" + notice)) << "the last record";
+    // Between the command line and the notice: the chunks, each with a CR LF
+    // (the output holds no LF).
+    const std::size_t start = first.find(flood + "\r\n") + flood.size() + 2;
+    const std::string output =
+        ReplaceAll(first.substr(start, first.size() - notice.size() - start), "\r\n", "");
+    EXPECT_LE(output.size(), kLoggedOutputPerJob);
+    EXPECT_GT(output.size(), kLoggedOutputPerJob - 4096) << "the output before the bound was not all logged";
+
+    ASSERT_EQ(h.run(h.command({kDuration5, kSummary})), kResultCompleted);
+    EXPECT_NE(h.log().find("video:10kB", first.size()), std::string::npos) << "the next job was not logged";
 }
 
 TEST(EncoderJob, NothingIsLoggedWhenLoggingIsOffOrTheEncoderDoesNotStart) {

@@ -72,6 +72,21 @@ TEST(EncoderProcess, HasEndedAndWaitForEndReapTheChildOnceItEnds) {
     EXPECT_EQ(test::childProcessCount(), 0);
 }
 
+// What the encoder left running when it ended by itself ends with the run.
+TEST(EncoderProcess, AChildTheEncoderLeftRunningEndsWithTheRun) {
+    TempDir dir;
+    EncoderProcess process;
+    ASSERT_FALSE(process.start(MIRVANE_FAKE_ENCODER, fakeCommand({"pidfile:" + dir.file("encoder"),
+                                                                  "background:20000:" + dir.file("child")})));
+    process.closeWriteEnd();
+    test::readToEnd(process);
+    ASSERT_GT(test::readPidFile(dir.file("child")), 0) << "the child did not start";
+    // The engine's order: the end is seen, then the run is closed.
+    ASSERT_TRUE(waitUntil([&] { return process.hasEnded(); }, 5s));
+    process.close();
+    EXPECT_TRUE(test::groupGone(test::readPidFile(dir.file("encoder")))) << "the child outlived the run";
+}
+
 TEST(EncoderProcess, CloseWaitsForTheChildButTheDestructorKillsIt) {
     auto started = Clock::now();
     {

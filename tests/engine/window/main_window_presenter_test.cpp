@@ -19,7 +19,7 @@ using Statuses = std::vector<JobStatus>;
 using Texts = std::vector<std::string>;
 
 const std::string kSettingsMissing = std::string("error: ") + texts::kSettingsMissing;
-const std::string kEncoderMissing = std::string("error: ") + texts::kEncoderMissing;
+const std::string kEncoderMissing = "error: " + texts::encoderMissing(platform::kNativePathStyle);
 const std::string kUnreadable = std::string("error: ") + texts::kSettingsUnreadable;
 const std::string kQuestion = std::string("question: ") + texts::kForcedQuitQuestion;
 const std::string kRestored = std::string("information: ") + texts::kListRestored;
@@ -114,6 +114,11 @@ INSTANTIATE_TEST_SUITE_P(
         StartupCase{
             "NoFirstTitleAndEncoderMissing", kNoFirstTitle, false, {kEncoderMissing, kUnreadable}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(StartupMessage, TheMissingEncoderIsNamedAsEachSystemLooksForIt) {
+    EXPECT_EQ(texts::encoderMissing(platform::PathStyle::Windows), "ffmpeg.exeがありません。");
+    EXPECT_EQ(texts::encoderMissing(platform::PathStyle::Posix), "ffmpegがありません。");
+}
 
 TEST(MainWindowBehaviour, CommandLineFilesBecomePendingRowsAndHideTheHint) {
     // Exact bytes, also those that are not UTF-8 (Shift-JIS and Latin-1 names).

@@ -8,6 +8,9 @@ namespace mirvane::platform {
 // path separator.
 bool isLeadByte(unsigned char) { return false; }
 
+// POSIX texts name no file.
+std::string errorText(const std::error_code& error, std::string_view) { return error.message(); }
+
 // The encoder writes to its console in the same UTF-8 the system uses.
 void consoleToSystemText(std::string&) {}
 

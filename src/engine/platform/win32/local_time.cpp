@@ -26,13 +26,6 @@ int dayOfYear(const SYSTEMTIME& time) {
     return kDaysBefore[time.wMonth - 1] + time.wDay - 1 + (leap && time.wMonth > 2 ? 1 : 0);
 }
 
-std::wstring timeSeparator() {
-    wchar_t text[16];
-    const int length = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STIME, text, 16);
-    if (length <= 1) return L":";
-    return std::wstring(text, static_cast<std::size_t>(length - 1));
-}
-
 }  // namespace
 
 std::tm localTimeNow() {
@@ -60,15 +53,13 @@ std::string localeShortDate(const std::tm& time) {
     return win32::toUtf8(std::wstring_view(text, static_cast<std::size_t>(length - 1)));
 }
 
-// Two digits each, always in 24 hours, joined by the locale's time separator:
-// the locale's own time format may drop the leading zero or add AM or PM,
-// and the header must read the same at every hour.
+// The user's own time format: the hour with or without its leading zero,
+// in 12 or 24 hours, and the separator, all as the user's locale asks
+// ("H:mm:ss" in Japanese, "h:mm:ss tt" in American English).
 std::string localeTimeOfDay(const std::tm& time) {
-    const std::wstring separator = timeSeparator();
-    const std::wstring picture = L"HH'" + separator + L"'mm'" + separator + L"'ss";
     const SYSTEMTIME system = toSystemTime(time);
     wchar_t text[128];
-    const int length = GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &system, picture.c_str(), text, 128);
+    const int length = GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &system, nullptr, text, 128);
     if (length <= 1) return {};
     return win32::toUtf8(std::wstring_view(text, static_cast<std::size_t>(length - 1)));
 }

@@ -163,6 +163,22 @@ std::error_code lastError() { return windowsError(GetLastError()); }
 // different machines.
 bool isLeadByte(unsigned char byte) { return IsDBCSLeadByteEx(win32::kEngineCodePage, byte) != FALSE; }
 
+// The category's text is asked for without its inserts, so "%1" stands in it
+// as the system wrote it; "%10" and above are other inserts.
+std::string errorText(const std::error_code& error, std::string_view subject) {
+    std::string text = error.message();
+    if (error.category() != win32::windowsCategory() || subject.empty()) return text;
+    for (std::size_t at = 0; (at = text.find("%1", at)) != std::string::npos;) {
+        if (at + 2 < text.size() && text[at + 2] >= '0' && text[at + 2] <= '9') {
+            at += 2;
+            continue;
+        }
+        text.replace(at, 2, subject);
+        at += subject.size();
+    }
+    return text;
+}
+
 std::string systemCodePageToUtf8(std::string_view text) { return win32::codePageToUtf8(CP_ACP, text); }
 
 // ffmpeg writes UTF-8 on Windows, so valid UTF-8 is kept as it is. Anything
