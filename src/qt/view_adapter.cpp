@@ -18,8 +18,8 @@ namespace {
 // that keeps every space, so that it always reads exactly as it is.
 QString reasonTip(const std::string& reason) {
     if (reason.empty()) return {};
-    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + QString::fromStdString(reason).toHtmlEscaped() +
-           QStringLiteral("</p>");
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") +
+           QString::fromStdString(reason).toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 // Only what differs from the item's current look is written: a new row of

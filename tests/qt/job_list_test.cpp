@@ -251,8 +251,9 @@ QString shownAs(const QString& tip) {
 // A reason quotes a file name, which may read like markup, and keeps its spaces.
 TEST_F(JobRows, AFailureReasonShowsInItsTooltipExactlyAsItReads) {
     addRows(1);
-    for (const char* reason : {"/v/<h1><font color=blue>変換済 OK<br>.avi: Invalid data found when processing input",
-                               "<b>x</b>  &amp; y", "a  b & c"}) {
+    for (const char* reason :
+         {"/v/<h1><font color=blue>変換済 OK<br>.avi: Invalid data found when processing input",
+          "<b>x</b>  &amp; y", "a  b & c"}) {
         form.window->view().rowChanged(0, JobRow{"/videos/clip0.avi", JobStatus::Failed, reason});
         EXPECT_EQ(shownAs(list()->topLevelItem(0)->toolTip(1)).toStdString(), reason);
     }

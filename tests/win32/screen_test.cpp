@@ -242,12 +242,18 @@ TEST(HintOnScreen, FollowsEveryResizeWithoutATrace) {
     RECT outer;
     GetWindowRect(window.handle(), &outer);
     const std::pair<const char*, std::function<void()>> steps[] = {
-        {"wider", [&] { SetWindowPos(window.handle(), nullptr, 0, 0, outer.right - outer.left + 300,
-                                     outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER); }},
+        {"wider",
+         [&] {
+             SetWindowPos(window.handle(), nullptr, 0, 0, outer.right - outer.left + 300,
+                          outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER);
+         }},
         {"maximised", [&] { ShowWindow(window.handle(), SW_MAXIMIZE); }},
         {"restored", [&] { ShowWindow(window.handle(), SW_RESTORE); }},
-        {"narrower", [&] { SetWindowPos(window.handle(), nullptr, 0, 0, outer.right - outer.left + 100,
-                                        outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER); }},
+        {"narrower",
+         [&] {
+             SetWindowPos(window.handle(), nullptr, 0, 0, outer.right - outer.left + 100,
+                          outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER);
+         }},
     };
     for (const auto& [name, resize] : steps) {
         resize();
