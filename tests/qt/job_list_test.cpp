@@ -8,7 +8,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
-#include <QTextDocument>
 #include <QTreeWidget>
 #include <QUrl>
 #include <functional>
@@ -237,26 +236,6 @@ TEST_F(JobRows, ThePresetListAlwaysHasASelection) {
                       presets()->visualItemRect(presets()->item(0)).center());
     EXPECT_EQ(presets()->currentRow(), 0);
     EXPECT_EQ(presets()->selectedItems(), QList<QListWidgetItem*>{presets()->item(0)});
-}
-
-// A tooltip's text as it shows: rich text when it looks like markup, read
-// as the document's words.
-QString shownAs(const QString& tip) {
-    if (!Qt::mightBeRichText(tip)) return tip;
-    QTextDocument document;
-    document.setHtml(tip);
-    return document.toPlainText();
-}
-
-// A reason quotes a file name, which may read like markup, and keeps its spaces.
-TEST_F(JobRows, AFailureReasonShowsInItsTooltipExactlyAsItReads) {
-    addRows(1);
-    for (const char* reason :
-         {"/v/<h1><font color=blue>変換済 OK<br>.avi: Invalid data found when processing input",
-          "<b>x</b>  &amp; y", "a  b & c"}) {
-        form.window->view().rowChanged(0, JobRow{"/videos/clip0.avi", JobStatus::Failed, reason});
-        EXPECT_EQ(shownAs(list()->topLevelItem(0)->toolTip(1)).toStdString(), reason);
-    }
 }
 
 // The list's normal text colour for these tests: one no status uses.
