@@ -29,10 +29,13 @@ int main(int argc, char* argv[]) {
     const std::vector<std::string> files(argv + 1, argv + argc);
     const mirvane::app::Launch launch = mirvane::app::launch(files, reportOnTerminal);
     if (launch.exitCode) return *launch.exitCode;
-    if (!mirvane::GraphicalSessionAvailable()) {
+    // Qt aborts when no platform it tries starts: it is given only those that can.
+    const std::string platforms = mirvane::UsablePlatforms();
+    if (platforms.empty()) {
         std::fputs("Mirvane needs a graphical session (no display found).\n", stderr);
         return 1;
     }
+    qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platforms));
 
     // Qt sees no arguments: every one is a file, even one that looks like a Qt option.
     int qtArgc = 1;

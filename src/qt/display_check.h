@@ -1,13 +1,21 @@
 #pragma once
-// Whether a graphical session can be reached before the window toolkit is
-// asked for one: without it Qt aborts with a message about platform plugins
-// that few users understand.
+// Which graphical sessions can be reached, asked before the window toolkit
+// is: Qt aborts the program when none of the platforms it tries starts.
+
+#include <string>
 
 namespace mirvane {
 
-// True when the user chose a platform (QT_QPA_PLATFORM), when the X server
-// named by DISPLAY accepts a connection, or when the Wayland compositor's
-// socket named by WAYLAND_DISPLAY does.
-bool GraphicalSessionAvailable();
+// The platforms Qt is to try, best first, as QT_QPA_PLATFORM lists them:
+// the user's QT_QPA_PLATFORM, or "wayland;xcb", less "wayland" (and its
+// kinds) unless the compositor answers and "xcb" unless the X server named
+// by DISPLAY accepts a connection, and less either where Qt has no plugin
+// for it. Empty when none is left.
+std::string UsablePlatforms();
+
+// Whether a Wayland compositor answers a round trip on the socket named by
+// WAYLAND_DISPLAY within a second. A socket left behind, or one whose
+// listener never speaks Wayland, does not.
+bool WaylandCompositorAnswers();
 
 }  // namespace mirvane

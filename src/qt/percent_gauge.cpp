@@ -26,8 +26,15 @@ void PercentGauge::paintEvent(QPaintEvent*) {
     QPainter(this).drawImage(0, 0, m_picture);
 }
 
+// At the screen's own pixels: a picture made at 1× and enlarged would show
+// a scaled screen's text blocky while every other control draws it sharp.
 void PercentGauge::compose() {
-    if (m_picture.size() != size()) m_picture = QImage(size(), QImage::Format_RGB32);
+    const qreal ratio = devicePixelRatio();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    if (m_picture.size() != pixels || m_picture.devicePixelRatio() != ratio) {
+        m_picture = QImage(pixels, QImage::Format_RGB32);
+        m_picture.setDevicePixelRatio(ratio);
+    }
     m_picture.fill(Qt::black);
     QRect inner = rect().adjusted(1, 1, -1, -1);
     if (inner.isEmpty()) return;

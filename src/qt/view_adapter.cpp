@@ -13,6 +13,15 @@ namespace mirvane {
 
 namespace {
 
+// A tooltip that looks like markup is shown as rich text, and a reason
+// quotes file names and the encoder's words: it goes as an escaped paragraph
+// that keeps every space, so that it always reads exactly as it is.
+QString reasonTip(const std::string& reason) {
+    if (reason.empty()) return {};
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") +
+           QString::fromStdString(reason).toHtmlEscaped() + QStringLiteral("</p>");
+}
+
 // Only what differs from the item's current look is written: a new row of
 // a big drop then costs no more than its path.
 void showJob(QTreeWidgetItem& item, const JobRow& row) {
@@ -20,8 +29,7 @@ void showJob(QTreeWidgetItem& item, const JobRow& row) {
         item.setText(1, QString::fromUtf8(statusText(row.status)));
         item.setData(1, kStatusRole, static_cast<int>(row.status));
     }
-    if (!row.reason.empty() || !item.toolTip(1).isEmpty())
-        item.setToolTip(1, QString::fromStdString(row.reason));
+    if (!row.reason.empty() || !item.toolTip(1).isEmpty()) item.setToolTip(1, reasonTip(row.reason));
 }
 
 QString fileName(const std::string& path) {

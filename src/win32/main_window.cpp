@@ -247,6 +247,10 @@ void MainWindow::FormResize() {
         const form::Span span = form::hintSpan(client.width, dpi);
         SetWindowPos(m_controls.txtDrag, nullptr, span.left, hint.top, span.width, hint.bottom - hint.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
+        // The static control keeps what it drew and paints only what a resize
+        // uncovers: its centred text would stay where it was, the new one cut
+        // or beside it. It is drawn again whole.
+        InvalidateRect(m_controls.txtDrag, nullptr, TRUE);
     }
     const form::Size allowed = form::allowedClientSize(client, dpi);
     if (allowed == client) return;

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
 #include <QToolTip>
 #include <QTreeWidget>
 #include <fstream>
@@ -130,16 +131,30 @@ TEST_F(QtMainWindow, HintIsWhiteAndStatusesAreCentred) {
     EXPECT_EQ(list->topLevelItem(0)->textAlignment(1), Qt::AlignCenter);
 }
 
-// A failed row tells why when the pointer rests on its status.
+// A tooltip's text as it shows: rich text when it looks like markup, read
+// as the document's words.
+QString shownAs(const QString& tip) {
+    if (!Qt::mightBeRichText(tip)) return tip;
+    QTextDocument document;
+    document.setHtml(tip);
+    return document.toPlainText();
+}
+
+// A failed row tells why when the pointer rests on its status, in the
+// reason's own words and spaces, also where a file name in it reads like markup.
 TEST_F(QtMainWindow, FailedRowShowsItsReasonAsTheStatusTooltip) {
     auto* list = form.control<QTreeWidget>("lvData");
-    form.window->view().rowsAppended(
-        std::vector<JobRow>{{"/v/a.avi", JobStatus::Failed, "a.avi: Invalid data"}});
-    const QRect cell = list->visualRect(list->model()->index(0, 1));
-    QHelpEvent hover(QEvent::ToolTip, cell.center(), list->viewport()->mapToGlobal(cell.center()));
-    QApplication::sendEvent(list->viewport(), &hover);
-    EXPECT_EQ(settled([] { return QToolTip::text(); }, QString("a.avi: Invalid data")),
-              "a.avi: Invalid data");
+    form.window->view().rowsAppended(std::vector<JobRow>{{"/v/a.avi", JobStatus::Pending, {}}});
+    for (const std::string reason :
+         {"a.avi: Invalid data", "/v/<h1><font color=blue>変換済 OK<br>.avi: Invalid data",
+          "<b>x</b>  &amp; y"}) {
+        form.window->view().rowChanged(0, JobRow{"/v/a.avi", JobStatus::Failed, reason});
+        const QRect cell = list->visualRect(list->model()->index(0, 1));
+        QHelpEvent hover(QEvent::ToolTip, cell.center(), list->viewport()->mapToGlobal(cell.center()));
+        QApplication::sendEvent(list->viewport(), &hover);
+        const QString expected = QString::fromStdString(reason);
+        EXPECT_EQ(settled([] { return shownAs(QToolTip::text()); }, expected).toStdString(), reason);
+    }
 }
 
 // The shipped presets are read in a window that is 169 pixels wide there.

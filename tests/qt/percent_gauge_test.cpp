@@ -94,6 +94,29 @@ INSTANTIATE_TEST_SUITE_P(Pixels, GaugeDrawing,
                                          DrawCase{"FullInnerWidthAt100", 100, 416}),
                          kByName);
 
+// On a 200 % screen (percent_gauge_test_2x) the gauge's picture has the
+// screen's pixels: its frame a logical pixel wide, and its text's glyphs
+// drawn at that size, not a 1× picture doubled, in which every aligned
+// 2 × 2 block is one colour.
+TEST(GaugeOnADoubleScreen, DrawsItsTextAtTheScreensPixels) {
+    if (qApp->devicePixelRatio() != 2) GTEST_SKIP() << "runs on a 200 % screen only";
+    PercentGauge gauge;
+    gauge.resize(418, 15);
+    gauge.setProgress(50);
+    const QImage image = gauge.grab().toImage();
+    ASSERT_EQ(image.size(), QSize(836, 30));
+    EXPECT_EQ(image.pixelColor(1, 8), Qt::black);
+    EXPECT_EQ(image.pixelColor(2, 8), Qt::blue);
+    int blocksOfTwoColours = 0;
+    for (int x = 0; x < 836; x += 2)
+        for (int y = 0; y < 30; y += 2) {
+            const QRgb corner = image.pixel(x, y);
+            blocksOfTwoColours += image.pixel(x + 1, y) != corner || image.pixel(x, y + 1) != corner ||
+                                  image.pixel(x + 1, y + 1) != corner;
+        }
+    EXPECT_GT(blocksOfTwoColours, 10);
+}
+
 // The gauge's own text drawing against the toolkit's centred text, pixel for
 // pixel, for every percentage, in the form's fonts and a few sizes.
 TEST(PercentText, PlacesGlyphsExactlyAsACentredDrawText) {

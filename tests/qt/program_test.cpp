@@ -8,14 +8,19 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <poll.h>
+
 #include <QProcess>
 #include <QTest>
+#include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "form_fixture.h"
 #include "qt/display_check.h"
@@ -25,6 +30,51 @@ namespace mirvane::test {
 namespace {
 
 const QByteArray kNoDisplay = "Mirvane needs a graphical session (no display found).\n";
+
+// A listener on a Wayland socket: one that never answers, one that closes
+// each connection, or one that answers the round trip a client begins with.
+class FakeCompositor {
+public:
+    enum Mode { Silent, Closing, Answering };
+    FakeCompositor(const std::string& path, Mode mode, uid_t owner = ::geteuid())
+        : m_path(path), m_mode(mode) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+        m_listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (::bind(m_listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(m_listener, 4) != 0 || ::chown(path.c_str(), owner, owner) != 0)
+            ADD_FAILURE() << "no socket at " << path;
+        if (mode != Silent) m_serving = std::thread([this] { serve(); });
+    }
+    ~FakeCompositor() {
+        m_stop = true;
+        if (m_serving.joinable()) m_serving.join();
+        ::close(m_listener);
+        ::unlink(m_path.c_str());
+    }
+
+private:
+    void serve() {
+        while (!m_stop) {
+            pollfd waiting{m_listener, POLLIN, 0};
+            if (::poll(&waiting, 1, 20) <= 0) continue;
+            const int client = ::accept(m_listener, nullptr, nullptr);
+            std::uint32_t sync[3];
+            if (m_mode == Answering && ::recv(client, sync, sizeof sync, MSG_WAITALL) == sizeof sync) {
+                const std::uint32_t done[] = {sync[2], 12u << 16, 1};
+                (void)::send(client, done, sizeof done, MSG_NOSIGNAL);
+            }
+            ::close(client);
+        }
+    }
+
+    std::string m_path;
+    Mode m_mode;
+    int m_listener = -1;
+    std::atomic<bool> m_stop = false;
+    std::thread m_serving;
+};
 
 // Copies of the program in one complete program folder (it looks for its
 // files beside its real path). The copies run as a user of their own, with a
@@ -100,6 +150,8 @@ protected:
     TempDir home;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
 
+    uid_t uid() const { return m_uid; }
+
 private:
     // No real user has an id this high; the process id keeps test programs
     // that run at the same time apart.
@@ -140,23 +192,30 @@ TEST_F(ProgramCopies, ASecondCopyWithoutADisplayEndsSilentlyWithZero) {
     first.waitForFinished();
 }
 
-// A display that is named but not there counts as none: Qt would otherwise
-// abort with its own message about platform plugins.
+// A display that is named but not there counts as none, and so does a
+// Wayland socket whose listener does not answer as a compositor: Qt would
+// otherwise abort with its own message about platform plugins.
 TEST_F(ProgramCopies, WithoutAUsableDisplayPrintOneLineAndEndWithOne) {
     const struct {
         const char* name;
         std::vector<std::pair<const char*, const char*>> set;
+        std::optional<FakeCompositor::Mode> listener = {};  // on wayland-59 in the runtime folder
     } rows[] = {
         {"nothing set", {}},
         {"an X display nobody serves", {{"DISPLAY", ":59"}}},
         {"a Wayland display nobody serves", {{"WAYLAND_DISPLAY", "wayland-59"}}},
         {"a Wayland socket path nobody serves", {{"WAYLAND_DISPLAY", "/nonexistent/wayland-0"}}},
         {"both, neither served", {{"DISPLAY", ":59"}, {"WAYLAND_DISPLAY", "wayland-59"}}},
+        {"a listener that never answers", {{"WAYLAND_DISPLAY", "wayland-59"}}, FakeCompositor::Silent},
+        {"a listener that hangs up", {{"WAYLAND_DISPLAY", "wayland-59"}}, FakeCompositor::Closing},
+        {"X named by the user, not served", {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ":59"}}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         QProcessEnvironment env = withoutDisplay();
         for (const auto& [name, value] : row.set) env.insert(name, value);
+        std::optional<FakeCompositor> listener;
+        if (row.listener) listener.emplace(home.file("wayland-59"), *row.listener, uid());
         QProcess program;
         EXPECT_EQ(runToEnd(program, env), 1);
         EXPECT_EQ(program.readAllStandardError(), kNoDisplay);
@@ -198,30 +257,22 @@ private:
     std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
 };
 
-TEST(GraphicalSessionAvailable, AWaylandSocketCountsWhileSomeoneListens) {
+TEST(WaylandCompositorAnswers, OnlyAListenerThatAnswersTheRoundTrip) {
     TempDir runtime;
     ScopedEnvironment env;
-    env.set("QT_QPA_PLATFORM", std::nullopt);
-    env.set("DISPLAY", std::nullopt);
     env.set("XDG_RUNTIME_DIR", runtime.path());
     env.set("WAYLAND_DISPLAY", "wayland-test");
-    EXPECT_FALSE(GraphicalSessionAvailable()) << "no socket at all";
-
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const std::string path = runtime.file("wayland-test");
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 4), 0);
-    EXPECT_TRUE(GraphicalSessionAvailable());
-    env.set("WAYLAND_DISPLAY", path);
-    EXPECT_TRUE(GraphicalSessionAvailable()) << "an absolute socket path";
-
-    ::close(listener);
-    EXPECT_FALSE(GraphicalSessionAvailable()) << "a socket left by a compositor that has gone";
-    env.set("QT_QPA_PLATFORM", "offscreen");
-    EXPECT_TRUE(GraphicalSessionAvailable()) << "a platform the user chose";
+    EXPECT_FALSE(WaylandCompositorAnswers()) << "no socket at all";
+    for (const auto& [mode, answers] :
+         {std::pair{FakeCompositor::Silent, false}, std::pair{FakeCompositor::Closing, false},
+          std::pair{FakeCompositor::Answering, true}}) {
+        const FakeCompositor listener(runtime.file("wayland-test"), mode);
+        EXPECT_EQ(WaylandCompositorAnswers(), answers) << mode;
+        env.set("WAYLAND_DISPLAY", runtime.file("wayland-test"));
+        EXPECT_EQ(WaylandCompositorAnswers(), answers) << mode << ", as an absolute path";
+        env.set("WAYLAND_DISPLAY", "wayland-test");
+    }
+    EXPECT_FALSE(WaylandCompositorAnswers()) << "the socket gone with its compositor";
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 
 #include <commctrl.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/jobs/job_list.h"
@@ -202,6 +204,63 @@ TEST_F(OnScreen, TheJapaneseTextsAreDrawnWithRealGlyphs) {
         for (int y = area.top; y < area.bottom; ++y)
             for (int x = area.left; x < area.right; ++x) ink += drawn.at(x, y) != blank.at(x, y);
         EXPECT_GT(ink, 15 * static_cast<int>(text.size()));
+    }
+}
+
+// The columns of the client area that hold the hint's dark pixels, across
+// the band of rows the hint lies in (the list is white there).
+struct Ink {
+    int left = -1, right = -1;
+};
+Ink hintInk(MainWindow& window) {
+    showOnTheServer(window);
+    POINT origin{0, 0};
+    ClientToScreen(window.handle(), &origin);
+    RECT client, hint = onScreen(window.controls().txtDrag);
+    GetClientRect(window.handle(), &client);
+    const Screen band = grab({origin.x, hint.top, origin.x + client.right, hint.bottom});
+    Ink ink;
+    for (int x = band.left; x < band.left + band.width; ++x)
+        for (int y = band.top; y < band.top + band.height; ++y)
+            if (GetRValue(band.at(x, y)) < 128) {
+                if (ink.left < 0) ink.left = x - origin.x;
+                ink.right = x - origin.x;
+            }
+    return ink;
+}
+
+// After each change of size the hint shows once, whole, centred in its new
+// place: nothing of it stays behind where it was, however the window grew
+// or shrank.
+TEST(HintOnScreen, FollowsEveryResizeWithoutATrace) {
+    ProgramFolder folder;
+    Form form(folder);
+    MainWindow& window = *form.window;
+    const Ink first = hintInk(window);
+    ASSERT_GE(first.left, 0) << "no hint on the screen";
+    const int width = first.right - first.left;
+    RECT outer;
+    GetWindowRect(window.handle(), &outer);
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"wider",
+         [&] {
+             SetWindowPos(window.handle(), nullptr, 0, 0, outer.right - outer.left + 300,
+                          outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER);
+         }},
+        {"maximised", [&] { ShowWindow(window.handle(), SW_MAXIMIZE); }},
+        {"restored", [&] { ShowWindow(window.handle(), SW_RESTORE); }},
+        {"narrower",
+         [&] {
+             SetWindowPos(window.handle(), nullptr, 0, 0, outer.right - outer.left + 100,
+                          outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER);
+         }},
+    };
+    for (const auto& [name, resize] : steps) {
+        resize();
+        const Ink ink = hintInk(window);
+        const RECT hint = placeInParent(window.controls().txtDrag);
+        EXPECT_NEAR(ink.right - ink.left, width, 1) << name;
+        EXPECT_NEAR(ink.left + ink.right, hint.left + hint.right, 3) << name;
     }
 }
 

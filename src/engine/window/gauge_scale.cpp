@@ -8,8 +8,10 @@ namespace mirvane {
 
 bool GaugeScale::setMaxValue(int value) {
     if (value == m_maxValue) return false;
+    // A maximum equal to the minimum is an empty scale, shown as 0 %: an
+    // input shorter than a second reports a length of 0.
     if (value < kMinValue) {
-        throw InvalidOperation(std::to_string(kMinValue + 1) + " から " + std::to_string(INT_MAX) +
+        throw InvalidOperation(std::to_string(kMinValue) + " から " + std::to_string(INT_MAX) +
                                " の間の値でなければなりません");
     }
     m_maxValue = value;

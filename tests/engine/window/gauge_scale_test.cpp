@@ -27,6 +27,7 @@ TEST(GaugeScale, ClampTruncateAndRedrawOnlyOnAVisibleChange) {
         {"LargeMaxKeepsPrecision", INT_MAX, 0, INT_MAX - 1, INT_MAX, INT_MAX - 1, 99, 1},
         {"LoweredMaxPullsProgressDown", 100, 0, 50, 30, 30, 100, 2},
         {"MaxZeroKeepsProgressAtZero", 100, 0, 7, 0, 0, 0, 2},
+        {"MaxZeroIsTheLowestAccepted", 0, 0, 1, 0, 0, 0, 0},
         {"NewMaxRedraws", 100, 0, 0, 200, 0, 0, 1},
         {"SameMaxNoRedraw", 100, 40, 40, 100, 40, 40, 0},
     };
@@ -49,7 +50,7 @@ TEST(GaugeScale, MaxBelowMinIsRefusedWithTheUsersTextAndChangesNothing) {
         scale.setMaxValue(-1);
         ADD_FAILURE() << "accepted";
     } catch (const InvalidOperation& error) {
-        EXPECT_STREQ(error.what(), "1 から 2147483647 の間の値でなければなりません");
+        EXPECT_STREQ(error.what(), "0 から 2147483647 の間の値でなければなりません");
     }
     EXPECT_EQ(scale.maxValue(), 80);
     EXPECT_EQ(scale.progress(), 40);

@@ -176,10 +176,15 @@ TEST(MainWindowBehaviour, HandedOverFilesAreNeverLost) {
     w.presenter.filesHandedOver({v("e.avi")});
     EXPECT_EQ(w.view.paths().back(), v("e.avi"));
     EXPECT_FALSE(w.view.hintVisible);
+
+    w.runBatch([] { return true; });
+    EXPECT_EQ(w.view.paths(), (Texts{v("a.avi"), v("b.avi"), v("c.avi"), v("d.avi"), v("e.avi")}))
+        << "the files kept during the first batch come again after the next";
 }
 
-// One row per character of `selection`, 'x' for a selected one; the gauge
-// at 50 and the hint hidden before the key.
+// One row per character of `selection`, 'x' for a selected one, '2' for one
+// that two overlapping selection ranges both name; the gauge at 50 and the
+// hint hidden before the key.
 struct DeleteCase {
     const char* name;
     Key key;
@@ -195,7 +200,8 @@ TEST_P(DeleteKey, RemovesTheSelectedRows) {
     for (std::size_t i = 0; i < c.selection.size(); ++i) files.push_back(std::to_string(i));
     Window w(kTwoPresets, true, files);
     for (std::size_t i = 0; i < c.selection.size(); ++i)
-        if (c.selection[i] == 'x') w.view.selection.push_back(static_cast<int>(i));
+        for (int times = c.selection[i] == 'x' ? 1 : c.selection[i] == '2' ? 2 : 0; times > 0; --times)
+            w.view.selection.push_back(static_cast<int>(i));
     w.setStatuses(Statuses(files.size(), Converted));
     w.view.gaugeView.progress = 50;
 
@@ -210,6 +216,7 @@ TEST_P(DeleteKey, RemovesTheSelectedRows) {
 INSTANTIATE_TEST_SUITE_P(Cases, DeleteKey,
                          testing::Values(DeleteCase{"ThreeOfFive", Key::Delete, "x.xx.", {"1", "4"}},
                                          DeleteCase{"TheLastRows", Key::Delete, "xx", {}},
+                                         DeleteCase{"ARowNamedTwice", Key::Delete, "x2..", {"2", "3"}},
                                          DeleteCase{"OnAnEmptyList", Key::Delete, "", {}},
                                          DeleteCase{"NothingSelected", Key::Delete, "..", {"0", "1"}},
                                          DeleteCase{"AnotherKey", Key::Other, "xx", {"0", "1"}}),
