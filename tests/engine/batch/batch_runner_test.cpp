@@ -56,7 +56,12 @@ protected:
     test::FakeMainWindowView view;
     JobList jobs{view};
     SteadyClock clock;
-    BatchRunner driver{flags, uiThread, view, jobs, paths, presets, clock};
+    bool aviSynthPresent = true;
+    std::vector<std::string> aviSynthChecks;
+    BatchRunner driver{flags, uiThread, view, jobs, paths, presets, clock, [this](const std::string& encoder) {
+                           aviSynthChecks.push_back(encoder);
+                           return aviSynthPresent;
+                       }};
 };
 
 TEST_F(BatchDriverTest, AnEmptyListOnlyDeletesTheLog) {
@@ -166,6 +171,38 @@ TEST_F(BatchDriverTest, AJobThatCannotBePreparedFailsAndTheBatchGoesOn) {
         EXPECT_TRUE(view.optionsEnabled) << c.name;
         // The next row still runs (and fails on the script or converts).
         EXPECT_NE(status(1), Pending) << c.name;
+    }
+}
+
+// Asked once a batch, and only for the DirectShow choice; without AviSynth
+// each row fails saying so, before any script is written.
+TEST_F(BatchDriverTest, DirectShowRowsWithoutAviSynthFailSayingSo) {
+    const struct {
+        const char* name;
+        bool directShow;
+        bool present;
+        std::size_t checks;
+        JobStatus status;
+        std::string reason;
+    } cases[] = {
+        {"ticked, AviSynth missing", true, false, 1, Failed, texts::kReasonAviSynthMissing},
+        {"ticked, AviSynth there", true, true, 1, Converted, ""},
+        {"not ticked", false, false, 0, Converted, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(paths.scriptFile);
+        view.directShow = c.directShow;
+        aviSynthPresent = c.present;
+        aviSynthChecks.clear();
+        jobs.clear();
+        addRow("a.avi");
+        addRow("b.avi");
+        driver.startOrStop();
+        EXPECT_EQ(aviSynthChecks, std::vector<std::string>(c.checks, paths.encoder));
+        EXPECT_EQ(view.statuses(), (Statuses{c.status, c.status}));
+        EXPECT_EQ(jobs.row(1).reason, c.reason);
+        EXPECT_EQ(std::filesystem::exists(paths.scriptFile), c.directShow && c.present);
     }
 }
 

@@ -6,7 +6,9 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "engine/jobs/command_line.h"
 #include "engine/jobs/job_command.h"
 #include "engine/platform/files.h"
 #include "engine/platform/text.h"
@@ -115,6 +117,60 @@ TEST(MakeJobCommand, BuildsTheEncoderCommand) {
         const AppPaths paths = AppPaths::fromExecutable(row.executable, row.style);
         EXPECT_EQ(MakeJobCommand(CommandTemplate(paths, row.option), row.input, row.output, row.style),
                   row.expected);
+    }
+}
+
+// The placeholders are the preset's: the encoder's own folder may read like one.
+TEST(MakeJobCommand, ReplacesThePlaceholdersInTheOptionsOnly) {
+    struct Row {
+        const char* name;
+        std::string executable;
+        std::string option;
+        std::string expected;
+    };
+    const Row rows[] = {
+        {"a folder with a placeholder, options with both", "/opt/x%INPFILE y/Mirvane", kPresetOption,
+         "\"/opt/x%INPFILE y/ffmpeg/ffmpeg\" -y -i \"/v/a.avi\" -s 320x240 \"/v/a.mp4\""},
+        {"both in the folder, repeated in the options", "/opt/%OUTFILE%INPFILE/Mirvane",
+         "%INPFILE %OUTFILE %INPFILE",
+         "/opt/%OUTFILE%INPFILE/ffmpeg/ffmpeg -y \"/v/a.avi\" \"/v/a.mp4\" \"/v/a.avi\""},
+        {"options without placeholders", "/opt/x%INPFILE y/Mirvane", "-version",
+         "\"/opt/x%INPFILE y/ffmpeg/ffmpeg\" -y -version"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const AppPaths paths = AppPaths::fromExecutable(row.executable, PathStyle::Posix);
+        EXPECT_EQ(MakeJobCommand(CommandTemplate(paths, row.option), "/v/a.avi", "/v/a.mp4", PathStyle::Posix),
+                  row.expected);
+    }
+}
+
+// A relative name with a ':' before its first separator would be read by
+// the encoder as a protocol; a Windows drive is none.
+TEST(MakeJobCommand, ColonNamesAreWrittenFromTheCurrentFolder) {
+    struct Row {
+        std::string path;
+        std::string arrives;
+        PathStyle style = PathStyle::Posix;
+    };
+    const Row rows[] = {
+        {"Part1:Intro.avi", "./Part1:Intro.avi"},
+        {"pipe:1.avi", "./pipe:1.avi"},
+        {"data:,hello.avi", "./data:,hello.avi"},
+        {"C:x.avi", "./C:x.avi"},
+        {"v/pipe:1.avi", "v/pipe:1.avi"},
+        {"/v/pipe:1.avi", "/v/pipe:1.avi"},
+        {"pipe:1.avi", ".\\pipe:1.avi", PathStyle::Windows},
+        {"C:\\v\\a:b.avi", "C:\\v\\a:b.avi", PathStyle::Windows},
+        {"c:a.avi", "c:a.avi", PathStyle::Windows},
+        {"v/data:,x.avi", "v/data:,x.avi", PathStyle::Windows},
+        {"\\\\srv\\s\\pipe:1", "\\\\srv\\s\\pipe:1", PathStyle::Windows},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.path);
+        EXPECT_EQ(SplitCommandLine(MakeJobCommand({"ffmpeg -y ", "%INPFILE %OUTFILE"}, row.path, row.path,
+                                                  row.style)),
+                  (std::vector<std::string>{"ffmpeg", "-y", row.arrives, row.arrives}));
     }
 }
 
