@@ -81,7 +81,8 @@ std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSett
             fail(row, texts::kReasonScriptPathNotWritable);
             return std::nullopt;
         }
-        if (const std::error_code error = MakeAvsScript(m_paths, *scriptText, m_presets.DShowFps, job.input)) {
+        if (const std::error_code error =
+                MakeAvsScript(m_paths, *scriptText, m_presets.DShowFps, job.input)) {
             fail(row, explainFailure(texts::kReasonScriptNotWritten, error));
             return std::nullopt;
         }

@@ -56,12 +56,13 @@ protected:
     test::FakeMainWindowView view;
     JobList jobs{view};
     SteadyClock clock;
-    bool aviSynthPresent = true;
+    bool aviSynthLoads = true;
     std::vector<std::string> aviSynthChecks;
-    BatchRunner driver{flags, uiThread, view, jobs, paths, presets, clock, [this](const std::string& encoder) {
-                           aviSynthChecks.push_back(encoder);
-                           return aviSynthPresent;
-                       }};
+    BatchRunner driver{
+        flags, uiThread, view, jobs, paths, presets, clock, [this](const std::string& encoder) {
+            aviSynthChecks.push_back(encoder);
+            return aviSynthLoads;
+        }};
 };
 
 TEST_F(BatchDriverTest, AnEmptyListOnlyDeletesTheLog) {
@@ -174,35 +175,19 @@ TEST_F(BatchDriverTest, AJobThatCannotBePreparedFailsAndTheBatchGoesOn) {
     }
 }
 
-// Asked once a batch, and only for the DirectShow choice; without AviSynth
-// each row fails saying so, before any script is written.
+// Asked once a batch, for DirectShow only; without AviSynth each row says so.
 TEST_F(BatchDriverTest, DirectShowRowsWithoutAviSynthFailSayingSo) {
-    const struct {
-        const char* name;
-        bool directShow;
-        bool present;
-        std::size_t checks;
-        JobStatus status;
-        std::string reason;
-    } cases[] = {
-        {"ticked, AviSynth missing", true, false, 1, Failed, texts::kReasonAviSynthMissing},
-        {"ticked, AviSynth there", true, true, 1, Converted, ""},
-        {"not ticked", false, false, 0, Converted, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::filesystem::remove(paths.scriptFile);
-        view.directShow = c.directShow;
-        aviSynthPresent = c.present;
-        aviSynthChecks.clear();
+    aviSynthLoads = false;
+    for (const bool directShow : {true, false}) {
+        view.directShow = directShow;
         jobs.clear();
+        aviSynthChecks.clear();
         addRow("a.avi");
         addRow("b.avi");
         driver.startOrStop();
-        EXPECT_EQ(aviSynthChecks, std::vector<std::string>(c.checks, paths.encoder));
-        EXPECT_EQ(view.statuses(), (Statuses{c.status, c.status}));
-        EXPECT_EQ(jobs.row(1).reason, c.reason);
-        EXPECT_EQ(std::filesystem::exists(paths.scriptFile), c.directShow && c.present);
+        EXPECT_EQ(aviSynthChecks, std::vector<std::string>(directShow ? 1 : 0, paths.encoder));
+        EXPECT_EQ(view.statuses(), Statuses(2, directShow ? Failed : Converted));
+        EXPECT_EQ(jobs.row(1).reason, directShow ? texts::kReasonAviSynthMissing : "");
     }
 }
 

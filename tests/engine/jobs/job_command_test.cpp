@@ -111,6 +111,14 @@ TEST(MakeJobCommand, BuildsTheEncoderCommand) {
         {"names that look like options, POSIX", kPresetOption, "-clip.avi", "-x/-clip.mp4",
          "/opt/ffmpeg/ffmpeg -y -i \"./-clip.avi\" -s 320x240 \"./-x/-clip.mp4\"", "/opt/Mirvane",
          PathStyle::Posix},
+        // The placeholders are the options', never the encoder folder's.
+        {"placeholders in the program folder, both in the options", kPresetOption, "/v/a.avi", "/v/a.mp4",
+         "\"/o/x%INPFILE y/ffmpeg/ffmpeg\" -y -i \"/v/a.avi\" -s 320x240 \"/v/a.mp4\"", "/o/x%INPFILE y/M",
+         PathStyle::Posix},
+        {"placeholders in the program folder, repeated", "%OUTFILE %INPFILE %OUTFILE", "/a", "/b",
+         "/o/%OUTFILE/ffmpeg/ffmpeg -y \"/b\" \"/a\" \"/b\"", "/o/%OUTFILE/M", PathStyle::Posix},
+        {"placeholders in the program folder, none in the options", "-version", "/a", "/b",
+         "\"/o/x%INPFILE y/ffmpeg/ffmpeg\" -y -version", "/o/x%INPFILE y/M", PathStyle::Posix},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -120,58 +128,24 @@ TEST(MakeJobCommand, BuildsTheEncoderCommand) {
     }
 }
 
-// The placeholders are the preset's: the encoder's own folder may read like one.
-TEST(MakeJobCommand, ReplacesThePlaceholdersInTheOptionsOnly) {
-    struct Row {
-        const char* name;
-        std::string executable;
-        std::string option;
-        std::string expected;
-    };
-    const Row rows[] = {
-        {"a folder with a placeholder, options with both", "/opt/x%INPFILE y/Mirvane", kPresetOption,
-         "\"/opt/x%INPFILE y/ffmpeg/ffmpeg\" -y -i \"/v/a.avi\" -s 320x240 \"/v/a.mp4\""},
-        {"both in the folder, repeated in the options", "/opt/%OUTFILE%INPFILE/Mirvane",
-         "%INPFILE %OUTFILE %INPFILE",
-         "/opt/%OUTFILE%INPFILE/ffmpeg/ffmpeg -y \"/v/a.avi\" \"/v/a.mp4\" \"/v/a.avi\""},
-        {"options without placeholders", "/opt/x%INPFILE y/Mirvane", "-version",
-         "\"/opt/x%INPFILE y/ffmpeg/ffmpeg\" -y -version"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        const AppPaths paths = AppPaths::fromExecutable(row.executable, PathStyle::Posix);
-        EXPECT_EQ(MakeJobCommand(CommandTemplate(paths, row.option), "/v/a.avi", "/v/a.mp4", PathStyle::Posix),
-                  row.expected);
-    }
-}
-
-// A relative name with a ':' before its first separator would be read by
-// the encoder as a protocol; a Windows drive is none.
+// A relative name with a ':' before any separator would be read as a
+// protocol; a Windows drive is none.
 TEST(MakeJobCommand, ColonNamesAreWrittenFromTheCurrentFolder) {
-    struct Row {
-        std::string path;
-        std::string arrives;
+    const struct {
+        std::string path, arrives;
         PathStyle style = PathStyle::Posix;
-    };
-    const Row rows[] = {
-        {"Part1:Intro.avi", "./Part1:Intro.avi"},
-        {"pipe:1.avi", "./pipe:1.avi"},
-        {"data:,hello.avi", "./data:,hello.avi"},
-        {"C:x.avi", "./C:x.avi"},
-        {"v/pipe:1.avi", "v/pipe:1.avi"},
-        {"/v/pipe:1.avi", "/v/pipe:1.avi"},
-        {"pipe:1.avi", ".\\pipe:1.avi", PathStyle::Windows},
-        {"C:\\v\\a:b.avi", "C:\\v\\a:b.avi", PathStyle::Windows},
-        {"c:a.avi", "c:a.avi", PathStyle::Windows},
-        {"v/data:,x.avi", "v/data:,x.avi", PathStyle::Windows},
-        {"\\\\srv\\s\\pipe:1", "\\\\srv\\s\\pipe:1", PathStyle::Windows},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.path);
-        EXPECT_EQ(SplitCommandLine(MakeJobCommand({"ffmpeg -y ", "%INPFILE %OUTFILE"}, row.path, row.path,
-                                                  row.style)),
-                  (std::vector<std::string>{"ffmpeg", "-y", row.arrives, row.arrives}));
-    }
+    } rows[] = {{"Part1:Intro.avi", "./Part1:Intro.avi"},
+                {"pipe:1.avi", "./pipe:1.avi"},
+                {"data:,hello.avi", "./data:,hello.avi"},
+                {"C:x.avi", "./C:x.avi"},
+                {"v/pipe:1.avi", "v/pipe:1.avi"},
+                {"pipe:1.avi", ".\\pipe:1.avi", PathStyle::Windows},
+                {"C:\\v:.avi", "C:\\v:.avi", PathStyle::Windows},
+                {"c:a.avi", "c:a.avi", PathStyle::Windows}};
+    for (const auto& row : rows)
+        EXPECT_EQ(
+            SplitCommandLine(MakeJobCommand({"f ", "%INPFILE %OUTFILE"}, row.path, row.path, row.style)),
+            (std::vector<std::string>{"f", row.arrives, row.arrives}));
 }
 
 // Each row first leaves a longer old script, which must be truncated.
