@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <system_error>
+#include <utility>
 
 #include "engine/encoding/conversion_log.h"
 #include "engine/encoding/encoder_job.h"
@@ -29,14 +30,16 @@ JobStatus statusForResult(int32_t result) {
 }  // namespace
 
 BatchRunner::BatchRunner(BatchFlags& flags, UiThread& uiThread, MainWindowView& view, JobList& jobs,
-                         const AppPaths& paths, const PresetTable& presets, const Clock& clock)
+                         const AppPaths& paths, const PresetTable& presets, const Clock& clock,
+                         AviSynthCheck aviSynthLoads)
     : m_flags(flags),
       m_uiThread(uiThread),
       m_view(view),
       m_jobs(jobs),
       m_paths(paths),
       m_presets(presets),
-      m_clock(clock) {}
+      m_clock(clock),
+      m_aviSynthLoads(std::move(aviSynthLoads)) {}
 
 void BatchRunner::startOrStop() {
     if (m_busy) {
@@ -48,8 +51,10 @@ void BatchRunner::startOrStop() {
 
     const int preset = m_view.selectedPreset();
     if (preset < 0 || preset >= static_cast<int>(m_presets.Presets.size())) return;
-    const BatchSettings settings{CommandTemplate(m_paths, m_presets.Presets[preset].Option),
-                                 m_presets.Presets[preset].Ext, m_view.directShowTicked()};
+    BatchSettings settings{CommandTemplate(m_paths, m_presets.Presets[preset].Option),
+                           m_presets.Presets[preset].Ext, m_view.directShowTicked()};
+    // Without AviSynth the encoder would say no more than that it failed.
+    settings.aviSynthMissing = settings.directShow && !m_aviSynthLoads(m_paths.encoder);
 
     // Rows cannot be added or removed while a job runs, so the count taken
     // now holds for the whole batch.
@@ -67,7 +72,17 @@ std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSett
     const std::string& rowPath = m_jobs.row(row).path;
     Job job{rowPath, rowPath, {}, {}, {}};
     if (settings.directShow) {
-        if (const std::error_code error = MakeAvsScript(m_paths, rowPath, m_presets.DShowFps, job.input)) {
+        if (settings.aviSynthMissing) {
+            fail(row, texts::kReasonAviSynthMissing);
+            return std::nullopt;
+        }
+        const std::optional<std::string> scriptText = AvsScriptPath(rowPath);
+        if (!scriptText) {
+            fail(row, texts::kReasonScriptPathNotWritable);
+            return std::nullopt;
+        }
+        if (const std::error_code error =
+                MakeAvsScript(m_paths, *scriptText, m_presets.DShowFps, job.input)) {
             fail(row, explainFailure(texts::kReasonScriptNotWritten, error, m_paths.scriptFile));
             return std::nullopt;
         }

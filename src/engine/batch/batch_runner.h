@@ -12,7 +12,9 @@
 #include "engine/encoding/encoder_job.h"
 #include "engine/encoding/job_result.h"
 #include "engine/jobs/app_paths.h"
+#include "engine/jobs/job_command.h"
 #include "engine/jobs/job_list.h"
+#include "engine/platform/avisynth.h"
 #include "engine/platform/output_file.h"
 #include "engine/settings/presets.h"
 #include "engine/window/main_window_view.h"
@@ -22,8 +24,13 @@ namespace mirvane {
 
 class BatchRunner {
 public:
+    // Asked once for a batch with the DirectShow choice: whether AviSynth
+    // loads for the encoder at the given path.
+    using AviSynthCheck = std::function<bool(const std::string& encoderPath)>;
+
     BatchRunner(BatchFlags& flags, UiThread& uiThread, MainWindowView& view, JobList& jobs,
-                const AppPaths& paths, const PresetTable& presets, const Clock& clock);
+                const AppPaths& paths, const PresetTable& presets, const Clock& clock,
+                AviSynthCheck aviSynthLoads = platform::aviSynthLoads);
 
     // Starts a batch while idle; during a job, asks the batch to stop.
     // Returns when the batch is over.
@@ -47,9 +54,10 @@ private:
     // What the batch reads once, when it starts: the controls it comes from
     // are disabled until it is over.
     struct BatchSettings {
-        std::string commandTemplate;
+        JobCommandTemplate commandTemplate;
         std::string extension;
         bool directShow = false;
+        bool aviSynthMissing = false;
     };
     struct Job {
         std::string rowPath;
@@ -72,6 +80,7 @@ private:
     const AppPaths& m_paths;
     const PresetTable& m_presets;
     const Clock& m_clock;
+    AviSynthCheck m_aviSynthLoads;
     bool m_running = false;
     bool m_busy = false;
     // The running job's result, once its end handler has run.

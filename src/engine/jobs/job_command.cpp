@@ -6,11 +6,15 @@
 
 namespace mirvane {
 
-std::string CommandTemplate(const AppPaths& paths, std::string_view option) {
-    std::string command = QuoteProgram(paths.encoder);
-    command += " -y ";
-    command += option;
-    return command;
+JobCommandTemplate CommandTemplate(const AppPaths& paths, std::string_view option) {
+    return {QuoteProgram(paths.encoder) + " -y ", std::string(option)};
+}
+
+std::optional<std::string> AvsScriptPath(std::string_view inputPath) {
+    if (std::optional<std::string> text = platform::utf8ToSystemCodePage(inputPath)) return text;
+    const std::optional<std::string> shortForm = platform::shortPath(std::string(inputPath));
+    if (!shortForm) return std::nullopt;
+    return platform::utf8ToSystemCodePage(*shortForm);
 }
 
 std::error_code MakeAvsScript(const AppPaths& paths, std::string_view inputPath, std::string_view dshowFps,
@@ -68,16 +72,29 @@ std::string WorkingOutputPath(std::string_view outputPath, int attempt, PathStyl
 
 namespace {
 
-std::string notAnOption(std::string_view path, PathStyle style) {
+// True for a relative path the encoder would not read as a file's name: an
+// option ("-clip.avi") or a protocol ("pipe:1.avi", "data:,x.avi").
+bool readAsOtherThanAFile(std::string_view path, PathStyle style) {
+    if (path.starts_with('-')) return true;
+    const std::size_t colon = path.find(':');
+    if (colon == std::string_view::npos) return false;
+    if (path.find_first_of(style == PathStyle::Windows ? "\\/" : "/") < colon) return false;
+    const char first = path.front();
+    const bool drive = style == PathStyle::Windows && colon == 1 &&
+                       ((first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z'));
+    return !drive;
+}
+
+std::string asFileName(std::string_view path, PathStyle style) {
     std::string safe;
-    if (path.starts_with('-')) safe = style == PathStyle::Windows ? ".\\" : "./";
+    if (readAsOtherThanAFile(path, style)) safe = style == PathStyle::Windows ? ".\\" : "./";
     safe += path;
     return safe;
 }
 
 }  // namespace
 
-std::string MakeJobCommand(std::string_view commandTemplate, std::string_view inputPath,
+std::string MakeJobCommand(const JobCommandTemplate& commandTemplate, std::string_view inputPath,
                            std::string_view outputPath, PathStyle style) {
     static constexpr std::string_view kInputPlaceholder = "%INPFILE";
     static constexpr std::string_view kOutputPlaceholder = "%OUTFILE";
@@ -85,12 +102,13 @@ std::string MakeJobCommand(std::string_view commandTemplate, std::string_view in
     // One pass, so a path that itself reads "%OUTFILE" is never taken for a
     // placeholder. '%' cannot be the trail byte of a double-byte character in
     // any system text, so the scan may go byte by byte.
-    const std::string quotedInput = QuoteArgument(notAnOption(inputPath, style));
-    const std::string quotedOutput = QuoteArgument(notAnOption(outputPath, style));
-    std::string command;
+    const std::string quotedInput = QuoteArgument(asFileName(inputPath, style));
+    const std::string quotedOutput = QuoteArgument(asFileName(outputPath, style));
+    const std::string_view options = commandTemplate.options;
+    std::string command = commandTemplate.program;
     std::size_t i = 0;
-    while (i < commandTemplate.size()) {
-        const std::string_view rest = commandTemplate.substr(i);
+    while (i < options.size()) {
+        const std::string_view rest = options.substr(i);
         if (rest.starts_with(kInputPlaceholder)) {
             command += quotedInput;
             i += kInputPlaceholder.size();
@@ -98,7 +116,7 @@ std::string MakeJobCommand(std::string_view commandTemplate, std::string_view in
             command += quotedOutput;
             i += kOutputPlaceholder.size();
         } else {
-            command += commandTemplate[i++];
+            command += options[i++];
         }
     }
     return command;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -27,6 +28,11 @@ bool isReadableFile(const std::string& path);
 
 // True for a regular file (links followed) that this process may execute.
 bool isExecutableFile(const std::string& path);
+
+// The path's short (8.3) form, made of each of its names' short one where
+// the volume keeps one and the long one where it keeps none; nothing for a
+// path that cannot be found, or on a system without short names.
+std::optional<std::string> shortPath(const std::string& path);
 
 // Deletes a file; false when it could not be deleted.
 bool deleteFile(const std::string& path);

@@ -1,6 +1,7 @@
 #pragma once
 // The system's text as the engine's UTF-8.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -17,6 +18,12 @@ bool isLeadByte(unsigned char byte);
 // Windows (Shift-JIS on a Japanese system); where the system's text is UTF-8
 // already, the bytes as they are.
 std::string systemCodePageToUtf8(std::string_view text);
+
+// The engine's text in the system's own 8-bit code page, where programs
+// that know no Unicode read their files (AviSynth its scripts): nothing
+// when a character of it has no exact equivalent there (no look-alike, no
+// default character). Where the system's text is UTF-8, the bytes as they are.
+std::optional<std::string> utf8ToSystemCodePage(std::string_view text);
 
 // Converts the encoder's console text to the engine's UTF-8 in place: on
 // POSIX systems it is UTF-8 already; on Windows valid UTF-8 is kept and

@@ -40,6 +40,10 @@ inline constexpr const char* kListRestored = "前回終了時のファイル一�
 // Why a job failed before or without the encoder's own words.
 inline constexpr const char* kReasonNoOutputName = "出力ファイル名を決められません";
 inline constexpr const char* kReasonScriptNotWritten = "AviSynthスクリプトを書き込めません";
+inline constexpr const char* kReasonScriptPathNotWritable =
+    "ファイルのパスをAviSynthが読める文字コードで表せず、短い名前(8.3形式)もありません";
+inline constexpr const char* kReasonAviSynthMissing =
+    "AviSynthが見つからないか読み込めません (DirectShowの使用に必要です)";
 inline constexpr const char* kReasonEncoderNotStarted = "ffmpegを起動できません";
 inline constexpr const char* kReasonWorkerNotStarted = "変換スレッドを開始できません";
 inline constexpr const char* kReasonNoOutput = "ffmpegは何も出力せずに終了しました";

@@ -57,7 +57,13 @@ protected:
     test::FakeMainWindowView view;
     JobList jobs{view};
     SteadyClock clock;
-    BatchRunner driver{flags, uiThread, view, jobs, paths, presets, clock};
+    bool aviSynthLoads = true;
+    std::vector<std::string> aviSynthChecks;
+    BatchRunner driver{
+        flags, uiThread, view, jobs, paths, presets, clock, [this](const std::string& encoder) {
+            aviSynthChecks.push_back(encoder);
+            return aviSynthLoads;
+        }};
 };
 
 TEST_F(BatchDriverTest, AnEmptyListOnlyDeletesTheLog) {
@@ -167,6 +173,22 @@ TEST_F(BatchDriverTest, AJobThatCannotBePreparedFailsAndTheBatchGoesOn) {
         EXPECT_TRUE(view.optionsEnabled) << c.name;
         // The next row still runs (and fails on the script or converts).
         EXPECT_NE(status(1), Pending) << c.name;
+    }
+}
+
+// Asked once a batch, for DirectShow only; without AviSynth each row says so.
+TEST_F(BatchDriverTest, DirectShowRowsWithoutAviSynthFailSayingSo) {
+    aviSynthLoads = false;
+    for (const bool directShow : {true, false}) {
+        view.directShow = directShow;
+        jobs.clear();
+        aviSynthChecks.clear();
+        addRow("a.avi");
+        addRow("b.avi");
+        driver.startOrStop();
+        EXPECT_EQ(aviSynthChecks, std::vector<std::string>(directShow ? 1 : 0, paths.encoder));
+        EXPECT_EQ(view.statuses(), Statuses(2, directShow ? Failed : Converted));
+        EXPECT_EQ(jobs.row(1).reason, directShow ? texts::kReasonAviSynthMissing : "");
     }
 }
 

@@ -6,7 +6,9 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "engine/jobs/command_line.h"
 #include "engine/jobs/job_command.h"
 #include "engine/platform/files.h"
 #include "engine/platform/text.h"
@@ -109,6 +111,14 @@ TEST(MakeJobCommand, BuildsTheEncoderCommand) {
         {"names that look like options, POSIX", kPresetOption, "-clip.avi", "-x/-clip.mp4",
          "/opt/ffmpeg/ffmpeg -y -i \"./-clip.avi\" -s 320x240 \"./-x/-clip.mp4\"", "/opt/Mirvane",
          PathStyle::Posix},
+        // The placeholders are the options', never the encoder folder's.
+        {"placeholders in the program folder, both in the options", kPresetOption, "/v/a.avi", "/v/a.mp4",
+         "\"/o/x%INPFILE y/ffmpeg/ffmpeg\" -y -i \"/v/a.avi\" -s 320x240 \"/v/a.mp4\"", "/o/x%INPFILE y/M",
+         PathStyle::Posix},
+        {"placeholders in the program folder, repeated", "%OUTFILE %INPFILE %OUTFILE", "/a", "/b",
+         "/o/%OUTFILE/ffmpeg/ffmpeg -y \"/b\" \"/a\" \"/b\"", "/o/%OUTFILE/M", PathStyle::Posix},
+        {"placeholders in the program folder, none in the options", "-version", "/a", "/b",
+         "\"/o/x%INPFILE y/ffmpeg/ffmpeg\" -y -version", "/o/x%INPFILE y/M", PathStyle::Posix},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -116,6 +126,26 @@ TEST(MakeJobCommand, BuildsTheEncoderCommand) {
         EXPECT_EQ(MakeJobCommand(CommandTemplate(paths, row.option), row.input, row.output, row.style),
                   row.expected);
     }
+}
+
+// A relative name with a ':' before any separator would be read as a
+// protocol; a Windows drive is none.
+TEST(MakeJobCommand, ColonNamesAreWrittenFromTheCurrentFolder) {
+    const struct {
+        std::string path, arrives;
+        PathStyle style = PathStyle::Posix;
+    } rows[] = {{"Part1:Intro.avi", "./Part1:Intro.avi"},
+                {"pipe:1.avi", "./pipe:1.avi"},
+                {"data:,hello.avi", "./data:,hello.avi"},
+                {"C:x.avi", "./C:x.avi"},
+                {"v/pipe:1.avi", "v/pipe:1.avi"},
+                {"pipe:1.avi", ".\\pipe:1.avi", PathStyle::Windows},
+                {"C:\\v:.avi", "C:\\v:.avi", PathStyle::Windows},
+                {"c:a.avi", "c:a.avi", PathStyle::Windows}};
+    for (const auto& row : rows)
+        EXPECT_EQ(
+            SplitCommandLine(MakeJobCommand({"f ", "%INPFILE %OUTFILE"}, row.path, row.path, row.style)),
+            (std::vector<std::string>{"f", row.arrives, row.arrives}));
 }
 
 // Each row first leaves a longer old script, which must be truncated.

@@ -35,7 +35,7 @@ TEST(ArgvPassing, EveryFileNameArrivesAsOneArgumentAtAnEncoderInAFolderWithABlan
     const AppPaths paths = AppPaths::fromExecutable(dir.file("My Apps/Mirvane"), PathStyle::Posix);
     std::filesystem::create_directories(ExtractFolder(paths.encoder, PathStyle::Posix));
     std::filesystem::copy_file(MIRVANE_ARGV_ECHO, paths.encoder);
-    const std::string commandTemplate = CommandTemplate(paths, "-i %INPFILE -x %OUTFILE");
+    const JobCommandTemplate commandTemplate = CommandTemplate(paths, "-i %INPFILE -x %OUTFILE");
     const std::string names[] = {
         "/videos/my clip.avi",  "/videos/say \"hi\".avi",
         "/videos/%OUTFILE.avi", "/videos/ビデオ 1.avi",

@@ -37,7 +37,7 @@ TEST(ArgvPassing, EveryFileNameArrivesAsOneArgumentAtAnEncoderInAFolderOutsideTh
     const AppPaths paths = AppPaths::fromExecutable(dir.file("My 映画 🎬 한국\\Mirvane.exe"));
     std::filesystem::create_directories(std::filesystem::u8path(ExtractFolder(paths.encoder)));
     std::filesystem::copy_file(MIRVANE_ARGV_ECHO, std::filesystem::u8path(paths.encoder));
-    const std::string commandTemplate = CommandTemplate(paths, "-i %INPFILE -x %OUTFILE");
+    const JobCommandTemplate commandTemplate = CommandTemplate(paths, "-i %INPFILE -x %OUTFILE");
     const struct {
         std::string name;
         std::string arrives;

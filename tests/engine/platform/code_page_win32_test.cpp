@@ -9,11 +9,14 @@
 
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <regex>
 #include <string>
 
 #include "engine/encoding/conversion_log.h"
+#include "engine/jobs/job_command.h"
 #include "engine/jobs/paths.h"
+#include "engine/platform/files.h"
 #include "engine/platform/text.h"
 #include "engine/settings/presets.h"
 #include "support/temp_dir.h"
@@ -121,6 +124,27 @@ TEST(SettingsFile, AnAnsiFileReadsInTheAnsiCodePage) {
     const PresetTable table = LoadPresets(file);
     ASSERT_EQ(table.Presets.size(), 1u);
     EXPECT_EQ(table.Presets[0].Title, expected);
+}
+
+// AviSynth reads its script in the ANSI code page: a path that can be written
+// there goes as it is, another as its short form where the volume keeps one
+// (naming the same file), or not at all.
+TEST(AvsScriptPath, IsWrittenInTheJapaneseCodePage) {
+    if (GetACP() != 932) GTEST_SKIP() << "for code page 932, not " << GetACP();
+    TempDir dir;
+    // Both characters of "ソ 表" end in the trail byte 0x5C in Shift-JIS.
+    EXPECT_EQ(AvsScriptPath(dir.write("ソ 表", "")), dir.path() + "\\\x83\x5C \x95\x5C");
+    EXPECT_EQ(AvsScriptPath(dir.file("한국")), std::nullopt) << "a missing file has no short form";
+    const std::string outside = dir.write("한국 🎬", "out");
+    const std::optional<std::string> shortForm = AvsScriptPath(outside);
+    std::string content;
+    if (platform::shortPath(outside) == outside) {
+        EXPECT_EQ(shortForm, std::nullopt) << "a volume without short names";
+    } else {
+        ASSERT_TRUE(shortForm);
+        EXPECT_FALSE(platform::readFile(platform::systemCodePageToUtf8(*shortForm), 16, content));
+        EXPECT_EQ(content, "out");
+    }
 }
 
 // A program that writes in the console's code page is converted; UTF-8 (what

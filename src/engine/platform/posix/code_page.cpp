@@ -7,4 +7,6 @@ namespace mirvane::platform {
 
 std::string systemCodePageToUtf8(std::string_view text) { return std::string(text); }
 
+std::optional<std::string> utf8ToSystemCodePage(std::string_view text) { return std::string(text); }
+
 }  // namespace mirvane::platform

@@ -72,6 +72,9 @@ bool isReadableFile(const std::string& path) { return isAccessibleFile(path, R_O
 
 bool isExecutableFile(const std::string& path) { return isAccessibleFile(path, X_OK); }
 
+// POSIX file systems know one name per file.
+std::optional<std::string> shortPath(const std::string&) { return std::nullopt; }
+
 bool deleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 std::error_code readFile(const std::string& path, std::size_t maxBytes, std::string& content) {

@@ -107,6 +107,23 @@ bool isExecutableFile(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+std::optional<std::string> shortPath(const std::string& path) {
+    const std::wstring longPath = toWide(path);
+    std::wstring result(MAX_PATH, L'\0');
+    // The length asked for includes the terminating zero; the one given back does not.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD length =
+            GetShortPathNameW(longPath.c_str(), result.data(), static_cast<DWORD>(result.size()));
+        if (length == 0) return std::nullopt;
+        if (length < result.size()) {
+            result.resize(length);
+            return win32::toUtf8(result);
+        }
+        result.resize(length);
+    }
+    return std::nullopt;
+}
+
 bool deleteFile(const std::string& path) { return DeleteFileW(toWide(path).c_str()) != FALSE; }
 
 std::error_code readFile(const std::string& path, std::size_t maxBytes, std::string& content) {

@@ -181,6 +181,25 @@ std::string errorText(const std::error_code& error, std::string_view subject) {
 
 std::string systemCodePageToUtf8(std::string_view text) { return win32::codePageToUtf8(CP_ACP, text); }
 
+// Windows would otherwise write a look-alike ("a" for "ā" in code page
+// 1252) or "?" for a character the code page lacks: another name, or none.
+std::optional<std::string> utf8ToSystemCodePage(std::string_view text) {
+    // A system set to UTF-8 as its ANSI code page reads the text as it is
+    // (and takes neither the flag nor the check below for it).
+    if (GetACP() == CP_UTF8) return std::string(text);
+    const std::wstring wide = win32::toWide(text);
+    if (wide.empty()) return std::string();
+    const int length = static_cast<int>(wide.size());
+    BOOL usedDefault = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr, 0,
+                                         nullptr, &usedDefault);
+    if (size == 0 || usedDefault) return std::nullopt;
+    std::string narrow(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, narrow.data(), size, nullptr,
+                        nullptr);
+    return narrow;
+}
+
 // ffmpeg writes UTF-8 on Windows, so valid UTF-8 is kept as it is. Anything
 // else comes from a program that wrote in the console's code page (OEM
 // unless a console says otherwise): converted, as the encoder's console
