@@ -76,13 +76,13 @@ std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSett
             fail(row, texts::kReasonAviSynthMissing);
             return std::nullopt;
         }
-        const std::optional<std::string> scriptText = AvsScriptPath(rowPath);
-        if (!scriptText) {
+        const std::optional<std::string> pathInScript = AvsScriptPath(rowPath);
+        if (!pathInScript) {
             fail(row, texts::kReasonScriptPathNotWritable);
             return std::nullopt;
         }
         if (const std::error_code error =
-                MakeAvsScript(m_paths, *scriptText, m_presets.DShowFps, job.input)) {
+                MakeAvsScript(m_paths, *pathInScript, m_presets.DShowFps, job.input)) {
             fail(row, explainFailure(texts::kReasonScriptNotWritten, error, m_paths.scriptFile));
             return std::nullopt;
         }
