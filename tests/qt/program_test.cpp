@@ -8,11 +8,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <poll.h>
-
 #include <QProcess>
 #include <QTest>
-#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "form_fixture.h"
 #include "qt/display_check.h"
@@ -31,49 +29,40 @@ namespace {
 
 const QByteArray kNoDisplay = "Mirvane needs a graphical session (no display found).\n";
 
-// A listener on a Wayland socket: one that never answers, one that closes
-// each connection, or one that answers the round trip a client begins with.
+// A listener on a Wayland socket that never answers, hangs up on its first
+// client, or answers the round trip that client begins with.
 class FakeCompositor {
 public:
-    enum Mode { Silent, Closing, Answering };
-    FakeCompositor(const std::string& path, Mode mode, uid_t owner = ::geteuid())
-        : m_path(path), m_mode(mode) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    enum Mode { Silent, HangsUp, Answers };
+    FakeCompositor(const std::string& path, Mode mode, uid_t owner = ::geteuid()) : m_path(path) {
+        sockaddr_un address{AF_UNIX, {}};
+        path.copy(address.sun_path, sizeof address.sun_path - 1);
         m_listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (::bind(m_listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(m_listener, 4) != 0 || ::chown(path.c_str(), owner, owner) != 0)
-            ADD_FAILURE() << "no socket at " << path;
-        if (mode != Silent) m_serving = std::thread([this] { serve(); });
+        EXPECT_EQ(::bind(m_listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) |
+                      ::listen(m_listener, 4) | ::chown(path.c_str(), owner, owner),
+                  0);
+        if (mode == Silent) return;
+        m_client = std::thread([this, mode] {
+            const int client = ::accept(m_listener, nullptr, nullptr);
+            std::uint32_t sync[3];
+            if (mode == Answers && ::recv(client, sync, sizeof sync, MSG_WAITALL) == sizeof sync) {
+                const std::uint32_t done[] = {sync[2], 12u << 16, 1};
+                (void)::send(client, done, sizeof done, MSG_NOSIGNAL);
+            }
+            ::close(client);
+        });
     }
     ~FakeCompositor() {
-        m_stop = true;
-        if (m_serving.joinable()) m_serving.join();
+        ::shutdown(m_listener, SHUT_RDWR);  // ends an accept that no client came to
+        if (m_client.joinable()) m_client.join();
         ::close(m_listener);
         ::unlink(m_path.c_str());
     }
 
 private:
-    void serve() {
-        while (!m_stop) {
-            pollfd waiting{m_listener, POLLIN, 0};
-            if (::poll(&waiting, 1, 20) <= 0) continue;
-            const int client = ::accept(m_listener, nullptr, nullptr);
-            std::uint32_t sync[3];
-            if (m_mode == Answering && ::recv(client, sync, sizeof sync, MSG_WAITALL) == sizeof sync) {
-                const std::uint32_t done[] = {sync[2], 12u << 16, 1};
-                (void)::send(client, done, sizeof done, MSG_NOSIGNAL);
-            }
-            ::close(client);
-        }
-    }
-
     std::string m_path;
-    Mode m_mode;
-    int m_listener = -1;
-    std::atomic<bool> m_stop = false;
-    std::thread m_serving;
+    int m_listener;
+    std::thread m_client;
 };
 
 // Copies of the program in one complete program folder (it looks for its
@@ -207,7 +196,7 @@ TEST_F(ProgramCopies, WithoutAUsableDisplayPrintOneLineAndEndWithOne) {
         {"a Wayland socket path nobody serves", {{"WAYLAND_DISPLAY", "/nonexistent/wayland-0"}}},
         {"both, neither served", {{"DISPLAY", ":59"}, {"WAYLAND_DISPLAY", "wayland-59"}}},
         {"a listener that never answers", {{"WAYLAND_DISPLAY", "wayland-59"}}, FakeCompositor::Silent},
-        {"a listener that hangs up", {{"WAYLAND_DISPLAY", "wayland-59"}}, FakeCompositor::Closing},
+        {"a listener that hangs up", {{"WAYLAND_DISPLAY", "wayland-59"}}, FakeCompositor::HangsUp},
         {"X named by the user, not served", {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ":59"}}},
     };
     for (const auto& row : rows) {
@@ -257,22 +246,24 @@ private:
     std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
 };
 
-TEST(WaylandCompositorAnswers, OnlyAListenerThatAnswersTheRoundTrip) {
+TEST(PlatformCheck, AWaylandSocketCountsOnlyWhenItsCompositorAnswers) {
     TempDir runtime;
     ScopedEnvironment env;
     env.set("XDG_RUNTIME_DIR", runtime.path());
     env.set("WAYLAND_DISPLAY", "wayland-test");
-    EXPECT_FALSE(WaylandCompositorAnswers()) << "no socket at all";
-    for (const auto& [mode, answers] :
-         {std::pair{FakeCompositor::Silent, false}, std::pair{FakeCompositor::Closing, false},
-          std::pair{FakeCompositor::Answering, true}}) {
-        const FakeCompositor listener(runtime.file("wayland-test"), mode);
-        EXPECT_EQ(WaylandCompositorAnswers(), answers) << mode;
-        env.set("WAYLAND_DISPLAY", runtime.file("wayland-test"));
-        EXPECT_EQ(WaylandCompositorAnswers(), answers) << mode << ", as an absolute path";
-        env.set("WAYLAND_DISPLAY", "wayland-test");
+    EXPECT_FALSE(WaylandCompositorAnswers()) << "no socket";
+    const std::string path = runtime.file("wayland-test");
+    for (const auto& [mode, name, answers] : {std::tuple{FakeCompositor::Silent, "wayland-test", false},
+                                              std::tuple{FakeCompositor::HangsUp, "wayland-test", false},
+                                              std::tuple{FakeCompositor::Answers, "wayland-test", true},
+                                              std::tuple{FakeCompositor::Answers, path.c_str(), true}}) {
+        const FakeCompositor listener(path, mode);
+        env.set("WAYLAND_DISPLAY", name);
+        EXPECT_EQ(WaylandCompositorAnswers(), answers) << mode << " " << name;
     }
-    EXPECT_FALSE(WaylandCompositorAnswers()) << "the socket gone with its compositor";
+    env.set("DISPLAY", ":59");
+    env.set("QT_QPA_PLATFORM", "wayland;offscreen;xcb");
+    EXPECT_EQ(UsablePlatforms(), "offscreen") << "the user's list less what cannot start";
 }
 
 }  // namespace
