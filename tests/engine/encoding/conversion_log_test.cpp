@@ -5,6 +5,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "support/descriptor_count.h"
@@ -96,39 +97,41 @@ std::tm localTime(int year, int month, int day, int hour, int minute, int second
 }
 
 // The date as the user's short date, the hour in the locale's own form, as
-// each system's locale data has them: on Windows only the time is compared,
-// Wine's dates differing from Windows' own. A row without a text for the
-// running system is passed over, as are, under Wine, the rows of locales
-// other than the prefix's; on Linux a locale that is not installed fails.
+// each system's locale data has them; the time is left out in the first
+// second after midnight. Whether day and month get a leading zero is the
+// Windows locale data's own choice (Windows and Wine differ there), so on
+// Windows either is accepted. Under Wine the rows of locales other than the
+// prefix's are passed over; on Linux a locale that is not installed fails.
 TEST(FormatRunHeader, TheHourFormPerLocaleAndTheDateAloneAtMidnight) {
     struct Case {
         const char* locale;
         std::tm time;
         const char* posix;
-        const char* windowsTime;
+        const char* windows;  // a regular expression
     };
     const Case cases[] = {
         {"C", localTime(2026, 12, 7, 20, 5, 3), "■12/07/26 20:05:03■", nullptr},
-        {"en_US.UTF-8", localTime(2026, 12, 7, 20, 5, 3), "■12/07/2026 08:05:03 PM■", "8:05:03 PM"},
-        {"en_US.UTF-8", localTime(2026, 12, 8, 0, 0, 1), "■12/08/2026 12:00:01 AM■", "12:00:01 AM"},
-        {"de_DE.UTF-8", localTime(2026, 12, 7, 9, 5, 3), "■07.12.2026 09:05:03■", "09:05:03"},
-        {"de_DE.UTF-8", localTime(2026, 12, 8, 0, 1, 0), "■08.12.2026 00:01:00■", "00:01:00"},
-        {"ja_JP.UTF-8", localTime(2026, 12, 8, 2, 36, 28), "■2026年12月08日 02:36:28■", "2:36:28"},
-        {"ja_JP.UTF-8", localTime(2026, 12, 7, 22, 8, 18), "■2026年12月07日 22:08:18■", "22:08:18"},
-        {"de_DE.UTF-8", localTime(2026, 12, 8, 0, 0, 0), "■08.12.2026■", nullptr},
-        {"en_US.UTF-8", localTime(2026, 12, 8, 0, 0, 0), "■12/08/2026■", nullptr},
+        {"en_US.UTF-8", localTime(2026, 12, 7, 20, 5, 3), "■12/07/2026 08:05:03 PM■", "■12/0?7/2026 8:05:03 PM■"},
+        {"en_US.UTF-8", localTime(2026, 12, 8, 0, 0, 1), "■12/08/2026 12:00:01 AM■", "■12/0?8/2026 12:00:01 AM■"},
+        {"de_DE.UTF-8", localTime(2026, 12, 7, 9, 5, 3), "■07.12.2026 09:05:03■", "■0?7\\.12\\.2026 09:05:03■"},
+        {"de_DE.UTF-8", localTime(2026, 12, 8, 0, 1, 0), "■08.12.2026 00:01:00■", "■0?8\\.12\\.2026 00:01:00■"},
+        {"ja_JP.UTF-8", localTime(2026, 12, 8, 2, 36, 28), "■2026年12月08日 02:36:28■", "■2026/12/0?8 2:36:28■"},
+        {"ja_JP.UTF-8", localTime(2026, 12, 7, 22, 8, 18), "■2026年12月07日 22:08:18■", "■2026/12/0?7 22:08:18■"},
+        {"de_DE.UTF-8", localTime(2026, 12, 8, 0, 0, 0), "■08.12.2026■", "■0?8\\.12\\.2026■"},
+        {"en_US.UTF-8", localTime(2026, 12, 8, 0, 0, 0), "■12/08/2026■", "■12/0?8/2026■"},
+        {"ja_JP.UTF-8", localTime(2026, 12, 8, 0, 0, 0), "■2026年12月08日■", "■2026/12/0?8■"},
     };
     const bool windows = platform::kNativePathStyle == platform::PathStyle::Windows;
     int checked = 0;
     for (const auto& c : cases) {
-        const char* expected = windows ? c.windowsTime : c.posix;
+        const char* expected = windows ? c.windows : c.posix;
         if (!expected) continue;
         if (!test::makeUserLocale(c.locale)) {
             EXPECT_TRUE(windows) << c.locale << " is not installed (scripts/install-deps --test adds it)";
             continue;
         }
         const std::string header = FormatRunHeader(c.time);
-        EXPECT_TRUE(windows ? header.ends_with(" " + std::string(expected) + "■") : header == expected)
+        EXPECT_TRUE(windows ? std::regex_match(header, std::regex(expected)) : header == expected)
             << c.locale << ": " << header;
         ++checked;
     }
