@@ -9,9 +9,10 @@
 namespace mirvane {
 
 MainWindowPresenter::MainWindowPresenter(BatchFlags& flags, UiThread& uiThread, MainWindowView& view,
-                                         const AppPaths& paths, const Clock& clock)
+                                         const AppPaths& paths, const Clock& clock, DesktopServices& desktop)
     : m_flags(flags),
       m_view(view),
+      m_desktop(desktop),
       m_paths(paths),
       m_journal(view, m_jobs, paths.journalFile),
       m_jobs(m_journal),

@@ -15,6 +15,7 @@
 #include "engine/jobs/job_list.h"
 #include "engine/jobs/journal_keeper.h"
 #include "engine/settings/presets.h"
+#include "engine/window/desktop_services.h"
 #include "engine/window/main_window_view.h"
 #include "engine/window/ui_thread.h"
 
@@ -25,8 +26,9 @@ enum class Key { Delete, F1, Other };
 
 class MainWindowPresenter {
 public:
+    // desktop: the desktop's services around a batch; none by default.
     MainWindowPresenter(BatchFlags& flags, UiThread& uiThread, MainWindowView& view, const AppPaths& paths,
-                        const Clock& clock);
+                        const Clock& clock, DesktopServices& desktop = noDesktopServices());
 
     // Checks the program's folder, reporting every problem in turn, loads
     // the presets, brings back the rows of a run that did not end normally
@@ -72,6 +74,7 @@ private:
 
     BatchFlags& m_flags;
     MainWindowView& m_view;
+    DesktopServices& m_desktop;
     const AppPaths& m_paths;
     // Between the rows and the window: every change is also written to the journal.
     JournalKeeper m_journal;
