@@ -26,6 +26,14 @@ void makeNonProgram(const std::string& path);
 // outside any one ANSI code page.
 std::vector<std::string> namesToKeepExactly();
 
+// Hides the entry the system's way: a leading '.' added to its name on POSIX
+// systems, the hidden attribute on Windows.
+void hide(const std::string& path);
+
+// Takes away this process's right to list the folder; false when it still
+// can (root reads every folder, Windows tests run with every right).
+bool makeUnreadable(const std::string& folder);
+
 // What a log the program creates begins with.
 std::string createdLogStart();
 

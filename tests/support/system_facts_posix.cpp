@@ -1,8 +1,11 @@
+#include <dirent.h>
 #include <locale.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "support/system_facts.h"
@@ -25,6 +28,18 @@ std::string systemText(SystemFailure failure, const std::string&) {
 void makeNonProgram(const std::string& path) { std::ofstream(path, std::ios::trunc) << "#!/bin/sh\n"; }
 
 std::vector<std::string> namesToKeepExactly() { return {"caf\xe9.avi", "\x83\x72\x83\x66\x83\x49.avi"}; }
+
+void hide(const std::string& path) {
+    const std::size_t name = path.rfind('/') + 1;
+    std::filesystem::rename(path, path.substr(0, name) + "." + path.substr(name));
+}
+
+bool makeUnreadable(const std::string& folder) {
+    ::chmod(folder.c_str(), 0);
+    DIR* listing = ::opendir(folder.c_str());
+    if (listing) ::closedir(listing);
+    return listing == nullptr;
+}
 
 std::string createdLogStart() { return {}; }
 

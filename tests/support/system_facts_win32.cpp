@@ -48,6 +48,12 @@ void makeNonProgram(const std::string& path) {
 
 std::vector<std::string> namesToKeepExactly() { return {"café ü.avi", "ビデオ 🎬 한국.avi"}; }
 
+void hide(const std::string& path) {
+    SetFileAttributesW(std::filesystem::u8path(path).c_str(), FILE_ATTRIBUTE_HIDDEN);
+}
+
+bool makeUnreadable(const std::string&) { return false; }
+
 std::string createdLogStart() { return "\xEF\xBB\xBF"; }
 
 bool makeUserLocale(const std::string& name) {

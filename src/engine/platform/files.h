@@ -3,6 +3,7 @@
 // its own state in its own implementation files.
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +23,29 @@ std::string currentFolder();
 // a link (also a dangling one), a FIFO, a socket, a device. A name for which
 // this is true is never one to write a new file to.
 bool entryExists(const std::string& path);
+
+// True for a folder, also one reached through a link.
+bool isFolder(const std::string& path);
+
+// What an entry of a folder is. File: a regular file, also through a link to
+// one. Folder: a folder itself. Link: a link to a folder (on Windows any
+// link-like reparse point, a junction too), never to be entered. Other:
+// anything else (a dangling link, a device, a FIFO, a socket).
+enum class EntryKind { File, Folder, Link, Other };
+
+struct FolderEntry {
+    // The name's exact bytes (UTF-8 on Windows).
+    std::string name;
+    EntryKind kind = EntryKind::Other;
+    // Hidden the system's way: a leading '.' on POSIX systems, the hidden or
+    // system attribute on Windows.
+    bool hidden = false;
+};
+
+// Hands each entry of the folder to take, in the order the system keeps
+// them, "." and ".." left out; an entry whose name the engine cannot hold
+// exactly is left out too. An error when the folder cannot be read.
+std::error_code listFolder(const std::string& folder, const std::function<void(const FolderEntry&)>& take);
 
 // True for a regular file (links followed) that this process may read.
 bool isReadableFile(const std::string& path);

@@ -41,10 +41,19 @@ void MainWindowPresenter::windowCreated(const std::vector<std::string>& commandL
     // A start that fails leaves the journal for the next one.
     const JournalKeeper::Hold hold(m_journal);
     if (!m_startupFailed) restoreJournal();
-    if (!commandLineFiles.empty()) {
+    const std::vector<std::string> files = expandFolders(commandLineFiles, false);
+    if (!files.empty()) {
         m_view.setHintVisible(false);
-        m_jobs.append(commandLineFiles);
+        m_jobs.append(files);
     }
+}
+
+std::vector<std::string> MainWindowPresenter::expandFolders(const std::vector<std::string>& paths,
+                                                            bool sayNow) {
+    DroppedFiles dropped = ExpandFolders(paths, m_folderFileLimit);
+    if (dropped.cut && sayNow) m_view.showInformation(texts::folderFilesCut(m_folderFileLimit));
+    if (dropped.cut && !sayNow) m_commandLineCut = true;
+    return std::move(dropped.files);
 }
 
 // A journal left behind means the last run did not end normally: its rows
@@ -62,14 +71,16 @@ void MainWindowPresenter::restoreJournal() {
     m_listRestored = true;
 }
 
-// The notice of a restored list waits for the window: shown while it is
-// being made, the box would hold up the copies that hand it files.
+// The notices of the start wait for the window: shown while it is being
+// made, a box would hold up the copies that hand it files.
 void MainWindowPresenter::windowShown() {
     if (m_startupFailed) {
         m_view.closeWindow();
-    } else if (std::exchange(m_listRestored, false)) {
-        m_view.showInformation(texts::kListRestored);
+        return;
     }
+    if (std::exchange(m_listRestored, false)) m_view.showInformation(texts::kListRestored);
+    if (std::exchange(m_commandLineCut, false))
+        m_view.showInformation(texts::folderFilesCut(m_folderFileLimit));
 }
 
 bool MainWindowPresenter::closeRequested() {
@@ -118,8 +129,11 @@ void MainWindowPresenter::directShowToggled() {
 // must find them as they were.
 void MainWindowPresenter::filesDropped(const std::vector<std::string>& paths) {
     if (m_batch.busy() || paths.empty()) return;
-    m_view.setHintVisible(false);
-    m_jobs.append(paths);
+    const std::vector<std::string> files = expandFolders(paths, true);
+    if (!files.empty()) {
+        m_view.setHintVisible(false);
+        m_jobs.append(files);
+    }
     m_view.bringToFront();
 }
 

@@ -5,6 +5,7 @@
 // window forwards each event to the handler of the same name and shows what
 // it is told through MainWindowView.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "engine/batch/batch_runner.h"
 #include "engine/encoding/clock.h"
 #include "engine/jobs/app_paths.h"
+#include "engine/jobs/folder_walk.h"
 #include "engine/jobs/job_list.h"
 #include "engine/jobs/journal_keeper.h"
 #include "engine/settings/presets.h"
@@ -48,7 +50,8 @@ public:
     // The user chose the preset at index in the list (with the mouse or the keyboard).
     void presetChosen(int index);
     void directShowToggled();
-    // Dropped paths in the order the drag source gave them, as exact bytes.
+    // Dropped paths in the order the drag source gave them, as exact bytes;
+    // a folder stands for its video and audio files (ExpandFolders).
     void filesDropped(const std::vector<std::string>& paths);
     // A key seen by the window before the control that has the focus.
     void keyPressed(Key key, bool control);
@@ -69,8 +72,15 @@ public:
     // The index of the preset chosen last.
     int chosenPreset() const { return m_lastPresetIndex; }
 
+    // The most files the folders of one drop add: kMaxFolderFiles unless
+    // set (a test sets a few).
+    void limitFolderFiles(std::size_t limit) { m_folderFileLimit = limit; }
+
 private:
     void restoreJournal();
+    // The files the paths stand for; says once when folders held too many,
+    // at once or (now false) once the window is up.
+    std::vector<std::string> expandFolders(const std::vector<std::string>& paths, bool sayNow);
 
     BatchFlags& m_flags;
     MainWindowView& m_view;
@@ -88,6 +98,9 @@ private:
     int m_lastPresetIndex = 0;
     // A confirmed close that waits for the running batch to return.
     bool m_closePending = false;
+    std::size_t m_folderFileLimit = kMaxFolderFiles;
+    // The command line's folders held too many files, to be said once the window is up.
+    bool m_commandLineCut = false;
     // Files handed over during a batch, added once it is over.
     std::vector<std::string> m_handedOver;
 };

@@ -1,6 +1,7 @@
 #pragma once
 // The program's fixed texts, in one place for both windows.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,12 @@ inline std::string encoderMissing(platform::PathStyle style) {
 inline constexpr const char* kSettingsUnreadable = "動画設定INIファイルの読込みに失敗しました。";
 inline constexpr const char* kForcedQuitQuestion = "変換中ですが強制終了しますか？";
 inline constexpr const char* kListRestored = "前回終了時のファイル一覧を復元しました。";
+// Said when the folders of one drop held more files than it adds: "最初の100,000件".
+inline std::string folderFilesCut(std::size_t limit) {
+    std::string count = std::to_string(limit);
+    for (std::size_t digits = count.size(); digits > 3; digits -= 3) count.insert(digits - 3, ",");
+    return "フォルダー内のファイルが多すぎるため、最初の" + count + "件だけを追加しました。";
+}
 
 // Why a job failed before or without the encoder's own words.
 inline constexpr const char* kReasonNoOutputName = "出力ファイル名を決められません";

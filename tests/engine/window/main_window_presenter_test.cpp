@@ -158,6 +158,28 @@ TEST(MainWindowBehaviour, DropsAppendInOrderWhileIdleOnly) {
     EXPECT_EQ(w.view.broughtToFront, 1);
 }
 
+// A folder named on the command line or dropped stands for its video and
+// audio files in natural order; a drop whose folders hold more than the
+// limit adds the first of them and says so once.
+TEST(MainWindowBehaviour, FoldersAddTheirMediaInOrderUpToTheLimit) {
+    const TempDir media;
+    for (const char* name : {"10.mkv", "2.mkv", "notes.txt", "sub/1.mp3"}) media.write(name, "");
+    const std::string subfolder = media.file("sub") + platform::pathSeparator(platform::kNativePathStyle);
+    const Texts walked = {media.file("2.mkv"), media.file("10.mkv"), subfolder + "1.mp3"};
+    Window w(kTwoPresets, true, {media.path()});
+    w.presenter.windowShown();
+    EXPECT_EQ(w.view.paths(), walked);
+    EXPECT_EQ(w.view.messages, Texts{});
+
+    w.presenter.limitFolderFiles(2);
+    w.presenter.filesDropped({media.path(), v("direct.txt")});
+    EXPECT_EQ(w.view.paths(),
+              (Texts{walked[0], walked[1], walked[2], walked[0], walked[1], v("direct.txt")}));
+    EXPECT_EQ(w.view.messages, Texts{"information: " + texts::folderFilesCut(2)});
+    EXPECT_EQ(texts::folderFilesCut(kMaxFolderFiles),
+              "フォルダー内のファイルが多すぎるため、最初の100,000件だけを追加しました。");
+}
+
 // Files handed over by a second copy: added at once while idle; during a
 // batch kept, in order, and added when it is over.
 TEST(MainWindowBehaviour, HandedOverFilesAreNeverLost) {

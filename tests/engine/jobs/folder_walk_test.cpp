@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/jobs/folder_walk.h"
+#include "engine/platform/path_style.h"
+#include "support/system_facts.h"
+#include "support/temp_dir.h"
+
+namespace mirvane {
+namespace {
+
+using Names = std::vector<std::string>;
+
+// The dropped folder's entries: "a/b.mkv" a file (its folders made with it),
+// "a/" a folder, "l -> a" a link to a folder, "x (hidden)" an entry hidden
+// the system's way, "a (unreadable)" a folder this process may not list. A
+// row whose entries this system cannot make is skipped.
+struct WalkCase {
+    const char* name;
+    Names entries;
+    Names added;  // '/' between names
+    std::size_t limit = kMaxFolderFiles;
+    bool cut = false;
+};
+
+class FolderWalk : public testing::TestWithParam<WalkCase> {};
+
+TEST_P(FolderWalk, AddsTheMediaFilesInNaturalOrder) {
+    const WalkCase& c = GetParam();
+    const TempDir dir;
+    const auto path = [&](std::string name) {
+        for (char& byte : name)
+            byte = byte == '/' ? platform::pathSeparator(platform::kNativePathStyle) : byte;
+        return dir.file("drop/" + name);
+    };
+    std::filesystem::create_directory(dir.file("drop"));
+    Names unreadable;
+    for (const std::string& entry : c.entries) {
+        const std::size_t mark = std::min(entry.find(" -> "), entry.find(" ("));
+        const std::string name = entry.substr(0, mark);
+        const std::string how = mark == std::string::npos ? "" : entry.substr(mark + 1);
+        std::error_code made;
+        if (how.starts_with("-> ")) {
+            std::filesystem::create_directory_symlink(std::filesystem::u8path(path(how.substr(3))),
+                                                      std::filesystem::u8path(path(name)), made);
+            if (!std::filesystem::is_symlink(std::filesystem::u8path(path(name)), made))
+                GTEST_SKIP() << "this system made no link to a folder";
+        } else if (name.ends_with('/')) {
+            std::filesystem::create_directories(std::filesystem::u8path(path(name)));
+        } else if (!std::filesystem::exists(std::filesystem::u8path(path(name)))) {
+            dir.write("drop/" + name, "");
+        }
+        if (how == "(hidden)") test::hide(path(name));
+        if (how != "(unreadable)") continue;
+        if (!test::makeUnreadable(path(name))) GTEST_SKIP() << "this process reads every folder";
+        unreadable.push_back(path(name));
+    }
+    const DroppedFiles dropped = ExpandFolders({dir.file("drop"), dir.file("direct.txt")}, c.limit);
+    for (const std::string& folder : unreadable)
+        std::filesystem::permissions(std::filesystem::u8path(folder), std::filesystem::perms::owner_all);
+
+    Names expected;
+    for (const std::string& name : c.added) expected.push_back(path(name));
+    expected.push_back(dir.file("direct.txt"));
+    EXPECT_EQ(dropped.files, expected);
+    EXPECT_EQ(dropped.cut, c.cut);
+}
+
+std::vector<WalkCase> walkCases() {
+    const Names names = test::namesToKeepExactly();
+    return {
+        {"OwnFilesFirstThenEachSubfolder",
+         {"b/1.mkv", "a/sub/2.mkv", "a/1.mkv", "z.mkv", "a/10.mkv", "empty/"},
+         {"z.mkv", "a/1.mkv", "a/10.mkv", "a/sub/2.mkv", "b/1.mkv"}},
+        {"NaturalOrder",
+         {"10.mkv", "2.mkv", "1.mkv", "ep 02 part 10.mp4", "ep 2 part 9.mp4", "B.mp3", "a.mp3"},
+         {"1.mkv", "2.mkv", "10.mkv", "a.mp3", "B.mp3", "ep 2 part 9.mp4", "ep 02 part 10.mp4"}},
+        {"OnlyVideoAndAudioInAnyCase",
+         {"CLIP.MKV", "song.Flac", "notes.txt", "mkv", "clip.mkv.txt", "x.m4v", "cover.jpg"},
+         {"CLIP.MKV", "song.Flac", "x.m4v"}},
+        {"NamesKeptExactly", {names[0], "sub/" + names[1]}, {names[0], "sub/" + names[1]}},
+        {"HiddenLeftOut", {"a.mkv (hidden)", "cache/b.mkv", "cache (hidden)", "c.mkv"}, {"c.mkv"}},
+        {"LinksToFoldersNotEntered", {"a/1.mkv", "a/loop -> .", "b -> a"}, {"a/1.mkv"}},
+        {"UnreadableSubfolderSkipped", {"open/1.mkv", "shut/2.mkv", "shut (unreadable)"}, {"open/1.mkv"}},
+        {"BoundCutsTheRest", {"1.mkv", "2.mkv", "3.mkv", "sub/4.mkv"}, {"1.mkv", "2.mkv", "3.mkv"}, 3, true},
+        {"BoundJustHeld",
+         {"1.mkv", "sub/2.mkv", "sub/3.mkv", "sub/x.txt"},
+         {"1.mkv", "sub/2.mkv", "sub/3.mkv"},
+         3},
+        {"BoundKeepsTheFirstOfAFullFolder",
+         {"9.mkv", "3.mkv", "7.mkv", "1.mkv", "8.mkv", "2.mkv", "6.mkv", "4.mkv", "5.mkv"},
+         {"1.mkv", "2.mkv"},
+         2,
+         true},
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(Trees, FolderWalk, testing::ValuesIn(walkCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace mirvane
