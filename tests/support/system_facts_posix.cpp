@@ -1,6 +1,4 @@
-#include <dirent.h>
 #include <locale.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -35,10 +33,10 @@ void hide(const std::string& path) {
 }
 
 bool makeUnreadable(const std::string& folder) {
-    ::chmod(folder.c_str(), 0);
-    DIR* listing = ::opendir(folder.c_str());
-    if (listing) ::closedir(listing);
-    return listing == nullptr;
+    std::filesystem::permissions(folder, std::filesystem::perms::none);
+    std::error_code refused;
+    std::filesystem::directory_iterator(folder, refused);
+    return bool(refused);
 }
 
 std::string createdLogStart() { return {}; }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 
 namespace mirvane {
 
@@ -25,12 +26,11 @@ constexpr std::size_t kLongestExtension = 4;
 bool HasMediaExtension(std::string_view name) {
     const std::size_t dot = name.rfind('.');
     if (dot == std::string_view::npos || name.size() - dot - 1 > kLongestExtension) return false;
-    std::string_view extension = name.substr(dot + 1);
-    char lower[kLongestExtension];
-    std::transform(extension.begin(), extension.end(), lower,
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return std::binary_search(kMediaExtensions.begin(), kMediaExtensions.end(),
-                              std::string_view(lower, extension.size()));
+    // A copy to compare, short enough never to be allocated.
+    std::string extension(name.substr(dot + 1));
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return std::binary_search(kMediaExtensions.begin(), kMediaExtensions.end(), std::string_view(extension));
 }
 
 }  // namespace mirvane
