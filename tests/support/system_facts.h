@@ -26,12 +26,9 @@ void makeNonProgram(const std::string& path);
 // outside any one ANSI code page.
 std::vector<std::string> namesToKeepExactly();
 
-// Hides the entry the system's way: a leading '.' added to its name on POSIX
-// systems, the hidden attribute on Windows.
+// Hides the entry the system's way: POSIX a leading '.' to its name, Windows the attribute.
 void hide(const std::string& path);
-
-// Takes away this process's right to list the folder; false when it still
-// can (root reads every folder, Windows tests run with every right).
+// Takes the right to list the folder; false when this process still can (root).
 bool makeUnreadable(const std::string& folder);
 
 // What a log the program creates begins with.
