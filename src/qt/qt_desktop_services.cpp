@@ -13,7 +13,9 @@ QtDesktopServices::QtDesktopServices(QWidget& window)
           window.activateWindow();
       }) {}
 
-void QtDesktopServices::showTaskbarProgress(const TaskbarProgress& progress) { sendLauncherProgress(progress); }
+void QtDesktopServices::showTaskbarProgress(const TaskbarProgress& progress) {
+    sendLauncherProgress(progress);
+}
 
 void QtDesktopServices::announceBatchEnd(const std::string& title, const std::string& text) {
     m_notification.show(QString::fromStdString(title), QString::fromStdString(text));

@@ -33,9 +33,9 @@ void SleepInhibitor::setWanted(bool wanted) {
 }
 
 void SleepInhibitor::askPortal() {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", "org.freedesktop.portal.Inhibit",
-        "Inhibit");
+    QDBusMessage call =
+        QDBusMessage::createMethodCall("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+                                       "org.freedesktop.portal.Inhibit", "Inhibit");
     call << QString() << kPortalSuspend << QVariantMap{{"reason", reason()}};
     m_asking = true;
     auto* watcher =
@@ -75,8 +75,9 @@ void SleepInhibitor::logindAnswered(QDBusPendingCallWatcher* watcher) {
 
 void SleepInhibitor::release() {
     if (!m_portalRequest.path().isEmpty()) {
-        QDBusConnection::sessionBus().send(QDBusMessage::createMethodCall(
-            "org.freedesktop.portal.Desktop", m_portalRequest.path(), "org.freedesktop.portal.Request", "Close"));
+        QDBusConnection::sessionBus().send(
+            QDBusMessage::createMethodCall("org.freedesktop.portal.Desktop", m_portalRequest.path(),
+                                           "org.freedesktop.portal.Request", "Close"));
         m_portalRequest = {};
     }
     m_logindLock = {};

@@ -19,7 +19,8 @@ public:
             return;
         }
         calls.push_back(std::string(progress.state == Error ? "error " : "normal ") +
-                        std::to_string(progress.percent) + "% " + std::to_string(progress.filesLeft) + " left");
+                        std::to_string(progress.percent) + "% " + std::to_string(progress.filesLeft) +
+                        " left");
     }
     bool windowIsActive() const override { return active; }
     void announceBatchEnd(const std::string& title, const std::string& text) override {

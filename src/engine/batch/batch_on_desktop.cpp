@@ -4,8 +4,8 @@
 
 namespace mirvane {
 
-BatchOnDesktop::BatchOnDesktop(GaugeView& windowGauge, DesktopServices& desktop)
-    : m_windowGauge(windowGauge), m_desktop(desktop) {}
+BatchOnDesktop::BatchOnDesktop(MainWindowView& window, DesktopServices& desktop)
+    : m_window(window), m_desktop(desktop) {}
 
 void BatchOnDesktop::batchStarted(int rows) {
     if (rows <= 0) return;
@@ -41,13 +41,13 @@ void BatchOnDesktop::batchEnded(bool stopped) {
 
 // The window's gauge first: a value it refuses changes nothing here either.
 void BatchOnDesktop::setMaxValue(int value) {
-    m_windowGauge.setMaxValue(value);
+    m_window.gauge().setMaxValue(value);
     m_scale.setMaxValue(value);
     if (m_running) showBatch();
 }
 
 void BatchOnDesktop::setProgress(int value) {
-    m_windowGauge.setProgress(value);
+    m_window.gauge().setProgress(value);
     if (m_scale.setProgress(value) && m_running) showBatch();
 }
 

@@ -14,7 +14,9 @@ namespace mirvane {
 
 class BatchOnDesktop : public GaugeView {
 public:
-    BatchOnDesktop(GaugeView& windowGauge, DesktopServices& desktop);
+    // The window's gauge is asked of the view at each change: a window makes its controls after its
+    // behaviour.
+    BatchOnDesktop(MainWindowView& window, DesktopServices& desktop);
 
     // A batch with this many rows to convert begins; one with none shows nothing.
     void batchStarted(int rows);
@@ -32,7 +34,7 @@ private:
     void show(const TaskbarProgress& progress);
     void showBatch();
 
-    GaugeView& m_windowGauge;
+    MainWindowView& m_window;
     DesktopServices& m_desktop;
     GaugeScale m_scale;
     bool m_running = false;

@@ -40,7 +40,7 @@ BatchRunner::BatchRunner(BatchFlags& flags, UiThread& uiThread, MainWindowView& 
       m_presets(presets),
       m_clock(clock),
       m_aviSynthLoads(std::move(aviSynthLoads)),
-      m_desktop(view.gauge(), desktop) {}
+      m_desktop(view, desktop) {}
 
 void BatchRunner::startOrStop() {
     if (m_busy) {

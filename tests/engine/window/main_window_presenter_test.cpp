@@ -378,15 +378,17 @@ TEST_P(DesktopAroundABatch, AwakeOnlyWhileItRunsHiddenAfterAndAWordOnlyWhenNotSt
 INSTANTIATE_TEST_SUITE_P(
     Endings, DesktopAroundABatch,
     testing::Values(
-        DesktopCase{"ByItselfWhileElsewhere", false, [](Window&) {},
+        DesktopCase{"ByItselfWhileElsewhere",
+                    false,
+                    [](Window&) {},
                     {"normal 0% 1 left", "error 0% 0 left", "hidden", "may sleep",
                      "変換が終わりました: 変換済 1件、エラー 1件"}},
-        DesktopCase{"ByItselfInFrontOfTheUser", true, [](Window&) {},
-                    {"error 0% 0 left", "hidden", "may sleep"}},
-        DesktopCase{"ByTheStopButton", false, [](Window& w) { w.presenter.startPressed(); },
-                    {"hidden", "may sleep"}},
-        DesktopCase{"ByAClose", false, [](Window& w) { w.presenter.closeRequested(); },
-                    {"hidden", "may sleep"}}),
+        DesktopCase{
+            "ByItselfInFrontOfTheUser", true, [](Window&) {}, {"error 0% 0 left", "hidden", "may sleep"}},
+        DesktopCase{
+            "ByTheStopButton", false, [](Window& w) { w.presenter.startPressed(); }, {"hidden", "may sleep"}},
+        DesktopCase{
+            "ByAClose", false, [](Window& w) { w.presenter.closeRequested(); }, {"hidden", "may sleep"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Each change of the rows, however many rows it touches, writes the journal
