@@ -86,7 +86,8 @@ MainWindow::MainWindow(BatchFlags& flags, const AppPaths& paths, const std::vect
     : QWidget(parent),
       m_ui(std::make_unique<Ui::MainWindow>()),
       m_view(*this, *m_ui, messages),
-      m_presenter(flags, m_uiThread, m_view, paths, m_clock) {
+      m_desktop(*this),
+      m_presenter(flags, m_uiThread, m_view, paths, m_clock, m_desktop) {
     m_ui->setupUi(this);
     setUpLook();
     setAcceptDrops(true);

@@ -12,8 +12,9 @@
 #include "engine/encoding/clock.h"
 #include "engine/window/main_window_presenter.h"
 #include "engine/batch/batch_flags.h"
-#include "qt/view_adapter.h"
+#include "qt/qt_desktop_services.h"
 #include "qt/qt_ui_thread.h"
+#include "qt/view_adapter.h"
 
 class QStyleOptionViewItem;
 
@@ -76,6 +77,7 @@ private:
     QtUiThread m_uiThread;
     SteadyClock m_clock;
     ViewAdapter m_view;
+    QtDesktopServices m_desktop;
     MainWindowPresenter m_presenter;
 };
 

@@ -31,7 +31,7 @@ JobStatus statusForResult(int32_t result) {
 
 BatchRunner::BatchRunner(BatchFlags& flags, UiThread& uiThread, MainWindowView& view, JobList& jobs,
                          const AppPaths& paths, const PresetTable& presets, const Clock& clock,
-                         AviSynthCheck aviSynthLoads)
+                         AviSynthCheck aviSynthLoads, DesktopServices& desktop)
     : m_flags(flags),
       m_uiThread(uiThread),
       m_view(view),
@@ -39,7 +39,8 @@ BatchRunner::BatchRunner(BatchFlags& flags, UiThread& uiThread, MainWindowView& 
       m_paths(paths),
       m_presets(presets),
       m_clock(clock),
-      m_aviSynthLoads(std::move(aviSynthLoads)) {}
+      m_aviSynthLoads(std::move(aviSynthLoads)),
+      m_desktop(view, desktop) {}
 
 void BatchRunner::startOrStop() {
     if (m_busy) {
@@ -59,12 +60,20 @@ void BatchRunner::startOrStop() {
     // Rows cannot be added or removed while a job runs, so the count taken
     // now holds for the whole batch.
     const int rowCount = m_jobs.size();
+    int pending = 0;
+    for (int row = 0; row < rowCount; ++row) pending += m_jobs.row(row).status == JobStatus::Pending;
+    m_desktop.batchStarted(pending);
     m_running = true;
     for (int row = 0; row < rowCount && !m_flags.stopRequested; ++row) {
-        if (m_jobs.row(row).status == JobStatus::Pending) convertRow(row, settings);
+        if (m_jobs.row(row).status == JobStatus::Pending) {
+            convertRow(row, settings);
+            m_desktop.rowFinished(m_jobs.row(row).status);
+        }
         setIdleControls(true);
     }
     m_running = false;
+    // A close stops the batch as the stop button does.
+    m_desktop.batchEnded(m_flags.stopRequested);
 }
 
 // A job that cannot be prepared fails like any other job; the batch goes on.
@@ -128,7 +137,7 @@ void BatchRunner::convertRow(int row, const BatchSettings& settings) {
     m_ended.reset();
     std::unique_ptr<EncoderJob> job;
     try {
-        job = std::make_unique<EncoderJob>(prepared->command, m_flags, m_uiThread, m_view.gauge(), m_paths,
+        job = std::make_unique<EncoderJob>(prepared->command, m_flags, m_uiThread, m_desktop, m_paths,
                                            [this](JobResult result) { m_ended = std::move(result); });
     } catch (const std::system_error& error) {
         prepared->working.discard();
@@ -152,7 +161,7 @@ void BatchRunner::convertRow(int row, const BatchSettings& settings) {
     } else {
         m_jobs.setStatus(row, status);
     }
-    m_view.gauge().setProgress(0);
+    m_desktop.setProgress(0);
 }
 
 // A complete output gets its final name; one that is missing or empty is no

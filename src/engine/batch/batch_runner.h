@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/batch/batch_flags.h"
+#include "engine/batch/batch_on_desktop.h"
 #include "engine/encoding/clock.h"
 #include "engine/encoding/encoder_job.h"
 #include "engine/encoding/job_result.h"
@@ -17,6 +18,7 @@
 #include "engine/platform/avisynth.h"
 #include "engine/platform/output_file.h"
 #include "engine/settings/presets.h"
+#include "engine/window/desktop_services.h"
 #include "engine/window/main_window_view.h"
 #include "engine/window/ui_thread.h"
 
@@ -28,9 +30,11 @@ public:
     // loads for the encoder at the given path.
     using AviSynthCheck = std::function<bool(const std::string& encoderPath)>;
 
+    // desktop: told of each batch's start, progress and end.
     BatchRunner(BatchFlags& flags, UiThread& uiThread, MainWindowView& view, JobList& jobs,
                 const AppPaths& paths, const PresetTable& presets, const Clock& clock,
-                AviSynthCheck aviSynthLoads = platform::aviSynthLoads);
+                AviSynthCheck aviSynthLoads = platform::aviSynthLoads,
+                DesktopServices& desktop = noDesktopServices());
 
     // Starts a batch while idle; during a job, asks the batch to stop.
     // Returns when the batch is over.
@@ -81,6 +85,8 @@ private:
     const PresetTable& m_presets;
     const Clock& m_clock;
     AviSynthCheck m_aviSynthLoads;
+    // The window's gauge, as the batch writes it, followed on the desktop.
+    BatchOnDesktop m_desktop;
     bool m_running = false;
     bool m_busy = false;
     // The running job's result, once its end handler has run.

@@ -12,11 +12,10 @@ MainWindowPresenter::MainWindowPresenter(BatchFlags& flags, UiThread& uiThread, 
                                          const AppPaths& paths, const Clock& clock, DesktopServices& desktop)
     : m_flags(flags),
       m_view(view),
-      m_desktop(desktop),
       m_paths(paths),
       m_journal(view, m_jobs, paths.journalFile),
       m_jobs(m_journal),
-      m_batch(flags, uiThread, view, m_jobs, paths, m_presets, clock) {
+      m_batch(flags, uiThread, view, m_jobs, paths, m_presets, clock, platform::aviSynthLoads, desktop) {
     m_batch.onWorkingFileChanged([this](const std::string& path) { workingFileChanged(path); });
 }
 

@@ -84,7 +84,6 @@ private:
 
     BatchFlags& m_flags;
     MainWindowView& m_view;
-    DesktopServices& m_desktop;
     const AppPaths& m_paths;
     // Between the rows and the window: every change is also written to the journal.
     JournalKeeper m_journal;

@@ -60,6 +60,17 @@ inline constexpr const char* kReasonOutputNotRenamed = "出力ファイルを仕
 inline constexpr const char* kReasonEncoderCrashed = "ffmpegが異常終了しました";
 inline constexpr const char* kReasonEncoderExitCode = "ffmpegがエラーで終了しました: 終了コード ";
 
+// The desktop's word at the end of a batch that ended while the user was elsewhere.
+inline constexpr const char* kBatchEndTitle = "変換が終わりました";
+inline std::string batchEndCounts(int converted, int failed) {
+    return std::string(kStatusConverted) + " " + std::to_string(converted) + "件、" + kStatusError + " " +
+           std::to_string(failed) + "件";
+}
+// The notification's button that brings the window forward.
+inline constexpr const char* kShowWindow = "Mirvaneを表示";
+// Why the computer is kept awake, where the desktop lists it.
+inline constexpr const char* kSleepInhibitReason = "動画を変換しています";
+
 // The log's record in place of a job's output past its share of the log.
 inline constexpr const char* kLogOutputOmitted = "ffmpegの出力が16MiBを超えたため、以降は省略しました";
 

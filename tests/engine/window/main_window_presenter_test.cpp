@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -9,6 +10,7 @@
 #include "engine/window/texts.h"
 #include "support/fake_main_window_view.h"
 #include "support/queue_ui_thread.h"
+#include "support/recording_desktop.h"
 #include "support/temp_dir.h"
 
 namespace mirvane {
@@ -78,7 +80,8 @@ struct Window {
     test::QueueUiThread uiThread;
     test::FakeMainWindowView view;
     SteadyClock clock;
-    MainWindowPresenter presenter{flags, uiThread, view, paths, clock};
+    test::RecordingDesktop desktop;
+    MainWindowPresenter presenter{flags, uiThread, view, paths, clock, desktop};
 };
 
 struct StartupCase {
@@ -365,6 +368,50 @@ TEST(MainWindowBehaviour, ClosingDuringAJobAsksAndWaitsForTheBatch) {
         EXPECT_TRUE(w.presenter.closeRequested()) << "the repeated close after the batch";
     }
 }
+
+// How a batch ends decides what the desktop hears after it: the user's
+// inactive window hears only of one that ended by itself. A row that cannot
+// be converted (its folder missing) fails.
+struct DesktopCase {
+    const char* name;
+    bool windowActive;
+    std::function<void(Window&)> act;  // during the first job
+    Texts last;                        // what the desktop hears after the first progress
+};
+
+class DesktopAroundABatch : public testing::TestWithParam<DesktopCase> {};
+
+TEST_P(DesktopAroundABatch, AwakeOnlyWhileItRunsHiddenAfterAndAWordOnlyWhenNotStopped) {
+    const DesktopCase& c = GetParam();
+    Window w(kTwoPresets, true, {v("a.avi"), "/nowhere/b.avi"});
+    w.desktop.active = c.windowActive;
+    w.view.answer = true;
+    w.runBatch([&] {
+        c.act(w);
+        return true;
+    });
+    const Texts& calls = w.desktop.calls;
+    ASSERT_GE(calls.size(), 2u + c.last.size());
+    EXPECT_EQ(Texts(calls.begin(), calls.begin() + 2), (Texts{"awake", "normal 0% 2 left"}));
+    EXPECT_EQ(Texts(calls.end() - static_cast<long>(c.last.size()), calls.end()), c.last);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "awake"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, DesktopAroundABatch,
+    testing::Values(
+        DesktopCase{"ByItselfWhileElsewhere",
+                    false,
+                    [](Window&) {},
+                    {"normal 0% 1 left", "error 0% 0 left", "hidden", "may sleep",
+                     "変換が終わりました: 変換済 1件、エラー 1件"}},
+        DesktopCase{
+            "ByItselfInFrontOfTheUser", true, [](Window&) {}, {"error 0% 0 left", "hidden", "may sleep"}},
+        DesktopCase{
+            "ByTheStopButton", false, [](Window& w) { w.presenter.startPressed(); }, {"hidden", "may sleep"}},
+        DesktopCase{
+            "ByAClose", false, [](Window& w) { w.presenter.closeRequested(); }, {"hidden", "may sleep"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Each change of the rows, however many rows it touches, writes the journal
 // once, whole; a normal close removes it.

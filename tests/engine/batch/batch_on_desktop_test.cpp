@@ -1,0 +1,90 @@
+#include "engine/batch/batch_on_desktop.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "support/fake_main_window_view.h"
+#include "support/recording_desktop.h"
+
+namespace mirvane {
+namespace {
+
+using enum JobStatus;
+using Calls = std::vector<std::string>;
+
+struct DesktopCase {
+    const char* name;
+    bool windowActive;
+    std::function<void(BatchOnDesktop&)> batch;
+    Calls calls;
+};
+
+class BatchOnTheDesktop : public testing::TestWithParam<DesktopCase> {};
+
+TEST_P(BatchOnTheDesktop, ShowsWhatChangedAndSaysTheEndOnlyToAUserElsewhere) {
+    const DesktopCase& c = GetParam();
+    test::FakeMainWindowView window;
+    test::RecordingDesktop desktop;
+    desktop.active = c.windowActive;
+    BatchOnDesktop shown(window, desktop);
+    c.batch(shown);
+    EXPECT_EQ(desktop.calls, c.calls);
+}
+
+const char* const kEnd = "変換が終わりました: ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BatchOnTheDesktop,
+    testing::Values(DesktopCase{"OnlyANewWholePercentageIsSent",
+                                true,
+                                [](BatchOnDesktop& b) {
+                                    b.batchStarted(2);
+                                    b.setMaxValue(1000);
+                                    for (int progress : {5, 10, 19, 20, 20, 2000}) b.setProgress(progress);
+                                },
+                                {"awake", "normal 0% 2 left", "normal 1% 2 left", "normal 2% 2 left",
+                                 "normal 100% 2 left"}},
+                    DesktopCase{"AFailedRowTurnsTheRestOfTheBatchToError",
+                                true,
+                                [](BatchOnDesktop& b) {
+                                    b.batchStarted(2);
+                                    b.rowFinished(Failed);
+                                    b.setProgress(50);
+                                    b.rowFinished(Converted);
+                                    b.batchEnded(false);
+                                },
+                                {"awake", "normal 0% 2 left", "error 0% 1 left", "error 50% 1 left",
+                                 "error 50% 0 left", "hidden", "may sleep"}},
+                    DesktopCase{"EndedByItselfWithTheUserElsewhere",
+                                false,
+                                [](BatchOnDesktop& b) {
+                                    b.batchStarted(3);
+                                    for (JobStatus status : {Converted, Converted, Failed})
+                                        b.rowFinished(status);
+                                    b.batchEnded(false);
+                                },
+                                {"awake", "normal 0% 3 left", "normal 0% 2 left", "normal 0% 1 left",
+                                 "error 0% 0 left", "hidden", "may sleep",
+                                 std::string(kEnd) + "変換済 2件、エラー 1件"}},
+                    DesktopCase{"StoppedWithTheUserElsewhere",
+                                false,
+                                [](BatchOnDesktop& b) {
+                                    b.batchStarted(2);
+                                    b.rowFinished(Pending);
+                                    b.batchEnded(true);
+                                },
+                                {"awake", "normal 0% 2 left", "hidden", "may sleep"}},
+                    DesktopCase{"NothingToConvertOrIdle",
+                                false,
+                                [](BatchOnDesktop& b) {
+                                    b.setProgress(40);
+                                    b.batchStarted(0);
+                                    b.rowFinished(Converted);
+                                    b.batchEnded(false);
+                                },
+                                {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace mirvane
