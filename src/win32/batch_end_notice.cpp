@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string_view>
 
 namespace mirvane::win32 {
 
@@ -18,10 +19,9 @@ NOTIFYICONDATAW iconData(HWND window) {
     return data;
 }
 
-}  // namespace
-
+// Copies as much of text as a buffer of size characters holds with its
+// closing NUL, never half of a surrogate pair.
 void copyFitted(std::wstring_view text, wchar_t* buffer, std::size_t size) {
-    if (size == 0) return;
     std::size_t length = std::min(text.size(), size - 1);
     // A high surrogate at the cut would stand alone without its low half.
     if (length < text.size() && length > 0 && text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF)
@@ -29,6 +29,8 @@ void copyFitted(std::wstring_view text, wchar_t* buffer, std::size_t size) {
     std::copy_n(text.data(), length, buffer);
     buffer[length] = L'\0';
 }
+
+}  // namespace
 
 void BatchEndNotice::announce(HWND window, const std::wstring& title, const std::wstring& text) {
     NOTIFYICONDATAW data = iconData(window);

@@ -6,10 +6,8 @@
 
 #include <windows.h>
 
-#include <cstddef>
 #include <functional>
 #include <string>
-#include <string_view>
 
 #include "win32/desktop_shell.h"
 
@@ -17,10 +15,6 @@ namespace mirvane::win32 {
 
 // The message the icon's events come to the window with.
 inline constexpr UINT kNotifyIconMessage = WM_APP + 2;
-
-// Copies as much of text as a buffer of size characters holds with its
-// closing NUL, never half of a surrogate pair.
-void copyFitted(std::wstring_view text, wchar_t* buffer, std::size_t size);
 
 class BatchEndNotice {
 public:
