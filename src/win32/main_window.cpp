@@ -79,8 +79,10 @@ RECT rectInParent(HWND control) {
 }  // namespace
 
 MainWindow::MainWindow(BatchFlags& flags, const AppPaths& paths, const std::vector<std::string>& commandLineFiles,
-               MessageBoxes& messages)
-    : m_view(m_controls, m_rows, m_gauge, messages), m_presenter(flags, m_uiThread, m_view, paths, m_clock) {
+               MessageBoxes& messages, DesktopShell& shell)
+    : m_view(m_controls, m_rows, m_gauge, messages),
+      m_desktop(m_controls.mainWindow, shell, [this] { balloonClicked(); }),
+      m_presenter(flags, m_uiThread, m_view, paths, m_clock, m_desktop) {
     registerClass(kFormClassName, &MainWindow::formProc);
     registerClass(kPanelClassName, &MainWindow::panelProc);
     // The form file's place and the client size at the system's dpi; the
@@ -96,6 +98,7 @@ MainWindow::MainWindow(BatchFlags& flags, const AppPaths& paths, const std::vect
                         GetModuleHandleW(nullptr), this);
     if (!m_controls.mainWindow) throw std::system_error(platform::win32::lastError(), "CreateWindowExW(mainWindow)");
     m_dpi = GetDpiForWindow(m_controls.mainWindow);
+    m_desktop.windowCreated();
     createControls();
     applyDpi(0);
     // The window starts at its smallest size, 418 × 433 at 96 dpi.
@@ -301,6 +304,13 @@ void MainWindow::WMDropFiles(HDROP drop) {
     m_presenter.filesDropped(paths);
 }
 
+// The user answers the word at the end of a batch: the window comes back
+// from the taskbar too.
+void MainWindow::balloonClicked() {
+    if (IsIconic(m_controls.mainWindow)) ShowWindow(m_controls.mainWindow, SW_RESTORE);
+    m_view.bringToFront();
+}
+
 void MainWindow::openHandedOverFiles(std::vector<std::string> files) {
     m_uiThread.post([this, files = std::move(files)] { m_presenter.filesHandedOver(files); });
 }
@@ -426,6 +436,7 @@ LRESULT CALLBACK MainWindow::keyPreviewProc(HWND window, UINT message, WPARAM wP
 
 LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     HWND form = m_controls.mainWindow;
+    if (m_desktop.handleMessage(message, lParam)) return 0;
     switch (message) {
         case WM_COMMAND: {
             const int id = LOWORD(wParam), code = HIWORD(wParam);
@@ -471,6 +482,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case WM_DESTROY:
+            m_desktop.windowDestroyed();
             // A window destroyed with its object (tests) asks no loop to end.
             if (!m_destroying) PostQuitMessage(0);
             return 0;

@@ -15,6 +15,8 @@
 #include "engine/encoding/clock.h"
 #include "engine/window/main_window_presenter.h"
 #include "engine/batch/batch_flags.h"
+#include "win32/desktop_services.h"
+#include "win32/desktop_shell.h"
 #include "win32/view_adapter.h"
 #include "win32/job_list_control.h"
 #include "win32/percent_gauge.h"
@@ -31,9 +33,10 @@ inline constexpr wchar_t kFormClassName[] = L"Mirvane.MainWindow";
 class MainWindow {
 public:
     // commandLineFiles are the arguments in UTF-8. The window exists, hidden,
-    // once the constructor has returned; FormCreate has run by then.
+    // once the constructor has returned; FormCreate has run by then. shell:
+    // the taskbar's and the notification area's calls.
     MainWindow(BatchFlags& flags, const AppPaths& paths, const std::vector<std::string>& commandLineFiles,
-           MessageBoxes& messages);
+           MessageBoxes& messages, DesktopShell& shell = systemDesktopShell());
     ~MainWindow();
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -53,6 +56,7 @@ public:
     PercentGauge& gauge() { return m_gauge; }
     Win32UiThread& uiThread() { return m_uiThread; }
     const MainWindowPresenter& presenter() const { return m_presenter; }
+    DesktopServices& desktop() { return m_desktop; }
     UINT dpi() const { return m_dpi; }
     // The text the status cell's tooltip shows at point (lvData's client
     // coordinates); empty where it shows none.
@@ -73,6 +77,7 @@ private:
     // Chooses the text colour of the cell at row and column before it is drawn.
     void lvDataAdvancedCustomDrawSubItem(int row, int column, COLORREF& textColour) const;
     void WMDpiChanged(UINT dpi, const RECT& suggested);
+    void balloonClicked();
 
     static LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK panelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -101,6 +106,7 @@ private:
     PercentGauge m_gauge;
     JobListControl m_rows;
     ViewAdapter m_view;
+    Win32DesktopServices m_desktop;
     MainWindowPresenter m_presenter;
 
     UINT m_dpi = 96;

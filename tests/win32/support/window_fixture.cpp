@@ -32,8 +32,8 @@ void pump(MainWindow& form) {
     for (int i = 0; i < 3; ++i) form.uiThread().processEvents(std::chrono::milliseconds(0));
 }
 
-Form::Form(const ProgramFolder& folder, const std::vector<std::string>& files, bool shown)
-    : window(std::make_unique<MainWindow>(flags, folder.paths, files, messages)) {
+Form::Form(const ProgramFolder& folder, const std::vector<std::string>& files, bool shown, DesktopShell& shell)
+    : window(std::make_unique<MainWindow>(flags, folder.paths, files, messages, shell)) {
     if (shown) {
         window->show();
         pump(*window);

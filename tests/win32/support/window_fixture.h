@@ -54,7 +54,8 @@ void pump(MainWindow& form);
 
 // One main window with everything it refers to, shown.
 struct Form {
-    explicit Form(const ProgramFolder& folder, const std::vector<std::string>& files = {}, bool shown = true);
+    explicit Form(const ProgramFolder& folder, const std::vector<std::string>& files = {}, bool shown = true,
+                  DesktopShell& shell = systemDesktopShell());
 
     const WindowControls& controls() const { return window->controls(); }
     // One column of the job list, top to bottom, as the list shows it.
