@@ -1,5 +1,7 @@
 #pragma once
-// The desktop's services as a record of what the engine asked of them.
+// The desktop's services as a record of what the engine asked of them:
+// "awake", "may sleep", "normal 40% 2 left", "error 0% 1 left", "hidden",
+// and a notification's title and text.
 
 #include <string>
 #include <vector>
@@ -8,19 +10,14 @@
 
 namespace mirvane::test {
 
-class RecordingDesktop : public DesktopServices {
-public:
+struct RecordingDesktop : DesktopServices {
     void keepSystemAwake(bool awake) override { calls.push_back(awake ? "awake" : "may sleep"); }
-    // "normal 40% 2 left", "error 0% 1 left", "hidden"
-    void showTaskbarProgress(const TaskbarProgress& progress) override {
+    void showTaskbarProgress(const TaskbarProgress& p) override {
         using enum TaskbarProgress::State;
-        if (progress.state == Hidden) {
-            calls.push_back("hidden");
-            return;
-        }
-        calls.push_back(std::string(progress.state == Error ? "error " : "normal ") +
-                        std::to_string(progress.percent) + "% " + std::to_string(progress.filesLeft) +
-                        " left");
+        calls.push_back(p.state == Hidden
+                            ? "hidden"
+                            : (p.state == Error ? "error " : "normal ") + std::to_string(p.percent) + "% " +
+                                  std::to_string(p.filesLeft) + " left");
     }
     bool windowIsActive() const override { return active; }
     void announceBatchEnd(const std::string& title, const std::string& text) override {
