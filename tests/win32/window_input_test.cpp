@@ -46,7 +46,8 @@ struct JobRows : testing::Test {
 };
 
 // Paths as the shell hands them over, in its order: names no ANSI code
-// page holds, a folder, the same file twice, a path longer than 260.
+// page holds, a name without an extension, the same file twice, a path
+// longer than 260.
 TEST_F(JobRows, ADropAddsEveryPathWholeInTheShellsOrderAndReleasesTheDrop) {
     const std::wstring longPath = L"C:\\" + std::wstring(300, L'長') + L".avi";
     const Texts paths{L"C:\\ビデオ\\旅行.mp4", L"D:\\Фильмы\\кино.avi", L"C:\\clips", L"C:\\ビデオ\\旅行.mp4",
