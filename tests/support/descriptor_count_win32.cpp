@@ -27,13 +27,28 @@ std::map<DWORD, DWORD> livingProcesses() {
     return parents;
 }
 
+// When the process was made; 0 when it cannot be asked.
+ULONGLONG createdAt(DWORD id) {
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (process == nullptr) return 0;
+    FILETIME created{}, exited{}, kernel{}, user{};
+    const BOOL known = GetProcessTimes(process, &created, &exited, &kernel, &user);
+    CloseHandle(process);
+    return known ? (ULONGLONG{created.dwHighDateTime} << 32) | created.dwLowDateTime : 0;
+}
+
 // Whether the process descends from root (or is root). A parent that has
-// ended still names its id in its children, so the chain holds across it.
+// ended still names its id in its children, so the chain holds across it;
+// but the system gives an ended process's id to new ones (Wine at once), so
+// a "parent" made after its child is another process and breaks the chain.
 bool descendsFrom(const std::map<DWORD, DWORD>& parents, DWORD process, DWORD root) {
     for (int depth = 0; depth < 64; ++depth) {
         if (process == root) return true;
         const auto parent = parents.find(process);
         if (parent == parents.end() || parent->second == 0 || parent->second == process) return false;
+        const ULONGLONG childMade = createdAt(process);
+        const ULONGLONG parentMade = createdAt(parent->second);
+        if (childMade != 0 && parentMade > childMade) return false;
         process = parent->second;
     }
     return false;

@@ -12,6 +12,7 @@
 #include <regex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/jobs/command_line.h"
@@ -35,16 +36,36 @@ std::wstring wide(const std::string& text) {
     return std::filesystem::path(std::u8string(text.begin(), text.end())).wstring();
 }
 
-bool processAlive(int id) {
-    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
-    if (process == nullptr) return false;
-    const bool alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return alive;
-}
+// A process held from the moment its id is known: the system gives an ended
+// process's id to new ones (Wine at once), so asking by the id later could
+// find another process alive. Whatever a failed test left running ends with it.
+class HeldProcess {
+public:
+    explicit HeldProcess(int id)
+        : m_id(id), m_handle(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, static_cast<DWORD>(id))) {}
+    HeldProcess(HeldProcess&& other) noexcept : m_id(other.m_id), m_handle(std::exchange(other.m_handle, nullptr)) {}
+    HeldProcess(const HeldProcess&) = delete;
+    HeldProcess& operator=(const HeldProcess&) = delete;
+    HeldProcess& operator=(HeldProcess&&) = delete;
+    ~HeldProcess() {
+        if (m_handle == nullptr) return;
+        TerminateProcess(m_handle, 1);
+        CloseHandle(m_handle);
+    }
 
-bool processGone(int id) {
-    return waitUntil([&] { return !processAlive(id); }, 5s);
+    int id() const { return m_id; }
+    bool alive() const { return m_handle != nullptr && WaitForSingleObject(m_handle, 0) == WAIT_TIMEOUT; }
+    bool endsSoon() const { return m_handle == nullptr || WaitForSingleObject(m_handle, 5000) == WAIT_OBJECT_0; }
+
+private:
+    int m_id;
+    HANDLE m_handle;
+};
+
+std::vector<HeldProcess> hold(const std::vector<int>& ids) {
+    std::vector<HeldProcess> held;
+    for (const int id : ids) held.emplace_back(id);
+    return held;
 }
 
 // Ends whatever a failed test left running.
@@ -102,7 +123,7 @@ TEST(EncoderProcess, KillFromAnotherThreadEndsTheWholeTreeAndTheBlockedRead) {
         char buffer[16];
         const std::ptrdiff_t got = process.read(buffer, sizeof buffer);
         ASSERT_EQ(std::string(buffer, got > 0 ? static_cast<std::size_t>(got) : 0), "ready");
-        const std::vector<int> tree = test::livingProcessIdsInGroup(pid);
+        const std::vector<HeldProcess> tree = hold(test::livingProcessIdsInGroup(pid));
 
         std::atomic<bool> readEnded = false;
         std::atomic<bool> rescued = false;
@@ -118,7 +139,8 @@ TEST(EncoderProcess, KillFromAnotherThreadEndsTheWholeTreeAndTheBlockedRead) {
         readEnded = true;
         stopper.join();
         EXPECT_FALSE(rescued);
-        for (const int id : tree) EXPECT_TRUE(processGone(id)) << "process " << id << " outlived the kill";
+        for (const HeldProcess& member : tree)
+            EXPECT_TRUE(member.endsSoon()) << "process " << member.id() << " outlived the kill";
         process.close();
     }
 }
@@ -132,15 +154,15 @@ TEST(EncoderProcess, KillAfterTheReapReachesNothingAndCloseEndsWhatTheEncoderLef
     ASSERT_FALSE(
         process.start(MIRVANE_FAKE_ENCODER, fakeCommand({"grandchild:20000:" + grandchildFile, "exit:0"})));
     process.closeWriteEnd();
-    const int grandchild = readPidFile(grandchildFile);
-    ASSERT_GT(grandchild, 0);
+    const int grandchildId = readPidFile(grandchildFile);
+    ASSERT_GT(grandchildId, 0);
+    const HeldProcess grandchild(grandchildId);
     ASSERT_TRUE(waitUntil([&] { return process.hasEnded(); }, 5s));
     process.kill();
     std::this_thread::sleep_for(200ms);
-    EXPECT_TRUE(processAlive(grandchild)) << "a kill after the reap reached a process";
+    EXPECT_TRUE(grandchild.alive()) << "a kill after the reap reached a process";
     process.close();
-    EXPECT_TRUE(processGone(grandchild)) << "what the encoder left outlived the run";
-    terminate({grandchild});
+    EXPECT_TRUE(grandchild.endsSoon()) << "what the encoder left outlived the run";
 }
 
 TEST(EncoderProcess, AHundredRunsLeaveNoHandleOrProcessBehind) {
@@ -200,12 +222,13 @@ TEST(EncoderProcess, EncoderAndEverythingItStartedDieWithTheProgramKilled) {
         std::vector<int> ids = {readPidFile(encoderFile)};
         if (row.withGrandchild) ids.push_back(readPidFile(grandchildFile));
         for (const int id : ids) ASSERT_GT(id, 0);
+        const std::vector<HeldProcess> held = hold(ids);
 
         TerminateProcess(host.hProcess, 1);
         WaitForSingleObject(host.hProcess, INFINITE);
         CloseHandle(host.hProcess);
-        for (const int id : ids) EXPECT_TRUE(processGone(id)) << "process " << id << " outlived the program";
-        terminate(ids);
+        for (const HeldProcess& process : held)
+            EXPECT_TRUE(process.endsSoon()) << "process " << process.id() << " outlived the program";
     }
 }
 
