@@ -17,8 +17,6 @@
 #include <QTest>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "form_fixture.h"
@@ -33,11 +31,6 @@ namespace fs = std::filesystem;
 constexpr const char* kSlowPreset =
     "[List]\nListTitle00=Slow\nListOption00=progress:1:700 -i %INPFILE %OUTFILE\nListExt00=.out\n";
 constexpr const char* kJobDone = "muxing overhead";
-
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 int occurrences(const std::string& text, const std::string& word) {
     int count = 0;
@@ -157,7 +150,7 @@ TEST_F(HandOverCopies, FilesOfLaterCopiesBecomeRowsInOrderAndOthersAreKeptOut) {
     EXPECT_EQ(intruder.readAllStandardError().trimmed().toStdString(), std::strerror(EACCES));
 
     pressStart();
-    ASSERT_EQ(settled([&] { return contents(log()).find("a.avi") != std::string::npos; }, true), true)
+    ASSERT_EQ(settled([&] { return readBytes(log()).find("a.avi") != std::string::npos; }, true), true)
         << "the batch did not start";
     QTest::qWait(200);
     const QImage running = startButton();
@@ -167,8 +160,8 @@ TEST_F(HandOverCopies, FilesOfLaterCopiesBecomeRowsInOrderAndOthersAreKeptOut) {
     qint64 took = 0;
     EXPECT_EQ(runSecond({file("d.avi")}, &took), 0);
     EXPECT_LT(took, 2000);
-    ASSERT_EQ(settled([&] { return occurrences(contents(log()), kJobDone); }, 3), 3);
-    const std::string batch = contents(log());
+    ASSERT_EQ(settled([&] { return occurrences(readBytes(log()), kJobDone); }, 3), 3);
+    const std::string batch = readBytes(log());
     const auto a = batch.find("a.avi"), b = batch.find("b.avi"), c = batch.find("c.avi");
     EXPECT_TRUE(a < b && b < c && c != std::string::npos) << batch;
     EXPECT_EQ(batch.find("d.avi"), std::string::npos) << "a file handed over during the batch joined it";
@@ -178,8 +171,8 @@ TEST_F(HandOverCopies, FilesOfLaterCopiesBecomeRowsInOrderAndOthersAreKeptOut) {
     // file is then a row of its own, converted by the next start.
     ASSERT_TRUE(settled([&] { return startButton() != running; }, true)) << "the batch did not end";
     pressStart();
-    ASSERT_EQ(settled([&] { return occurrences(contents(log()), kJobDone); }, 1), 1);
-    const std::string next = contents(log());
+    ASSERT_EQ(settled([&] { return occurrences(readBytes(log()), kJobDone); }, 1), 1);
+    const std::string next = readBytes(log());
     EXPECT_NE(next.find("d.avi"), std::string::npos) << next;
     EXPECT_EQ(next.find("a.avi"), std::string::npos) << next;
 }

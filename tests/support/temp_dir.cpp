@@ -57,4 +57,9 @@ std::string TempDir::write(std::string_view name, std::string_view bytes) const 
     return target.string();
 }
 
+std::string readBytes(std::string_view path) {
+    std::ifstream in(fromUtf8(path), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 }  // namespace mirvane

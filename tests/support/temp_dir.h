@@ -26,4 +26,8 @@ private:
     std::filesystem::path m_path;
 };
 
+// The whole content of the file at a UTF-8 path, byte for byte; empty when
+// it cannot be read.
+std::string readBytes(std::string_view path);
+
 }  // namespace mirvane

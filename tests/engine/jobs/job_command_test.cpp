@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <set>
 #include <string>
@@ -19,11 +17,6 @@ namespace mirvane {
 namespace {
 
 const std::string kPresetOption = "-i %INPFILE -s 320x240 %OUTFILE";
-
-std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 TEST(MakeOutputPath, NamesAFreeFileAfterTheRow) {
     struct Row {

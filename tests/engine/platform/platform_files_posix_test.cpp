@@ -19,11 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Anything at a name, a folder included, is something a new file must not be
 // written through, blocked on or refused by.
 TEST(EntryExists, CountsEveryKindOfEntry) {
@@ -104,7 +99,7 @@ TEST(File, CreateAlwaysMakesAFileOthersMayRead) {
     ASSERT_FALSE(error) << error.message();
     EXPECT_FALSE(file.write("line\r\n"));
     EXPECT_FALSE(file.close());
-    EXPECT_EQ(contents(dir.file("new.log")), "line\r\n");
+    EXPECT_EQ(readBytes(dir.file("new.log")), "line\r\n");
     const fs::perms perms = fs::status(dir.file("new.log")).permissions();
     EXPECT_NE(perms & fs::perms::others_read, fs::perms::none);
     EXPECT_EQ(perms & fs::perms::others_write, fs::perms::none);
@@ -124,7 +119,7 @@ TEST(File, AppendOpensOnlyAnExistingFileAndWritesAtItsEndEvenAfterAnotherWriter)
     EXPECT_FALSE(file.write("second\n"));
     std::ofstream(path, std::ios::app) << "other\n";
     EXPECT_FALSE(file.write("third\n"));
-    EXPECT_EQ(contents(path), "first\nsecond\nother\nthird\n");
+    EXPECT_EQ(readBytes(path), "first\nsecond\nother\nthird\n");
 }
 
 // Both opens would block on a FIFO without a reader, and would write through
@@ -173,7 +168,7 @@ TEST(File, OpensNeverBlockAndRefuseAnythingButARegularFile) {
     }
     EXPECT_EQ(test::openDescriptorCount(), descriptors);
     ::close(reader);
-    EXPECT_EQ(contents(dir.file("target.log")), "old") << "the file was emptied through the link";
+    EXPECT_EQ(readBytes(dir.file("target.log")), "old") << "the file was emptied through the link";
     EXPECT_FALSE(fs::exists(dir.file("made.log"))) << "a file was made through the link";
 }
 
@@ -237,8 +232,8 @@ TEST(ReplaceFileContents, NeverWritesThroughALinkAndKeepsTheFileToItsOwner) {
     const std::string path = dir.file("a.jobs");
     fs::create_symlink(dir.write("target", "untouched"), path + ".new");
     ASSERT_FALSE(replaceFileContents(path, "new"));
-    EXPECT_EQ(contents(dir.file("target")), "untouched");
-    EXPECT_EQ(contents(path), "new");
+    EXPECT_EQ(readBytes(dir.file("target")), "untouched");
+    EXPECT_EQ(readBytes(path), "new");
     EXPECT_EQ(fs::symlink_status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 

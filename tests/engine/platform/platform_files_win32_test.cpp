@@ -26,11 +26,6 @@ using namespace std::chrono_literals;
 
 fs::path native(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
-std::string contents(const std::string& path) {
-    std::ifstream in(native(path), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // A named pipe with a server end waiting: opening its name as a file would
 // connect to it, and a write or read could then wait for the server for ever.
 class PipeServer {
@@ -126,14 +121,14 @@ TEST(File, AppendsAtTheEndAndLetsOthersReadWriteAndDelete) {
     EXPECT_FALSE(file.write("second\n"));
     std::ofstream(native(path), std::ios::app | std::ios::binary) << "other\n";
     EXPECT_FALSE(file.write("third\n"));
-    EXPECT_EQ(contents(path), "first\nsecond\nother\nthird\n");
+    EXPECT_EQ(readBytes(path), "first\nsecond\nother\nthird\n");
     EXPECT_TRUE(deleteFile(path));
     EXPECT_FALSE(file.close());
 
     File created = File::createAlways(path, error);
     ASSERT_FALSE(error) << error.message();
     EXPECT_FALSE(created.write("new\n"));
-    EXPECT_EQ(contents(path), "new\n");
+    EXPECT_EQ(readBytes(path), "new\n");
     EXPECT_FALSE(created.close());
     EXPECT_EQ(created.close(), std::errc::bad_file_descriptor);
 }

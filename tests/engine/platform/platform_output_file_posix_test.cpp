@@ -7,8 +7,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "engine/platform/files.h"
 #include "engine/platform/output_file.h"
@@ -20,11 +18,6 @@ namespace mirvane::platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 TEST(WorkingFile, NeitherCreateNorLeftoverRemovalTouchesWhatIsThere) {
     TempDir dir;
@@ -42,7 +35,7 @@ TEST(WorkingFile, NeitherCreateNorLeftoverRemovalTouchesWhatIsThere) {
         EXPECT_TRUE(entryExists(dir.file(name))) << name;
     }
     EXPECT_FALSE(rescue.rescued());
-    EXPECT_EQ(contents(victim), "precious");
+    EXPECT_EQ(readBytes(victim), "precious");
 }
 
 // Another user swaps the working name for a link to the victim's file once it
@@ -68,7 +61,7 @@ TEST(WorkingFile, ALinkPlantedAtTheNameRedirectsNothing) {
     EXPECT_FALSE(entryExists(dir.file("final.mp4")));
     file.discard();
     EXPECT_EQ(fs::read_symlink(dir.file("clip.mp4")), victim);
-    EXPECT_EQ(contents(victim), "precious");
+    EXPECT_EQ(readBytes(victim), "precious");
     EXPECT_FALSE(fs::exists(privateFolder));
     EXPECT_EQ(test::openDescriptorCount(), descriptors);
 }

@@ -18,11 +18,6 @@ namespace {
 
 std::filesystem::path native(const std::string& utf8) { return std::u8string(utf8.begin(), utf8.end()); }
 
-std::string contents(const std::string& path) {
-    std::ifstream in(native(path), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 WorkingFile createWritten(const std::string& path, const std::string& bytes) {
     std::error_code error;
     WorkingFile file = WorkingFile::create(path, error);
@@ -40,7 +35,7 @@ TEST(WorkingFile, CreateRefusesATakenName) {
         EXPECT_FALSE(WorkingFile::create(path, error).isOpen()) << path;
         EXPECT_EQ(error, std::errc::file_exists) << path << ": " << error.message();
     }
-    EXPECT_EQ(contents(file), "theirs");
+    EXPECT_EQ(readBytes(file), "theirs");
 }
 
 // The encoder picks the format from the name it is handed.
@@ -63,11 +58,11 @@ TEST(WorkingFile, CommitNeverReplacesATakenName) {
     EXPECT_EQ(bytes, 13u);
 
     EXPECT_EQ(file.commit(taken), std::errc::file_exists);
-    EXPECT_EQ(contents(taken), "theirs");
-    EXPECT_EQ(contents(file.path()), "encoded bytes");
+    EXPECT_EQ(readBytes(taken), "theirs");
+    EXPECT_EQ(readBytes(file.path()), "encoded bytes");
     EXPECT_FALSE(file.commit(dir.file("clip (2).mp4")));
     EXPECT_FALSE(file.isOpen());
-    EXPECT_EQ(contents(dir.file("clip (2).mp4")), "encoded bytes");
+    EXPECT_EQ(readBytes(dir.file("clip (2).mp4")), "encoded bytes");
     EXPECT_FALSE(entryExists(dir.file("clip.mp4.part")));
     EXPECT_FALSE(entryExists(encoderPath));
 }

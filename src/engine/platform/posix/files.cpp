@@ -214,16 +214,7 @@ bool File::isOpen() const { return m_impl != nullptr; }
 
 std::error_code File::write(std::string_view data) {
     if (!m_impl) return std::make_error_code(std::errc::bad_file_descriptor);
-    while (!data.empty()) {
-        const ssize_t written = ::write(m_impl->fd, data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return lastError();
-        }
-        if (written == 0) return std::make_error_code(std::errc::io_error);
-        data.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return {};
+    return writeAll(m_impl->fd, data);
 }
 
 std::error_code File::close() {
