@@ -149,3 +149,15 @@ void ViewAdapter::closeWindow() {
 }
 
 }  // namespace mirvane
+
+namespace mirvane {
+
+void ViewAdapter::setRowPercent(int, std::optional<int>) {}
+
+void ViewAdapter::showRowReason(int, const std::string&) {}
+
+std::vector<std::string> ViewAdapter::chooseFiles() { return {}; }
+
+void ViewAdapter::focusStartButton() { m_ui.btnStart->setFocus(); }
+
+}  // namespace mirvane

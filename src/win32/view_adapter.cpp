@@ -73,3 +73,15 @@ void ViewAdapter::bringToFront() { SetForegroundWindow(m_controls.mainWindow); }
 void ViewAdapter::closeWindow() { PostMessageW(m_controls.mainWindow, WM_CLOSE, 0, 0); }
 
 }  // namespace mirvane::win32
+
+namespace mirvane::win32 {
+
+void ViewAdapter::setRowPercent(int, std::optional<int>) {}
+
+void ViewAdapter::showRowReason(int, const std::string&) {}
+
+std::vector<std::string> ViewAdapter::chooseFiles() { return {}; }
+
+void ViewAdapter::focusStartButton() { SetFocus(m_controls.btnStart); }
+
+}  // namespace mirvane::win32

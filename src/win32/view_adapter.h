@@ -47,6 +47,11 @@ public:
     bool directShowTicked() const override;
     std::vector<int> selectedRows() const override;
 
+    void setRowPercent(int row, std::optional<int> percent) override;
+    void showRowReason(int row, const std::string& reason) override;
+    std::vector<std::string> chooseFiles() override;
+    void focusStartButton() override;
+
     void showError(const std::string& text) override;
     void showInformation(const std::string& text) override;
     bool confirmForcedQuit(const std::string& text) override;

@@ -50,4 +50,19 @@ std::vector<JobStatus> FakeMainWindowView::statuses() const {
     return result;
 }
 
+void FakeMainWindowView::setRowPercent(int row, std::optional<int> percent) {
+    if (percent) {
+        rowPercents[row] = *percent;
+    } else {
+        rowPercents.erase(row);
+    }
+}
+
+void FakeMainWindowView::showRowReason(int row, const std::string& reason) { reasonsShown.emplace_back(row, reason); }
+
+std::vector<std::string> FakeMainWindowView::chooseFiles() {
+    ++fileDialogs;
+    return chosenFiles;
+}
+
 }  // namespace mirvane::test

@@ -1,6 +1,8 @@
 #pragma once
 // The window as plain values, with a record of what the engine did to it.
 
+#include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,6 +40,11 @@ public:
     bool directShowTicked() const override { return directShow; }
     std::vector<int> selectedRows() const override { return selection; }
 
+    void setRowPercent(int row, std::optional<int> percent) override;
+    void showRowReason(int row, const std::string& reason) override;
+    std::vector<std::string> chooseFiles() override;
+    void focusStartButton() override { ++startFocused; }
+
     void showError(const std::string& text) override { messages.push_back("error: " + text); }
     void showInformation(const std::string& text) override { messages.push_back("information: " + text); }
     bool confirmForcedQuit(const std::string& text) override;
@@ -65,6 +72,14 @@ public:
     bool answer = false;  // to the question: OK or Cancel
     int broughtToFront = 0;
     int closeRequests = 0;
+    // Each row's percentage as last set; absent when none is shown.
+    std::map<int, int> rowPercents;
+    // (row, reason) in the order they were shown beside their rows.
+    std::vector<std::pair<int, std::string>> reasonsShown;
+    // What the file dialog answers, and how often it was opened.
+    std::vector<std::string> chosenFiles;
+    int fileDialogs = 0;
+    int startFocused = 0;
 };
 
 }  // namespace mirvane::test

@@ -99,6 +99,9 @@ void MainWindowPresenter::windowClosed() { m_journal.stop(); }
 void MainWindowPresenter::startPressed() {
     m_batch.startOrStop();
     if (m_batch.isRunning()) return;  // a press that asked the batch to stop
+    // The stop disabled the button, and the toolkit moved the focus on; a
+    // keyboard user finds it where they pressed.
+    if (m_flags.stopRequested && !m_closePending) m_view.focusStartButton();
     if (!m_handedOver.empty()) filesDropped(std::exchange(m_handedOver, {}));
     if (m_closePending) {
         m_closePending = false;
@@ -149,14 +152,36 @@ void MainWindowPresenter::workingFileChanged(const std::string& path) { m_journa
 void MainWindowPresenter::keyPressed(Key key, bool control) {
     // Only while idle, so that a job is logged completely or not at all.
     if (key == Key::F1 && control && !m_batch.busy()) m_flags.logEnabled = false;
+    if (key == Key::O && control) openFilesRequested();
+}
+
+void MainWindowPresenter::openFilesRequested() {
+    if (m_batch.busy()) return;
+    filesDropped(m_view.chooseFiles());
 }
 
 void MainWindowPresenter::listKeyPressed(Key key) {
+    if (key == Key::Enter || key == Key::ContextMenu) {
+        showFailedReason();
+        return;
+    }
     if (key != Key::Delete || m_batch.busy()) return;
     m_jobs.remove(m_view.selectedRows());
     if (m_jobs.empty()) {
         m_view.gauge().setProgress(0);
         m_view.setHintVisible(true);
+    }
+}
+
+// The first failed row of the selection: the one the key was pressed on
+// when a single row is selected, as it usually is.
+void MainWindowPresenter::showFailedReason() {
+    for (const int row : m_view.selectedRows()) {
+        if (row < 0 || row >= m_jobs.size()) continue;
+        const JobRow& data = m_jobs.row(row);
+        if (data.status != JobStatus::Failed) continue;
+        m_view.showRowReason(row, data.reason);
+        return;
     }
 }
 

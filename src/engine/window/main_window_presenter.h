@@ -23,8 +23,9 @@
 
 namespace mirvane {
 
-// The keys the window reacts to; every other key is Other.
-enum class Key { Delete, F1, Other };
+// The keys the window reacts to; every other key is Other. ContextMenu is
+// the context-menu key or Shift+F10.
+enum class Key { Delete, F1, O, Enter, ContextMenu, Other };
 
 class MainWindowPresenter {
 public:
@@ -57,6 +58,9 @@ public:
     void keyPressed(Key key, bool control);
     // A key pressed while the job list has the focus.
     void listKeyPressed(Key key);
+    // Ctrl+O: the file dialog, whose files are added as a drop would add
+    // them; refused as a drop is while a job runs.
+    void openFilesRequested();
     // Files another copy of the program was started with: added as a drop
     // would add them, but never refused: during a batch they wait for its end.
     void filesHandedOver(const std::vector<std::string>& paths);
@@ -78,6 +82,7 @@ public:
 
 private:
     void restoreJournal();
+    void showFailedReason();
     // The files the paths stand for; says once when folders held too many,
     // at once or (now false) once the window is up.
     std::vector<std::string> expandFolders(const std::vector<std::string>& paths, bool sayNow);

@@ -4,6 +4,7 @@
 // Each window implements it over its own controls, tests over plain values.
 // Called on the UI thread only.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,18 @@ public:
     virtual bool directShowTicked() const = 0;
     // Ascending row numbers.
     virtual std::vector<int> selectedRows() const = 0;
+
+    // A converting row's own percentage beside its status, shown while
+    // several jobs run at once; nullopt takes it away.
+    virtual void setRowPercent(int row, std::optional<int> percent) = 0;
+    // A failed row's reason beside the row, as its tooltip shows it, for
+    // anyone who reads the list without a mouse.
+    virtual void showRowReason(int row, const std::string& reason) = 0;
+    // The system's dialog for choosing files to add, several at once: the
+    // chosen paths as exact bytes, none when it was cancelled.
+    virtual std::vector<std::string> chooseFiles() = 0;
+    // Gives the start button the keyboard focus.
+    virtual void focusStartButton() = 0;
 
     // An error box with OK; returns once the user has closed it.
     virtual void showError(const std::string& text) = 0;

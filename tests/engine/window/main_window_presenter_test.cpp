@@ -246,17 +246,68 @@ INSTANTIATE_TEST_SUITE_P(Cases, DeleteKey,
                                          DeleteCase{"AnotherKey", Key::Other, "xx", {"0", "1"}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(MainWindowBehaviour, DuringAJobDeleteAndCtrlF1DoNothing) {
+TEST(MainWindowBehaviour, DuringAJobDeleteCtrlF1AndCtrlODoNothing) {
     Window w(kTwoPresets, true, {v("a.avi"), v("b.avi")});
     w.view.selection = {0, 1};
+    w.view.chosenFiles = {v("late.avi")};
     w.runBatch([&] {
         w.presenter.listKeyPressed(Key::Delete);
         w.presenter.keyPressed(Key::F1, true);
+        w.presenter.keyPressed(Key::O, true);
         return true;
     });
     EXPECT_EQ(w.view.rows.size(), 2u);
     EXPECT_TRUE(w.flags.logEnabled);
+    EXPECT_EQ(w.view.fileDialogs, 0) << "no dialog whose files would be thrown away";
 }
+
+// Ctrl+O adds what the dialog returns exactly as a drop would: a folder
+// becomes its media files, a cancelled dialog adds nothing.
+TEST(MainWindowBehaviour, CtrlOAddsTheChosenFilesAsADrop) {
+    Window w;
+    const TempDir chosen;
+    chosen.write("a.mkv", "");
+    w.presenter.keyPressed(Key::O, false);
+    w.presenter.keyPressed(Key::O, true);
+    EXPECT_EQ(w.view.fileDialogs, 1) << "only with Ctrl";
+    EXPECT_TRUE(w.view.rows.empty());
+    EXPECT_TRUE(w.view.hintVisible);
+
+    w.view.chosenFiles = {v("x.avi"), chosen.path()};
+    w.presenter.keyPressed(Key::O, true);
+    EXPECT_EQ(w.view.paths(), (Texts{v("x.avi"), chosen.file("a.mkv")}));
+    EXPECT_FALSE(w.view.hintVisible);
+}
+
+struct ReasonKeyCase {
+    const char* name;
+    Key key;
+    std::vector<int> selection;
+    std::vector<std::pair<int, std::string>> shown;
+};
+
+class ReasonKey : public testing::TestWithParam<ReasonKeyCase> {};
+
+// Rows: pending, failed "first", converted, failed "second".
+TEST_P(ReasonKey, ShowsTheSelectedFailedRowsReason) {
+    Window w(kTwoPresets, true, {v("a.avi"), v("b.avi"), v("c.avi"), v("d.avi")});
+    w.setStatus(1, Failed, "first");
+    w.setStatus(2, Converted);
+    w.setStatus(3, Failed, "second");
+    w.view.selection = GetParam().selection;
+    w.presenter.listKeyPressed(GetParam().key);
+    EXPECT_EQ(w.view.reasonsShown, GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, ReasonKey,
+    testing::Values(ReasonKeyCase{"EnterOnAFailedRow", Key::Enter, {3}, {{3, "second"}}},
+                    ReasonKeyCase{"ContextMenuKey", Key::ContextMenu, {1}, {{1, "first"}}},
+                    ReasonKeyCase{"FirstFailedOfTheSelection", Key::Enter, {0, 2, 3}, {{3, "second"}}},
+                    ReasonKeyCase{"NoFailedRowSelected", Key::Enter, {0, 2}, {}},
+                    ReasonKeyCase{"NothingSelected", Key::ContextMenu, {}, {}},
+                    ReasonKeyCase{"AnotherKey", Key::Delete, {1}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MainWindowBehaviour, CtrlF1WhileIdleTurnsTheLogOff) {
     Window w;
@@ -369,11 +420,13 @@ TEST(MainWindowBehaviour, ClosingDuringAJobAsksAndWaitsForTheBatch) {
 }
 
 // How a batch ends decides what the desktop hears last: a user elsewhere
-// hears only of one that ended by itself.
+// hears only of one that ended by itself. The stop button gets the focus
+// back that its disabling took.
 struct DesktopCase {
     const char* name;
     std::function<void(Window&)> act;  // during the first job
     Texts last;
+    int startFocused = 0;
 };
 
 class DesktopAroundABatch : public testing::TestWithParam<DesktopCase> {};
@@ -388,6 +441,7 @@ TEST_P(DesktopAroundABatch, AwakeOnlyWhileItRunsAndAWordOnlyWhenNotStopped) {
     EXPECT_EQ(calls.front(), "awake");
     ASSERT_GE(calls.size(), last.size());
     EXPECT_EQ(Texts(calls.end() - static_cast<long>(last.size()), calls.end()), last);
+    EXPECT_EQ(w.view.startFocused, GetParam().startFocused);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -396,7 +450,8 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"error 0% 0 left", "hidden", "may sleep",
                                  "変換が終わりました: 変換済 1件、エラー 1件"}},
                     DesktopCase{"ByTheStopButton", [](Window& w) { w.presenter.startPressed(); },
-                                {"normal 0% 2 left", "hidden", "may sleep"}},
+                                {"normal 0% 2 left", "hidden", "may sleep"},
+                                1},
                     DesktopCase{"ByAClose", [](Window& w) { w.presenter.closeRequested(); },
                                 {"normal 0% 2 left", "hidden", "may sleep"}}),
     [](const auto& info) { return std::string(info.param.name); });
