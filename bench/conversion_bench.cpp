@@ -7,6 +7,7 @@
 //   conversion_bench cpu [SECONDS]
 //   conversion_bench throughput [MEGABYTES]
 //   conversion_bench stop
+//   conversion_bench jobs [CLIPS] [SECONDS]
 
 #include <QApplication>
 #include <QProcess>
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "bench_support.h"
 #include "engine/jobs/command_line.h"
@@ -49,9 +51,9 @@ double runDirectly(const Program& program, const QStringList& clips) {
     return wallSeconds() - start;
 }
 
-void removeOutputs(const TempDir& dir) {
+void removeOutputs(const TempDir& dir, const std::string& extension = ".mp4") {
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-        if (entry.path().extension() == ".mp4") std::filesystem::remove(entry.path());
+        if (entry.path().extension() == extension) std::filesystem::remove(entry.path());
     }
 }
 
@@ -159,6 +161,51 @@ void stop() {
              worstSilent >= 2.5 && worstSilent <= 2.6);
 }
 
+// Wall seconds of one batch of the clips with the shipped preset at index,
+// `jobs` of them at a time.
+double batchSeconds(int preset, int jobs, const TempDir& clipsDir, const QStringList& clips) {
+    const TListData shipped = LoadPresets(MIRVANE_SOURCE_DIR "/MovieSet.ini").Presets.at(preset);
+    Program program("[List]\nListTitle00=" + shipped.Title + "\nListOption00=" + shipped.Option +
+                        "\nListExt00=" + shipped.Ext + "\n[Option]\nJobs=" + std::to_string(jobs) + "\n",
+                    systemEncoder());
+    removeOutputs(clipsDir, shipped.Ext);
+    const double start = wallSeconds();
+    program.convert(clips);
+    const double seconds = wallSeconds() - start;
+    for (int row = 0; row < clips.size(); ++row) {
+        if (program.rowStatus(row) != "変換済") std::fprintf(stderr, "row %d reads %s\n", row, program.rowStatus(row).c_str());
+    }
+    return seconds;
+}
+
+// One batch with one job at a time against the same batch with two, run
+// side by side, the order alternating between the two presets.
+void jobs(int clipCount, int seconds) {
+    TempDir clipsDir;
+    QStringList clips;
+    for (int i = 0; i < clipCount; ++i) {
+        const std::string clip = clipsDir.file("clip" + std::to_string(i) + ".mkv");
+        if (!makeClip(clip, seconds, "640x360")) return;
+        clips << QString::fromStdString(clip);
+    }
+    constexpr int kMp3 = 3;
+    const double mp3One = batchSeconds(kMp3, 1, clipsDir, clips);
+    const double mp3Two = batchSeconds(kMp3, 2, clipsDir, clips);
+    const double mp3 = mp3Two / mp3One;
+    printRow(std::to_string(clipCount) + " x " + std::to_string(seconds) +
+                 " s to MP3, Jobs=2 / Jobs=1 (" + std::to_string(std::thread::hardware_concurrency()) + " cores)",
+             format("%.3f", mp3) + format(" (%.1f s / ", mp3Two) + format("%.1f s)", mp3One), "<= 0.6",
+             mp3 <= 0.6);
+    const QStringList x264Clips = clips.mid(0, 4);
+    const double x264Two = batchSeconds(0, 2, clipsDir, x264Clips);
+    const double x264One = batchSeconds(0, 1, clipsDir, x264Clips);
+    const double x264 = x264Two / x264One;
+    printRow(std::to_string(x264Clips.size()) + " x " + std::to_string(seconds) +
+                 " s to x264 (the default preset), Jobs=2 / Jobs=1",
+             format("%.3f", x264) + format(" (%.1f s / ", x264Two) + format("%.1f s)", x264One), "<= 1.05",
+             x264 <= 1.05);
+}
+
 }  // namespace
 }  // namespace mirvane::bench
 
@@ -176,8 +223,10 @@ int main(int argc, char** argv) {
         throughput(number(2, 500));
     } else if (mode == "stop") {
         stop();
+    } else if (mode == "jobs") {
+        jobs(number(2, 8), number(3, 60));
     } else {
-        std::fprintf(stderr, "usage: %s overhead [CLIPS] [PAIRS] | cpu [SECONDS] | throughput [MB] | stop\n",
+        std::fprintf(stderr, "usage: %s overhead [CLIPS] [PAIRS] | cpu [SECONDS] | throughput [MB] | stop | jobs [CLIPS] [SECONDS]\n",
                      argv[0]);
         return 2;
     }

@@ -5,7 +5,9 @@
 // exact run time (/proc/PID/task/*/schedstat), over the middle of the job.
 // Prints table rows; never fails on a number.
 //
-//   ui_cost_bench fake|ffmpeg [SECONDS]
+//   ui_cost_bench fake|ffmpeg [SECONDS] [JOBS]
+//
+// With JOBS above one, as many inputs convert at once.
 
 #include <signal.h>
 
@@ -13,6 +15,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QThread>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -46,10 +49,11 @@ QString run(const QString& program, const QStringList& arguments) {
 }
 
 void measure(const std::string& name, const std::string& encoder, const std::string& option, int seconds,
-             const std::string& input) {
+             const QStringList& inputs) {
     TempDir dir;
     std::filesystem::copy_file(MIRVANE_PROGRAM, dir.file("Mirvane"));
-    dir.write("MovieSet.ini", "[List]\nListTitle00=Bench\nListOption00=" + option + "\nListExt00=.out\n");
+    dir.write("MovieSet.ini", "[List]\nListTitle00=Bench\nListOption00=" + option +
+                                  "\nListExt00=.out\n[Option]\nJobs=" + std::to_string(inputs.size()) + "\n");
     std::filesystem::create_directory(dir.file("ffmpeg"));
     std::filesystem::create_symlink(encoder, dir.file("ffmpeg/ffmpeg"));
 
@@ -57,7 +61,7 @@ void measure(const std::string& name, const std::string& encoder, const std::str
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "xcb");
     program.setProcessEnvironment(environment);
-    program.start(QString::fromStdString(dir.file("Mirvane")), {QString::fromStdString(input)});
+    program.start(QString::fromStdString(dir.file("Mirvane")), inputs);
     const QString window = run("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Mirvane"});
     if (window.isEmpty() || !program.waitForStarted()) {
         std::fprintf(stderr, "the window did not appear\n");
@@ -89,7 +93,7 @@ void measure(const std::string& name, const std::string& encoder, const std::str
     ::kill(static_cast<pid_t>(pid), SIGKILL);
     program.waitForFinished();
 
-    const double updates = 2 * wall;  // the encoder reports twice a second
+    const double updates = 2 * wall * static_cast<double>(inputs.size());  // each encoder twice a second
     const double share = all / 1e9 / wall;
     printRow("whole program CPU per wall second, " + name, format("%.4f", share), "<= 0.002", share <= 0.002);
     const double perUpdate = ui / 1e6 / updates;
@@ -106,17 +110,22 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const std::string which = argc > 1 ? argv[1] : "fake";
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 20;
+    const int jobs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 1;
+    const std::string name = std::to_string(seconds) + " s" + (jobs > 1 ? ", " + std::to_string(jobs) + " jobs" : "");
+    mirvane::TempDir clips;
+    QStringList inputs;
+    for (int i = 0; i < jobs; ++i) {
+        const std::string clip = clips.file("clip" + std::to_string(i) + (which == "fake" ? ".avi" : ".mkv"));
+        if (which != "fake" && !makeClip(clip, seconds, "160x120")) return 1;
+        inputs << QString::fromStdString(clip);
+    }
     if (which == "fake") {
         // Twice as many one-second progress lines as the job's seconds, one every 500 ms.
-        measure("fake encoder, " + std::to_string(seconds) + " s", MIRVANE_FAKE_ENCODER,
-                "progress:" + std::to_string(2 * seconds) + ":500 -i %INPFILE %OUTFILE", seconds,
-                "/tmp/clip.avi");
+        measure("fake encoder, " + name, MIRVANE_FAKE_ENCODER,
+                "progress:" + std::to_string(2 * seconds) + ":500 -i %INPFILE %OUTFILE", seconds, inputs);
     } else {
-        mirvane::TempDir clips;
-        const std::string clip = clips.file("clip.mkv");
-        if (!makeClip(clip, seconds, "160x120")) return 1;
-        measure("ffmpeg, " + std::to_string(seconds) + " s", systemEncoder(),
-                "-re -i %INPFILE -c:v libx264 -preset ultrafast -c:a aac -f mp4 %OUTFILE", seconds, clip);
+        measure("ffmpeg, " + name, systemEncoder(),
+                "-re -i %INPFILE -c:v libx264 -preset ultrafast -c:a aac -f mp4 %OUTFILE", seconds, inputs);
     }
     return 0;
 }
