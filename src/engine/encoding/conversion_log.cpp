@@ -27,6 +27,17 @@ std::error_code WriteLog(const std::string& logFile, std::string_view text, plat
     return writeError ? writeError : closeError;
 }
 
+void LogBlock::add(std::string_view record) {
+    if (!m_empty) m_records += "\r\n";
+    m_records += record;
+    m_empty = false;
+}
+
+std::error_code LogBlock::writeTo(const std::string& logFile, platform::PathStyle style) const {
+    if (m_empty) return {};
+    return WriteLog(logFile, m_records, style);
+}
+
 std::string FormatRunHeader(const std::tm& localTime) {
     std::string header = "■" + platform::localeShortDate(localTime);
     const bool midnight = localTime.tm_hour == 0 && localTime.tm_min == 0 && localTime.tm_sec == 0;
