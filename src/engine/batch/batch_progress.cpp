@@ -68,9 +68,11 @@ GaugeView& BatchProgress::rowStarted(int row) {
 void BatchProgress::rowEnded(int row, bool finished) {
     const auto ended =
         std::find_if(m_running.begin(), m_running.end(), [row](const auto& gauge) { return gauge->row() == row; });
-    if (ended == m_running.end()) return;
-    if ((*ended)->percent()) m_view.setRowPercent(row, std::nullopt);
-    m_running.erase(ended);
+    // A row that failed before its job started has no gauge.
+    if (ended != m_running.end()) {
+        if ((*ended)->percent()) m_view.setRowPercent(row, std::nullopt);
+        m_running.erase(ended);
+    }
     m_finished += finished;
     showBatch();
 }

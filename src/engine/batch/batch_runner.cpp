@@ -206,7 +206,6 @@ void BatchRunner::finishEndedRows(const BatchSettings& settings) {
         }
         finishRow(*running, settings);
         running = m_runningRows.erase(running);
-        announceWorkingFiles();
     }
 }
 
@@ -221,7 +220,9 @@ void BatchRunner::finishRow(RunningRow& running, const BatchSettings& settings) 
         result.reason = ReplaceAll(result.reason, job.working.encoderPath(), job.output);
         job.working.discard();
     }
+    // Gone from the journal with the row's new status.
     job.workingName.clear();
+    announceWorkingFiles();
     const JobStatus status = statusForResult(result.code);
     if (status == JobStatus::Failed) {
         fail(running.row, std::move(result.reason), running.log ? &*running.log : nullptr);

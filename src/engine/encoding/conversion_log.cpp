@@ -1,5 +1,7 @@
 #include "engine/encoding/conversion_log.h"
 
+#include <mutex>
+
 #include "engine/platform/files.h"
 #include "engine/platform/local_time.h"
 
@@ -43,6 +45,15 @@ std::string FormatRunHeader(const std::tm& localTime) {
     const bool midnight = localTime.tm_hour == 0 && localTime.tm_min == 0 && localTime.tm_sec == 0;
     if (!midnight) header += " " + platform::localeTimeOfDay(localTime);
     return header + "■";
+}
+
+std::string RunHeaderNow() {
+    // Jobs that start together ask at once, and the C library's time zone
+    // and locale state is shared: glibc guards it with locks that thread
+    // checkers cannot see, and not every C library guards it at all.
+    static std::mutex oneAtATime;
+    const std::lock_guard<std::mutex> lock(oneAtATime);
+    return FormatRunHeader(platform::localTimeNow());
 }
 
 void DeleteLogForNewBatch(bool logEnabled, const std::string& logFile) {

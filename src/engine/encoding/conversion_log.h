@@ -42,6 +42,8 @@ private:
 // "■" + the user's locale's short date, a blank and the time of day + "■";
 // the date alone in the first second after midnight.
 std::string FormatRunHeader(const std::tm& localTime);
+// The run header of the local time now; from any thread.
+std::string RunHeaderNow();
 
 // At a batch's start while logging is on: the previous batch's log goes, and
 // so does anything else but a folder that stands in its place. A failed

@@ -8,7 +8,6 @@
 #include "engine/encoding/encoder_verdict.h"
 #include "engine/encoding/failure_reason.h"
 #include "engine/encoding/output_scanner.h"
-#include "engine/platform/local_time.h"
 #include "engine/platform/text.h"
 #include "engine/window/gauge_scale.h"
 #include "engine/window/texts.h"
@@ -49,7 +48,7 @@ void EncoderJob::run() {
         result = {kResultStartFailed, explainFailure(texts::kReasonEncoderNotStarted, error, m_encoder)};
     } else {
         if (m_flags.logEnabled) {
-            writeLog(FormatRunHeader(platform::localTimeNow()));
+            writeLog(RunHeaderNow());
             writeLog(m_loggedCommandLine);
         }
         const int32_t seen = readOutput();
