@@ -66,8 +66,8 @@ GaugeView& BatchProgress::rowStarted(int row) {
 }
 
 void BatchProgress::rowEnded(int row, bool finished) {
-    const auto ended =
-        std::find_if(m_running.begin(), m_running.end(), [row](const auto& gauge) { return gauge->row() == row; });
+    const auto ended = std::find_if(m_running.begin(), m_running.end(),
+                                    [row](const auto& gauge) { return gauge->row() == row; });
     // A row that failed before its job started has no gauge.
     if (ended != m_running.end()) {
         if ((*ended)->percent()) m_view.setRowPercent(row, std::nullopt);

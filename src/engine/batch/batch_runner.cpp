@@ -22,8 +22,12 @@ namespace {
 // by a run that ended in mid-job, or is someone else's.
 constexpr int kWorkingNameAttempts = 100;
 
-// The settings' script name ends in it (AppPaths).
-constexpr std::string_view kScriptExtension = ".avs";
+// The script of a job running beside others, "Mirvane-2.avs" beside
+// "Mirvane.avs": scriptFile ends in ".avs" (AppPaths).
+std::string scriptBeside(const std::string& scriptFile, int slot) {
+    const std::size_t stem = scriptFile.size() - std::string_view(".avs").size();
+    return scriptFile.substr(0, stem) + "-" + std::to_string(slot + 1) + scriptFile.substr(stem);
+}
 
 JobStatus statusForResult(int32_t result) {
     if (result == kResultCompleted) return JobStatus::Converted;
@@ -113,12 +117,14 @@ void BatchRunner::startRow(int row, const BatchSettings& settings) {
             [&running](JobResult result) { running.ended = std::move(result); },
             running.log ? &*running.log : nullptr);
     } catch (const std::system_error& error) {
-        running.ended = JobResult{kResultStartFailed, explainFailure(texts::kReasonWorkerNotStarted, error.code())};
+        running.ended =
+            JobResult{kResultStartFailed, explainFailure(texts::kReasonWorkerNotStarted, error.code())};
     }
 }
 
 // A job that cannot be prepared fails like any other job; the batch goes on.
-std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSettings& settings, int scriptSlot) {
+std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSettings& settings,
+                                                        int scriptSlot) {
     const std::string& rowPath = m_jobs.row(row).path;
     Job job{rowPath, rowPath, {}, {}, {}, {}};
     if (settings.directShow) {
@@ -134,17 +140,15 @@ std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSett
         // Each running job opens its row through a script of its own: one
         // that another job's encoder reads is never written over.
         AppPaths scriptPaths = m_paths;
-        if (scriptSlot > 0) {
-            const std::string_view kept(m_paths.scriptFile.data(), m_paths.scriptFile.size() - kScriptExtension.size());
-            scriptPaths.scriptFile = std::string(kept) + "-" + std::to_string(scriptSlot + 1) + std::string(kScriptExtension);
-        }
-        if (const std::error_code error = MakeAvsScript(scriptPaths, *pathInScript, m_presets.DShowFps, job.input)) {
+        if (scriptSlot > 0) scriptPaths.scriptFile = scriptBeside(m_paths.scriptFile, scriptSlot);
+        if (const std::error_code error =
+                MakeAvsScript(scriptPaths, *pathInScript, m_presets.DShowFps, job.input)) {
             fail(row, explainFailure(texts::kReasonScriptNotWritten, error, scriptPaths.scriptFile));
             return std::nullopt;
         }
     }
-    std::optional<std::string> output =
-        MakeOutputPath(rowPath, settings.extension, [this](const std::string& path) { return outputNameTaken(path); });
+    std::optional<std::string> output = MakeOutputPath(
+        rowPath, settings.extension, [this](const std::string& path) { return outputNameTaken(path); });
     if (!output) {
         fail(row, texts::kReasonNoOutputName);
         return std::nullopt;
@@ -253,8 +257,9 @@ JobResult BatchRunner::keepOutput(Job& job, const BatchSettings& settings) {
         if (!error) return {kResultCompleted, {}};
         if (error != std::errc::file_exists)
             return {kResultNothingSeen, explainFailure(texts::kReasonOutputNotRenamed, error)};
-        std::optional<std::string> next = MakeOutputPath(
-            job.rowPath, settings.extension, [this](const std::string& path) { return outputNameTaken(path); });
+        std::optional<std::string> next =
+            MakeOutputPath(job.rowPath, settings.extension,
+                           [this](const std::string& path) { return outputNameTaken(path); });
         if (!next) return {kResultNothingSeen, texts::kReasonNoOutputName};
         job.output = std::move(*next);
     }

@@ -16,7 +16,8 @@ MainWindowPresenter::MainWindowPresenter(BatchFlags& flags, UiThread& uiThread, 
       m_journal(view, m_jobs, paths.journalFile),
       m_jobs(m_journal),
       m_batch(flags, uiThread, view, m_jobs, paths, m_presets, clock, platform::aviSynthLoads, desktop) {
-    m_batch.onWorkingFilesChanged([this](const std::vector<std::string>& paths) { workingFilesChanged(paths); });
+    m_batch.onWorkingFilesChanged(
+        [this](const std::vector<std::string>& paths) { workingFilesChanged(paths); });
 }
 
 void MainWindowPresenter::windowCreated(const std::vector<std::string>& commandLineFiles) {

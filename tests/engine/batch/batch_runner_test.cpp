@@ -11,6 +11,7 @@
 #include <iterator>
 #include <map>
 #include <thread>
+#include <utility>
 
 #include "engine/encoding/stop_watchdog.h"
 #include "engine/jobs/command_line.h"
@@ -397,55 +398,74 @@ TEST_F(BatchDriverTest, ABatchOfTwoJobsLeavesOneLogWithBoth) {
 // a status. Whatever the case: no row percentage or working file is left and
 // each job's log records stay in one block, its failure's reason with them.
 TEST_F(BatchDriverTest, SeveralJobsRunInRowOrderAndRefillAsEachEnds) {
-    const std::string kDone = "progress:2:10\n", kSilent = "print:  Duration: 00:00:09.00, start\\n\nhang\n";
-    const std::string kHalfThenGo = "print:  Duration: 00:00:10.00, start\\n\nprint:frame=1 time=00:00:05.00\\r\n"
-                                    "wait-for:" + input("go") + "\nprint:\\nvideo:1kB audio:0kB\\n\n";
-    const std::string kWaitThenFail = "wait-for:" + input("go") + "\nprint:broken input\\n\nexit:1\n";
-    auto release = [&](bool when) { if (when) std::ofstream(input("go")) << ""; };
-    bool stopped = false;
-    auto stopOnce = [&](bool when, void (BatchRunner::*stop)()) {
-        if (!when || stopped) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the silent one surely in its read
-        stopped = true;
-        (driver.*stop)();
+    const std::string kDone = "progress:2:10\n", kTalks = "progress:100:50\n",
+                      kGo = "wait-for:" + input("go") + "\n";
+    const std::string kSilent = "print:  Duration: 00:00:09.00, start\\n\nhang\n";
+    const std::string kHalfThenGo =
+        "print:  Duration: 00:00:10.00, start\\n\nprint:frame=1 time=00:00:05.00\\r\n" + kGo +
+        "print:\\nvideo:1kB audio:0kB\\n\n";
+    auto release = [&](bool when) {
+        if (when) std::ofstream(input("go")) << "";
     };
-    auto talking = [&](int row) { return view.rowPercents.count(row) && view.rowPercents[row] > 0; };
+    bool stopped = false;
+    auto stopOnce = [&](bool when, bool close) {
+        if (!when || std::exchange(stopped, true)) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a silent one surely in its read
+        close ? driver.requestStop() : driver.startOrStop();
+    };
+    auto talking = [&](int row) { return view.rowPercents.count(row) && view.rowPercents.at(row) > 0; };
     struct Case {
         const char* name;
         int jobs;
         std::vector<std::pair<std::string, std::string>> rows;  // name, steps
         std::function<void()> user;
-        std::vector<std::pair<int, JobStatus>> changes;
-        bool endsInOrder = true;
+        std::vector<std::pair<int, JobStatus>> changes;  // after the starts, in row order unless endsInOrder
+        bool endsInOrder = false;
     };
     const Case cases[] = {
-        {"two: the third starts as the second ends; the gauge counts a half-done row", 2,
+        {"two: the third starts as the second ends; the gauge counts a half-done row",
+         2,
          {{"0.avi", kHalfThenGo}, {"1.avi", kDone}, {"2.avi", kDone}},
          [&] {
              if (status(2) != Converted || std::filesystem::exists(input("go"))) return;
-             EXPECT_EQ(view.gaugeView.maxValue, 300);
-             EXPECT_EQ(view.gaugeView.progress, 250);
+             EXPECT_EQ(std::make_pair(view.gaugeView.maxValue, view.gaugeView.progress),
+                       std::make_pair(300, 250));
              EXPECT_EQ(view.rowPercents, (std::map<int, int>{{0, 50}}));
              release(true);
          },
-         {{0, Converting}, {1, Converting}, {1, Converted}, {2, Converting}, {2, Converted}, {0, Converted}}},
-        {"three: a failure beside a success", 3,
-         {{"0.avi", kWaitThenFail}, {"1.avi", kDone}, {"2.avi", kDone}, {"3.avi", kDone}},
+         {{0, Converting}, {1, Converting}, {1, Converted}, {2, Converting}, {2, Converted}, {0, Converted}},
+         true},
+        {"three: a failure beside a success",
+         3,
+         {{"0.avi", kGo + "print:broken input\\n\nexit:1\n"},
+          {"1.avi", kDone},
+          {"2.avi", kDone},
+          {"3.avi", kDone}},
          [&] { release(status(3) == Converted); },
-         // The rows' ends in row order: the two quick ones end in either order.
-         {{0, Converting}, {1, Converting}, {2, Converting}, {0, Failed}, {1, Converted}, {2, Converted},
-          {3, Converting}, {3, Converted}},
-         false},
-        {"a stop: the talking one ends at once, the silent one at the kill", 2,
-         {{"0.avi", kSilent}, {"1.avi", "progress:100:50\n"}, {"2.avi", kDone}},
-         [&] { stopOnce(view.rowPercents.count(0) && talking(1), &BatchRunner::startOrStop); },
-         {{0, Converting}, {1, Converting}, {1, Pending}, {0, Pending}}},
-        {"a close waits for every job", 2,
-         {{"0.avi", "progress:100:50\n"}, {"1.avi", "progress:100:50\n"}, {"2.avi", kDone}},
-         [&] { stopOnce(talking(0) && talking(1), &BatchRunner::requestStop); },
-         {{0, Converting}, {1, Converting}, {0, Pending}, {1, Pending}}, false},
-        {"two outputs that would take one name", 2, {{"a.avi", kDone}, {"a.mkv", kDone}}, [] {},
-         {{0, Converting}, {1, Converting}, {0, Converted}, {1, Converted}}, false},
+         {{0, Converting},
+          {1, Converting},
+          {2, Converting},
+          {0, Failed},
+          {1, Converted},
+          {2, Converted},
+          {3, Converting},
+          {3, Converted}}},
+        {"a stop: the talking one ends at once, the silent one at the kill",
+         2,
+         {{"0.avi", kSilent}, {"1.avi", kTalks}, {"2.avi", kDone}},
+         [&] { stopOnce(view.rowPercents.count(0) && talking(1), false); },
+         {{0, Converting}, {1, Converting}, {1, Pending}, {0, Pending}},
+         true},
+        {"a close waits for every job",
+         3,
+         {{"0.avi", kTalks}, {"1.avi", kTalks}, {"2.avi", kSilent}, {"3.avi", kDone}},
+         [&] { stopOnce(talking(0) && talking(1) && view.rowPercents.count(2), true); },
+         {{0, Converting}, {1, Converting}, {2, Converting}, {0, Pending}, {1, Pending}, {2, Pending}}},
+        {"two outputs that would take one name",
+         2,
+         {{"a.avi", kDone}, {"a.mkv", kDone}},
+         [] {},
+         {{0, Converting}, {1, Converting}, {0, Converted}, {1, Converted}}},
     };
     usePreset("input-steps -i %INPFILE %OUTFILE", ".mp4");
     for (const Case& c : cases) {
@@ -453,7 +473,7 @@ TEST_F(BatchDriverTest, SeveralJobsRunInRowOrderAndRefillAsEachEnds) {
         jobs.clear();
         std::filesystem::remove(input("go"));
         for (const auto& [name, steps] : c.rows) {
-            std::ofstream(input(name), std::ios::binary) << steps;
+            dir.write(name, steps);
             addRow(name);
         }
         stopped = false;
@@ -463,24 +483,25 @@ TEST_F(BatchDriverTest, SeveralJobsRunInRowOrderAndRefillAsEachEnds) {
         auto changes = view.statusChanges;
         if (!c.endsInOrder) std::sort(changes.begin() + c.jobs, changes.end());
         EXPECT_EQ(changes, c.changes) << c.name;
-        if (c.rows[0].second == kSilent) {
+        if (std::any_of(c.rows.begin(), c.rows.end(),
+                        [&](const auto& row) { return row.second == kSilent; })) {
             EXPECT_GE(Clock::now() - start, kStopGraceTime) << c.name;
         }
         EXPECT_TRUE(view.rowPercents.empty()) << c.name;
         const std::string folder = dir.path();
-        for (const auto& entry : std::filesystem::directory_iterator(std::u8string(folder.begin(), folder.end())))
+        for (const auto& entry :
+             std::filesystem::directory_iterator(std::u8string(folder.begin(), folder.end())))
             EXPECT_EQ(entry.path().u8string().find(u8"変換中"), std::u8string::npos) << c.name;
-        const std::string log = readBytes(paths.logFile);
-        const std::string failure = std::string(texts::kStatusError) + ": " + jobs.row(0).path + ": broken input";
-        for (std::size_t at = log.find("■"); at != std::string::npos;) {
-            const std::size_t next = log.find("\r\n■", at);
-            const std::string block = log.substr(at, next == std::string::npos ? next : next - at);
+        const std::string log = readBytes(paths.logFile), failure = jobs.row(0).path + ": broken input";
+        for (std::size_t at = log.find("■"), next = 0; at != std::string::npos; at = next) {
+            next = log.find("\r\n■", at + 1);
+            const std::string block = log.substr(at, next - at);
             const auto owns = [&](const JobRow& row) { return block.find(row.path) != std::string::npos; };
-            EXPECT_EQ(std::count_if(jobs.rows().begin(), jobs.rows().end(), owns), 1) << c.name << "\n" << block;
-            if (status(0) == Failed && owns(jobs.row(0))) {
-                EXPECT_NE(block.find(failure), std::string::npos) << block;
-            }
-            at = next == std::string::npos ? next : next + 2;
+            EXPECT_EQ(std::count_if(jobs.rows().begin(), jobs.rows().end(), owns), 1) << c.name << "\n"
+                                                                                      << block;
+            EXPECT_EQ(block.find(std::string(texts::kStatusError) + ": " + failure) != std::string::npos,
+                      status(0) == Failed && owns(jobs.row(0)))
+                << block;
         }
     }
     EXPECT_TRUE(std::filesystem::is_regular_file(input("a.mp4")));

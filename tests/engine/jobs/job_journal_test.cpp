@@ -20,7 +20,8 @@ TEST(JobJournal, GivesBackTheExactBytesItWasGiven) {
         const std::optional<JobJournal> journal = DecodeJobJournal(*EncodeJobJournal(rows, files));
         ASSERT_TRUE(journal);
         EXPECT_EQ(journal->rows, rows);
-        EXPECT_EQ(journal->workingFiles, files == std::vector<std::string>{""} ? std::vector<std::string>{} : files);
+        EXPECT_EQ(journal->workingFiles,
+                  files == std::vector<std::string>{""} ? std::vector<std::string>{} : files);
     }
 }
 
@@ -41,9 +42,9 @@ TEST(JobJournal, RefusesWhatIsNotExactlyOneJournal) {
         "MRVJ\1\0\0\0\0\0\0\0\1\0\0\0\3\xff\xff\xff\xff"s,     // a length past the end
         "MRVJ\1\0\0\0\0\0\0\0\xff\xff\xff\xff"s,               // more rows than bytes
         good + std::string(kJournalMaxSize, '\0'),
-        "MRVJ\2\0\0\0\1\0\0\0\1\0\0\0w\0\0\0\0"s,                  // one file as version 2
-        "MRVJ\2\0\0\0\2\0\0\0\1\0\0\0v\0\0\0\0\0\0\0\0"s,          // an empty file name
-        "MRVJ\2\0\0\0\xff\xff\xff\xff"s,                                // more files than bytes
+        "MRVJ\2\0\0\0\1\0\0\0\1\0\0\0w\0\0\0\0"s,          // one file as version 2
+        "MRVJ\2\0\0\0\2\0\0\0\1\0\0\0v\0\0\0\0\0\0\0\0"s,  // an empty file name
+        "MRVJ\2\0\0\0\xff\xff\xff\xff"s,                   // more files than bytes
         "MRVJ\3" + several.substr(5),
     };
     for (const std::string& bytes : bad)

@@ -99,31 +99,20 @@ TEST(ShippedSettings, HoldsUsablePresets) {
     }
 }
 
-}  // namespace
-}  // namespace mirvane
-
-namespace mirvane {
-namespace {
-
 // The settings' Jobs value as the batch uses it: a mistyped value runs one
 // job as before, and no value asks for more jobs than the cores.
 TEST(SimultaneousJobs, OneUnlessAWholeNumberAndNeverMoreThanTheCores) {
-    struct Case {
-        const char* text;
-        unsigned cores;
-        int jobs;
-    };
-    const Case cases[] = {
-        {"", 8, 1},        {"abc", 8, 1},      {"2x", 8, 1},  {"0", 8, 1},  {"-3", 8, 1},
-        {"1.5", 8, 1},     {"3", 8, 3},        {"8", 8, 8},   {"9", 8, 8},  {"3", 2, 2},
-        {"3", 0, 1},       {"99999999999999999999", 4, 4},    {"-99999999999999999999", 4, 1},
-    };
-    for (const Case& c : cases) EXPECT_EQ(SimultaneousJobs(c.text, c.cores), c.jobs) << c.text << " " << c.cores;
+    for (const char* text : {"", "abc", "2x", "0", "-3", "1.5", "-99999999999999999999"})
+        EXPECT_EQ(SimultaneousJobs(text, 8), 1) << text;
+    EXPECT_EQ(SimultaneousJobs("3", 8), 3);
+    EXPECT_EQ(SimultaneousJobs("9", 8), 8);
+    EXPECT_EQ(SimultaneousJobs("3", 0), 1);
+    EXPECT_EQ(SimultaneousJobs("99999999999999999999", 4), 4);
 
     TempDir dir;
     const std::string settings = dir.write("MovieSet.ini", "[option]\njobs = 3\n[List]\nListTitle00=a\n");
     EXPECT_EQ(LoadPresets(settings, 4).Jobs, 3);
-    EXPECT_EQ(LoadPresets(settings, 2).Jobs, 2);
+    EXPECT_EQ(LoadPresets(settings, 2).Jobs, 2) << "at most the cores";
     EXPECT_EQ(LoadPresets(dir.write("empty.ini", ""), 4).Jobs, 1);
 }
 
