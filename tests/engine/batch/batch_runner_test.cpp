@@ -414,96 +414,78 @@ TEST_F(BatchDriverTest, SeveralJobsRunInRowOrderAndRefillAsEachEnds) {
         close ? driver.requestStop() : driver.startOrStop();
     };
     auto talking = [&](int row) { return view.rowPercents.count(row) && view.rowPercents.at(row) > 0; };
-    struct Case {
-        const char* name;
-        int jobs;
-        std::vector<std::pair<std::string, std::string>> rows;  // name, steps
-        std::function<void()> user;
-        std::vector<std::pair<int, JobStatus>> changes;  // after the starts, in row order unless endsInOrder
-        bool endsInOrder = false;
+    // Once the third row is done beside a half-done first: the gauge counts that half.
+    auto checkGaugeThenGo = [&] {
+        if (status(2) != Converted || std::filesystem::exists(input("go"))) return;
+        EXPECT_EQ(std::make_pair(view.gaugeView.maxValue, view.gaugeView.progress), std::make_pair(300, 250));
+        EXPECT_EQ(view.rowPercents, (std::map<int, int>{{0, 50}}));
+        release(true);
     };
-    const Case cases[] = {
-        {"two: the third starts as the second ends; the gauge counts a half-done row",
-         2,
-         {{"0.avi", kHalfThenGo}, {"1.avi", kDone}, {"2.avi", kDone}},
-         [&] {
-             if (status(2) != Converted || std::filesystem::exists(input("go"))) return;
-             EXPECT_EQ(std::make_pair(view.gaugeView.maxValue, view.gaugeView.progress),
-                       std::make_pair(300, 250));
-             EXPECT_EQ(view.rowPercents, (std::map<int, int>{{0, 50}}));
-             release(true);
-         },
-         {{0, Converting}, {1, Converting}, {1, Converted}, {2, Converting}, {2, Converted}, {0, Converted}},
-         true},
-        {"three: a failure beside a success",
-         3,
-         {{"0.avi", kGo + "print:broken input\\n\nexit:1\n"},
-          {"1.avi", kDone},
-          {"2.avi", kDone},
-          {"3.avi", kDone}},
-         [&] { release(status(3) == Converted); },
-         {{0, Converting},
-          {1, Converting},
-          {2, Converting},
-          {0, Failed},
-          {1, Converted},
-          {2, Converted},
-          {3, Converting},
-          {3, Converted}}},
-        {"a stop: the talking one ends at once, the silent one at the kill",
-         2,
-         {{"0.avi", kSilent}, {"1.avi", kTalks}, {"2.avi", kDone}},
-         [&] { stopOnce(view.rowPercents.count(0) && talking(1), false); },
-         {{0, Converting}, {1, Converting}, {1, Pending}, {0, Pending}},
-         true},
-        {"a close waits for every job",
-         3,
-         {{"0.avi", kTalks}, {"1.avi", kTalks}, {"2.avi", kSilent}, {"3.avi", kDone}},
-         [&] { stopOnce(talking(0) && talking(1) && view.rowPercents.count(2), true); },
-         {{0, Converting}, {1, Converting}, {2, Converting}, {0, Pending}, {1, Pending}, {2, Pending}}},
-        {"two outputs that would take one name",
-         2,
-         {{"a.avi", kDone}, {"a.mkv", kDone}},
-         [] {},
-         {{0, Converting}, {1, Converting}, {0, Converted}, {1, Converted}}},
-    };
+    using Changes = std::vector<std::pair<int, JobStatus>>;
+    const JobStatus C = Converting, D = Converted, F = Failed, P = Pending;
     usePreset("input-steps -i %INPFILE %OUTFILE", ".mp4");
-    for (const Case& c : cases) {
-        presets.Jobs = c.jobs;
+    // expected: after the starts, in row order unless endsInOrder.
+    auto run = [&](const char* name, int jobsAtOnce,
+                   const std::vector<std::pair<std::string, std::string>>& rows, std::function<void()> user,
+                   const Changes& expected, bool endsInOrder) {
+        presets.Jobs = jobsAtOnce;
         jobs.clear();
         std::filesystem::remove(input("go"));
-        for (const auto& [name, steps] : c.rows) {
-            dir.write(name, steps);
-            addRow(name);
+        for (const auto& [file, steps] : rows) {
+            dir.write(file, steps);
+            addRow(file);
         }
         stopped = false;
-        uiThread.onPass = c.user;
+        uiThread.onPass = user;
         const auto start = Clock::now();
         driver.startOrStop();
         auto changes = view.statusChanges;
-        if (!c.endsInOrder) std::sort(changes.begin() + c.jobs, changes.end());
-        EXPECT_EQ(changes, c.changes) << c.name;
-        if (std::any_of(c.rows.begin(), c.rows.end(),
-                        [&](const auto& row) { return row.second == kSilent; })) {
-            EXPECT_GE(Clock::now() - start, kStopGraceTime) << c.name;
+        if (!endsInOrder) std::sort(changes.begin() + jobsAtOnce, changes.end());
+        EXPECT_EQ(changes, expected) << name;
+        if (std::any_of(rows.begin(), rows.end(), [&](const auto& row) { return row.second == kSilent; })) {
+            EXPECT_GE(Clock::now() - start, kStopGraceTime) << name;
         }
-        EXPECT_TRUE(view.rowPercents.empty()) << c.name;
+        EXPECT_TRUE(view.rowPercents.empty()) << name;
         const std::string folder = dir.path();
         for (const auto& entry :
              std::filesystem::directory_iterator(std::u8string(folder.begin(), folder.end())))
-            EXPECT_EQ(entry.path().u8string().find(u8"変換中"), std::u8string::npos) << c.name;
+            EXPECT_EQ(entry.path().u8string().find(u8"変換中"), std::u8string::npos) << name;
         const std::string log = readBytes(paths.logFile), failure = jobs.row(0).path + ": broken input";
         for (std::size_t at = log.find("■"), next = 0; at != std::string::npos; at = next) {
             next = log.find("\r\n■", at + 1);
             const std::string block = log.substr(at, next - at);
             const auto owns = [&](const JobRow& row) { return block.find(row.path) != std::string::npos; };
-            EXPECT_EQ(std::count_if(jobs.rows().begin(), jobs.rows().end(), owns), 1) << c.name << "\n"
+            EXPECT_EQ(std::count_if(jobs.rows().begin(), jobs.rows().end(), owns), 1) << name << "\n"
                                                                                       << block;
             EXPECT_EQ(block.find(std::string(texts::kStatusError) + ": " + failure) != std::string::npos,
                       status(0) == Failed && owns(jobs.row(0)))
                 << block;
         }
-    }
+    };
+    run("two: the third starts as the second ends", 2,
+        {{"0.avi", kHalfThenGo}, {"1.avi", kDone}, {"2.avi", kDone}}, checkGaugeThenGo,
+        {{0, C}, {1, C}, {1, D}, {2, C}, {2, D}, {0, D}}, true);
+    run(
+        "three: a failure beside a success", 3,
+        {{"0.avi", kGo + "print:broken input\\n\nexit:1\n"},
+         {"1.avi", kDone},
+         {"2.avi", kDone},
+         {"3.avi", kDone}},
+        [&] { release(status(3) == Converted); },
+        {{0, C}, {1, C}, {2, C}, {0, F}, {1, D}, {2, D}, {3, C}, {3, D}}, false);
+    run(
+        "a stop: the talking one ends at once, the silent one at the kill", 2,
+        {{"0.avi", kSilent}, {"1.avi", kTalks}, {"2.avi", kDone}},
+        [&] { stopOnce(view.rowPercents.count(0) && talking(1), false); }, {{0, C}, {1, C}, {1, P}, {0, P}},
+        true);
+    run(
+        "a close waits for every job", 3,
+        {{"0.avi", kTalks}, {"1.avi", kTalks}, {"2.avi", kSilent}, {"3.avi", kDone}},
+        [&] { stopOnce(talking(0) && talking(1) && view.rowPercents.count(2), true); },
+        {{0, C}, {1, C}, {2, C}, {0, P}, {1, P}, {2, P}}, false);
+    run(
+        "two outputs that would take one name", 2, {{"a.avi", kDone}, {"a.mkv", kDone}}, [] {},
+        {{0, C}, {1, C}, {0, D}, {1, D}}, false);
     EXPECT_TRUE(std::filesystem::is_regular_file(input("a.mp4")));
     EXPECT_TRUE(std::filesystem::is_regular_file(input("a.mp4.mp4")));
 }
