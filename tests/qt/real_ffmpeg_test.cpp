@@ -153,5 +153,26 @@ TEST_F(RealEncoder, AFolderWithBlanksAndJapaneseCharacters) {
     EXPECT_EQ(probe(sameExtension).codecs, (QStringList{"h264", "aac"})) << "the input was touched";
 }
 
+// Two clips at once with an audio-only preset, which leaves cores idle.
+TEST_F(RealEncoder, TwoJobsAtOnce) {
+    if (ProcessorCores() < 2) GTEST_SKIP() << "one core runs one job";
+    std::string settings = shippedSettings();
+    settings.replace(settings.find("Jobs=1"), 6, "Jobs=2");
+    ProgramFolder folder(settings.c_str(), true, QStandardPaths::findExecutable("ffmpeg").toStdString());
+    for (const char* clip : {"a.mkv", "b.mkv"}) makeClip(folder.dir.file(clip), 3);
+    Form form(folder, {QString::fromStdString(folder.dir.file("a.mkv")),
+                       QString::fromStdString(folder.dir.file("b.mkv"))});
+    form.window->show();
+    form.control<QListWidget>("lbTo")->setCurrentRow(3);
+    GaugeWatch watch(form.control<PercentGauge>("gauge"));
+    form.control<QPushButton>("btnStart")->click();  // returns when the batch is over
+    for (int row = 0; row < 2; ++row)
+        EXPECT_EQ(form.control<QTreeWidget>("lvData")->topLevelItem(row)->text(1), "変換済");
+    EXPECT_EQ(form.control<PercentGauge>("gauge")->maxValue(), 200);
+    EXPECT_EQ(watch.highestProgress, 200);
+    for (const char* output : {"a.mp3", "b.mp3"})
+        EXPECT_NEAR(probe(folder.dir.file(output)).duration, 3.0, 0.2);
+}
+
 }  // namespace
 }  // namespace mirvane

@@ -45,6 +45,8 @@ void startGrandchild(std::string_view value, bool holdsOutput, ScriptHost& host)
                          holdsOutput);
 }
 
+std::filesystem::path utf8Path(std::string_view path) { return std::u8string(path.begin(), path.end()); }
+
 void runStep(Step step, ScriptHost& host) {
     const auto [name, value] = step;
     if (name == "print") {
@@ -69,6 +71,9 @@ void runStep(Step step, ScriptHost& host) {
         host.writePidFile(value);
     } else if (name == "progress") {
         progress(value, host);
+    } else if (name == "wait-for") {
+        // Until the test makes the file, as a lengthy conversion would wait; 30 s at most.
+        for (int poll = 0; poll < 3000 && !std::filesystem::exists(utf8Path(value)); ++poll) host.sleepMs(10);
     } else {
         host.runOwnStep(name, value);
     }
@@ -132,10 +137,17 @@ void runScript(const std::vector<std::string>& arguments, ScriptHost& host) {
     const auto input = std::find(arguments.begin(), arguments.end(), "-i");
     if (input != arguments.end() && arguments.end() - input > 2) {
         const std::string& output = arguments.back();
-        std::ofstream(std::filesystem::path(std::u8string(output.begin(), output.end())), std::ios::binary)
-            << "fake encoder output\n";
+        std::ofstream(utf8Path(output), std::ios::binary) << "fake encoder output\n";
     }
-    for (const std::string& argument : arguments) runStep(parseStep(argument), host);
+    for (const std::string& argument : arguments) {
+        if (argument != "input-steps" || input == arguments.end() || input + 1 == arguments.end()) {
+            runStep(parseStep(argument), host);
+            continue;
+        }
+        // The input's own steps, one a line: rows of one batch act apart.
+        std::ifstream steps(utf8Path(input[1]), std::ios::binary);
+        for (std::string line; std::getline(steps, line);) runStep(parseStep(line), host);
+    }
 }
 
 }  // namespace mirvane::test

@@ -65,7 +65,8 @@ std::string progressLine(long long frame, long long seconds);
 
 // Carries out the steps in arguments (the program's own name left out) in
 // order; any argument that is not a step is passed over, so an encoder's full
-// command line can be given.
+// command line can be given. "input-steps" runs the lines of the input file
+// (after -i) as steps; "wait-for:PATH" waits until PATH exists.
 void runScript(const std::vector<std::string>& arguments, ScriptHost& host);
 
 }  // namespace mirvane::test

@@ -1,5 +1,6 @@
 #include "engine/batch/batch_runner.h"
 
+#include <algorithm>
 #include <memory>
 #include <system_error>
 #include <utility>
@@ -21,6 +22,13 @@ namespace {
 // by a run that ended in mid-job, or is someone else's.
 constexpr int kWorkingNameAttempts = 100;
 
+// The script of a job running beside others, "Mirvane-2.avs" beside
+// "Mirvane.avs": scriptFile ends in ".avs" (AppPaths).
+std::string scriptBeside(const std::string& scriptFile, int slot) {
+    const std::size_t stem = scriptFile.size() - std::string_view(".avs").size();
+    return scriptFile.substr(0, stem) + "-" + std::to_string(slot + 1) + scriptFile.substr(stem);
+}
+
 JobStatus statusForResult(int32_t result) {
     if (result == kResultCompleted) return JobStatus::Converted;
     if (result == kResultStopped) return JobStatus::Pending;
@@ -40,7 +48,8 @@ BatchRunner::BatchRunner(BatchFlags& flags, UiThread& uiThread, MainWindowView& 
       m_presets(presets),
       m_clock(clock),
       m_aviSynthLoads(std::move(aviSynthLoads)),
-      m_desktop(view, desktop) {}
+      m_desktop(view, desktop),
+      m_progress(view, m_desktop) {}
 
 void BatchRunner::startOrStop() {
     if (m_busy) {
@@ -62,24 +71,62 @@ void BatchRunner::startOrStop() {
     const int rowCount = m_jobs.size();
     int pending = 0;
     for (int row = 0; row < rowCount; ++row) pending += m_jobs.row(row).status == JobStatus::Pending;
+    m_jobsAtOnce = std::max(1, m_presets.Jobs);
     m_desktop.batchStarted(pending);
+    if (severalJobs() && pending > 0) m_progress.batchStarted(pending);
     m_running = true;
-    for (int row = 0; row < rowCount && !m_flags.stopRequested; ++row) {
-        if (m_jobs.row(row).status == JobStatus::Pending) {
-            convertRow(row, settings);
-            m_desktop.rowFinished(m_jobs.row(row).status);
+    int next = 0;
+    for (;;) {
+        while (next < rowCount && static_cast<int>(m_runningRows.size()) < m_jobsAtOnce &&
+               !m_flags.stopRequested) {
+            const int row = next++;
+            if (m_jobs.row(row).status == JobStatus::Pending) startRow(row, settings);
         }
-        setIdleControls(true);
+        if (m_runningRows.empty()) break;
+        waitForAnEnd();
+        finishEndedRows(settings);
     }
+    if (rowCount > 0) setIdleControls(true);
+    if (severalJobs() && pending > 0) m_progress.batchEnded();
     m_running = false;
     // A close stops the batch as the stop button does.
     m_desktop.batchEnded(m_flags.stopRequested);
 }
 
+void BatchRunner::startRow(int row, const BatchSettings& settings) {
+    setIdleControls(false);
+    int scriptSlot = 0;
+    while (std::any_of(m_runningRows.begin(), m_runningRows.end(),
+                       [scriptSlot](const RunningRow& running) { return running.scriptSlot == scriptSlot; }))
+        ++scriptSlot;
+    std::optional<Job> prepared = prepareJob(row, settings, scriptSlot);
+    if (!prepared) {
+        m_desktop.rowFinished(m_jobs.row(row).status);
+        if (severalJobs()) m_progress.rowEnded(row, true);
+        return;
+    }
+    RunningRow& running = m_runningRows.emplace_back();
+    running.row = row;
+    running.scriptSlot = scriptSlot;
+    running.job = std::move(*prepared);
+    if (severalJobs()) running.log.emplace();
+    GaugeView& gauge = severalJobs() ? m_progress.rowStarted(row) : static_cast<GaugeView&>(m_desktop);
+    try {
+        running.encoder = std::make_unique<EncoderJob>(
+            running.job.command, m_flags, m_uiThread, gauge, m_paths,
+            [&running](JobResult result) { running.ended = std::move(result); },
+            running.log ? &*running.log : nullptr);
+    } catch (const std::system_error& error) {
+        running.ended =
+            JobResult{kResultStartFailed, explainFailure(texts::kReasonWorkerNotStarted, error.code())};
+    }
+}
+
 // A job that cannot be prepared fails like any other job; the batch goes on.
-std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSettings& settings) {
+std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSettings& settings,
+                                                        int scriptSlot) {
     const std::string& rowPath = m_jobs.row(row).path;
-    Job job{rowPath, rowPath, {}, {}, {}};
+    Job job{rowPath, rowPath, {}, {}, {}, {}};
     if (settings.directShow) {
         if (settings.aviSynthMissing) {
             fail(row, texts::kReasonAviSynthMissing);
@@ -90,13 +137,18 @@ std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSett
             fail(row, texts::kReasonScriptPathNotWritable);
             return std::nullopt;
         }
+        // Each running job opens its row through a script of its own: one
+        // that another job's encoder reads is never written over.
+        AppPaths scriptPaths = m_paths;
+        if (scriptSlot > 0) scriptPaths.scriptFile = scriptBeside(m_paths.scriptFile, scriptSlot);
         if (const std::error_code error =
-                MakeAvsScript(m_paths, *pathInScript, m_presets.DShowFps, job.input)) {
-            fail(row, explainFailure(texts::kReasonScriptNotWritten, error, m_paths.scriptFile));
+                MakeAvsScript(scriptPaths, *pathInScript, m_presets.DShowFps, job.input)) {
+            fail(row, explainFailure(texts::kReasonScriptNotWritten, error, scriptPaths.scriptFile));
             return std::nullopt;
         }
     }
-    std::optional<std::string> output = MakeOutputPath(rowPath, settings.extension, platform::entryExists);
+    std::optional<std::string> output = MakeOutputPath(
+        rowPath, settings.extension, [this](const std::string& path) { return outputNameTaken(path); });
     if (!output) {
         fail(row, texts::kReasonNoOutputName);
         return std::nullopt;
@@ -114,13 +166,14 @@ std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSett
         // Named, with the row's new status, before it exists, so that a run
         // killed at any instant leaves nothing the next start does not know
         // to remove.
-        if (m_workingFileChanged) m_workingFileChanged(name);
+        announceWorkingFiles(name);
         m_jobs.setStatus(row, JobStatus::Converting);
         job.working = platform::WorkingFile::create(name, error);
+        job.workingName = name;
         if (error && error != std::errc::file_exists) break;
     }
     if (!job.working.isOpen()) {
-        if (m_workingFileChanged) m_workingFileChanged({});
+        announceWorkingFiles();
         fail(row, explainFailure(texts::kReasonOutputNotCreated, error));
         return std::nullopt;
     }
@@ -129,39 +182,65 @@ std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSett
     return job;
 }
 
-void BatchRunner::convertRow(int row, const BatchSettings& settings) {
-    setIdleControls(false);
-    std::optional<Job> prepared = prepareJob(row, settings);
-    if (!prepared) return;
-
-    m_ended.reset();
-    std::unique_ptr<EncoderJob> job;
-    try {
-        job = std::make_unique<EncoderJob>(prepared->command, m_flags, m_uiThread, m_desktop, m_paths,
-                                           [this](JobResult result) { m_ended = std::move(result); });
-    } catch (const std::system_error& error) {
-        prepared->working.discard();
-        if (m_workingFileChanged) m_workingFileChanged({});
-        fail(row, explainFailure(texts::kReasonWorkerNotStarted, error.code()));
-        return;
+void BatchRunner::waitForAnEnd() {
+    auto anyEnded = [this] {
+        return std::any_of(m_runningRows.begin(), m_runningRows.end(),
+                           [](const RunningRow& running) { return running.ended.has_value(); });
+    };
+    while (!anyEnded()) {
+        std::optional<std::chrono::milliseconds> wait;
+        if (m_flags.stopRequested) {
+            for (RunningRow& running : m_runningRows) {
+                StopWatchdog watchdog(m_clock, running.stopSeen);
+                const auto due = watchdog.pass([&running] { running.encoder->kill(); });
+                wait = wait ? std::min(*wait, due) : due;
+            }
+        }
+        // Sleeps until an event arrives (a gauge update, an end handler, user
+        // input) or a watchdog is due; the encoders keep the processor.
+        m_uiThread.processEvents(wait);
     }
-    JobResult result = waitForJob(*job);
-    job.reset();
+}
+
+void BatchRunner::finishEndedRows(const BatchSettings& settings) {
+    for (auto running = m_runningRows.begin(); running != m_runningRows.end();) {
+        if (!running->ended) {
+            ++running;
+            continue;
+        }
+        finishRow(*running, settings);
+        running = m_runningRows.erase(running);
+    }
+}
+
+void BatchRunner::finishRow(RunningRow& running, const BatchSettings& settings) {
+    running.encoder.reset();
+    Job& job = running.job;
+    JobResult result = std::move(*running.ended);
     if (result.code == kResultCompleted) {
-        result = keepOutput(*prepared, settings);
+        result = keepOutput(job, settings);
     } else {
         // The encoder's words name the file as it was told; the user knows the output's name.
-        result.reason = ReplaceAll(result.reason, prepared->working.encoderPath(), prepared->output);
-        prepared->working.discard();
+        result.reason = ReplaceAll(result.reason, job.working.encoderPath(), job.output);
+        job.working.discard();
     }
-    if (m_workingFileChanged) m_workingFileChanged({});
+    // Gone from the journal with the row's new status.
+    job.workingName.clear();
+    announceWorkingFiles();
     const JobStatus status = statusForResult(result.code);
     if (status == JobStatus::Failed) {
-        fail(row, std::move(result.reason));
+        fail(running.row, std::move(result.reason), running.log ? &*running.log : nullptr);
     } else {
-        m_jobs.setStatus(row, status);
+        m_jobs.setStatus(running.row, status);
     }
-    m_desktop.setProgress(0);
+    if (severalJobs()) {
+        // The job's records are written whole, once the row's outcome is known.
+        if (m_flags.logEnabled) running.log->writeTo(m_paths.logFile);
+        m_progress.rowEnded(running.row, status != JobStatus::Pending);
+    } else {
+        m_desktop.setProgress(0);
+    }
+    m_desktop.rowFinished(status);
 }
 
 // A complete output gets its final name; one that is missing or empty is no
@@ -179,36 +258,43 @@ JobResult BatchRunner::keepOutput(Job& job, const BatchSettings& settings) {
         if (error != std::errc::file_exists)
             return {kResultNothingSeen, explainFailure(texts::kReasonOutputNotRenamed, error)};
         std::optional<std::string> next =
-            MakeOutputPath(job.rowPath, settings.extension, platform::entryExists);
+            MakeOutputPath(job.rowPath, settings.extension,
+                           [this](const std::string& path) { return outputNameTaken(path); });
         if (!next) return {kResultNothingSeen, texts::kReasonNoOutputName};
         job.output = std::move(*next);
     }
 }
 
-void BatchRunner::fail(int row, std::string reason) {
+bool BatchRunner::outputNameTaken(const std::string& path) const {
+    return platform::entryExists(path) ||
+           std::any_of(m_runningRows.begin(), m_runningRows.end(),
+                       [&path](const RunningRow& running) { return running.job.output == path; });
+}
+
+void BatchRunner::announceWorkingFiles(const std::string& starting) {
+    if (!m_workingFilesChanged) return;
+    std::vector<std::string> files;
+    for (const RunningRow& running : m_runningRows)
+        if (!running.job.workingName.empty()) files.push_back(running.job.workingName);
+    if (!starting.empty()) files.push_back(starting);
+    m_workingFilesChanged(files);
+}
+
+void BatchRunner::fail(int row, std::string reason, LogBlock* log) {
     // The log holds the reason beside the job's own records; a job that
     // never started has no other. The encoder's own error lines begin with
     // the file they are about: the path is not written twice.
     if (m_flags.logEnabled) {
         const std::string path = m_jobs.row(row).path + ": ";
-        WriteLog(m_paths.logFile,
-                 std::string(texts::kStatusError) + ": " + (reason.starts_with(path) ? "" : path) + reason);
+        const std::string record =
+            std::string(texts::kStatusError) + ": " + (reason.starts_with(path) ? "" : path) + reason;
+        if (log) {
+            log->add(record);
+        } else {
+            WriteLog(m_paths.logFile, record);
+        }
     }
     m_jobs.setStatus(row, JobStatus::Failed, std::move(reason));
-}
-
-JobResult BatchRunner::waitForJob(EncoderJob& job) {
-    std::optional<Clock::time_point> stopSeen;
-    StopWatchdog watchdog(m_clock, stopSeen);
-    std::optional<std::chrono::milliseconds> wait;
-    while (!m_ended) {
-        // Sleeps until an event arrives (a gauge update, the end handler, user
-        // input) or the watchdog is due; the encoder keeps the processor.
-        m_uiThread.processEvents(wait);
-        if (m_ended || !m_flags.stopRequested) continue;
-        wait = watchdog.pass([&job] { job.kill(); });
-    }
-    return std::move(*m_ended);
 }
 
 void BatchRunner::setIdleControls(bool idle) {

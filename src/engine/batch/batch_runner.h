@@ -1,15 +1,21 @@
 #pragma once
-// The batch: one press of the start button converts every pending row, one
-// job at a time, while the UI thread keeps handling events; a second press
-// (or closing the window) asks it to stop.
+// The batch: one press of the start button converts every pending row, in
+// row order, as many at once as the settings' Jobs says, while the UI thread
+// keeps handling events; a second press (or closing the window) asks every
+// running job to stop.
 
 #include <functional>
+#include <list>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/batch/batch_flags.h"
 #include "engine/batch/batch_on_desktop.h"
+#include "engine/batch/batch_progress.h"
 #include "engine/encoding/clock.h"
+#include "engine/encoding/conversion_log.h"
 #include "engine/encoding/encoder_job.h"
 #include "engine/encoding/job_result.h"
 #include "engine/jobs/app_paths.h"
@@ -37,17 +43,17 @@ public:
                 DesktopServices& desktop = noDesktopServices());
 
     // Starts a batch while idle; during a job, asks the batch to stop.
-    // Returns when the batch is over.
+    // Returns when the batch is over: every job it started has ended.
     void startOrStop();
     // Switches the command controls between their idle and busy look.
     void setIdleControls(bool idle);
     // The stop request of a press during a job or of a confirmed close.
     void requestStop();
-    // Told the working file of each job as it starts, and "" once it is over,
-    // so that a run that ends in mid-job can be cleaned up after.
-    void onWorkingFileChanged(std::function<void(const std::string& path)> handler) {
-        m_workingFileChanged = std::move(handler);
-    }
+    // Told the working files of every running job whenever one starts or
+    // ends (none between jobs), so that a run that ends in mid-job can be
+    // cleaned up after.
+    using WorkingFilesHandler = std::function<void(const std::vector<std::string>& paths)>;
+    void onWorkingFilesChanged(WorkingFilesHandler handler) { m_workingFilesChanged = std::move(handler); }
 
     // True while a job runs: the controls have their busy look.
     bool busy() const { return m_busy; }
@@ -67,15 +73,42 @@ private:
         std::string rowPath;
         std::string input;   // the row's file, or the script that opens it
         std::string output;  // the final name, as free as when it was chosen
+        std::string workingName;
         platform::WorkingFile working;
         EncoderCommand command;
     };
-    std::optional<Job> prepareJob(int row, const BatchSettings& settings);
-    void convertRow(int row, const BatchSettings& settings);
-    // Handles events until the job's end handler has delivered its result.
-    JobResult waitForJob(EncoderJob& job);
+    // A row whose job runs: what it reports, and what the batch keeps for it.
+    struct RunningRow {
+        int row = 0;
+        // Which of the settings' scripts the job reads: 0 for the usual one,
+        // others only beside another running job.
+        int scriptSlot = 0;
+        Job job;
+        // With several jobs, the job's records, written once it is over.
+        std::optional<LogBlock> log;
+        std::optional<JobResult> ended;
+        // When this job's stop was first seen by the waiting loop.
+        std::optional<Clock::time_point> stopSeen;
+        std::unique_ptr<EncoderJob> encoder;
+    };
+
+    // The row's job prepared and started; a row that cannot be is failed.
+    void startRow(int row, const BatchSettings& settings);
+    std::optional<Job> prepareJob(int row, const BatchSettings& settings, int scriptSlot);
+    // Handles events until at least one running job's end handler has
+    // delivered its result; after a stop, each job's watchdog kills it.
+    void waitForAnEnd();
+    // Each running row whose job has ended gets its status, in row order.
+    void finishEndedRows(const BatchSettings& settings);
+    void finishRow(RunningRow& running, const BatchSettings& settings);
     JobResult keepOutput(Job& job, const BatchSettings& settings);
-    void fail(int row, std::string reason);
+    // Taken on disk, or the final name of a running job.
+    bool outputNameTaken(const std::string& path) const;
+    // The running jobs' working files, and one about to be made.
+    void announceWorkingFiles(const std::string& starting = {});
+    // log: the row's own records, where the reason joins them.
+    void fail(int row, std::string reason, LogBlock* log = nullptr);
+    bool severalJobs() const { return m_jobsAtOnce > 1; }
 
     BatchFlags& m_flags;
     UiThread& m_uiThread;
@@ -89,9 +122,12 @@ private:
     BatchOnDesktop m_desktop;
     bool m_running = false;
     bool m_busy = false;
-    // The running job's result, once its end handler has run.
-    std::optional<JobResult> m_ended;
-    std::function<void(const std::string& path)> m_workingFileChanged;
+    // With several jobs at once: the rows' percentages and the batch's gauge.
+    BatchProgress m_progress;
+    int m_jobsAtOnce = 1;
+    // In row order; a list, as the end handlers hold their row's address.
+    std::list<RunningRow> m_runningRows;
+    WorkingFilesHandler m_workingFilesChanged;
 };
 
 }  // namespace mirvane

@@ -1,5 +1,7 @@
 #include "engine/encoding/conversion_log.h"
 
+#include <mutex>
+
 #include "engine/platform/files.h"
 #include "engine/platform/local_time.h"
 
@@ -27,11 +29,31 @@ std::error_code WriteLog(const std::string& logFile, std::string_view text, plat
     return writeError ? writeError : closeError;
 }
 
+void LogBlock::add(std::string_view record) {
+    if (!m_empty) m_records += "\r\n";
+    m_records += record;
+    m_empty = false;
+}
+
+std::error_code LogBlock::writeTo(const std::string& logFile, platform::PathStyle style) const {
+    if (m_empty) return {};
+    return WriteLog(logFile, m_records, style);
+}
+
 std::string FormatRunHeader(const std::tm& localTime) {
     std::string header = "■" + platform::localeShortDate(localTime);
     const bool midnight = localTime.tm_hour == 0 && localTime.tm_min == 0 && localTime.tm_sec == 0;
     if (!midnight) header += " " + platform::localeTimeOfDay(localTime);
     return header + "■";
+}
+
+std::string RunHeaderNow() {
+    // Jobs that start together ask at once, and the C library's time zone
+    // and locale state is shared: glibc guards it with locks that thread
+    // checkers cannot see, and not every C library guards it at all.
+    static std::mutex oneAtATime;
+    const std::lock_guard<std::mutex> lock(oneAtATime);
+    return FormatRunHeader(platform::localTimeNow());
 }
 
 void DeleteLogForNewBatch(bool logEnabled, const std::string& logFile) {

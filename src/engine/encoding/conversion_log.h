@@ -24,9 +24,26 @@ inline constexpr std::size_t kLoggedOutputPerJob = std::size_t{16} << 20;
 std::error_code WriteLog(const std::string& logFile, std::string_view text,
                          platform::PathStyle style = platform::kNativePathStyle);
 
+// One job's records, kept while the job runs and written as one when it is
+// over: jobs that run at the same time never interleave their records.
+class LogBlock {
+public:
+    void add(std::string_view record);
+    // Appends every record kept, each followed by CR LF, as WriteLog does;
+    // nothing when none was kept.
+    std::error_code writeTo(const std::string& logFile,
+                            platform::PathStyle style = platform::kNativePathStyle) const;
+
+private:
+    std::string m_records;  // separated by CR LF; WriteLog ends the last
+    bool m_empty = true;
+};
+
 // "■" + the user's locale's short date, a blank and the time of day + "■";
 // the date alone in the first second after midnight.
 std::string FormatRunHeader(const std::tm& localTime);
+// The run header of the local time now; from any thread.
+std::string RunHeaderNow();
 
 // At a batch's start while logging is on: the previous batch's log goes, and
 // so does anything else but a folder that stands in its place. A failed

@@ -8,7 +8,6 @@
 #include "engine/encoding/encoder_verdict.h"
 #include "engine/encoding/failure_reason.h"
 #include "engine/encoding/output_scanner.h"
-#include "engine/platform/local_time.h"
 #include "engine/platform/text.h"
 #include "engine/window/gauge_scale.h"
 #include "engine/window/texts.h"
@@ -27,11 +26,12 @@ constexpr auto kEndWaitSlice = std::chrono::milliseconds(50);
 }  // namespace
 
 EncoderJob::EncoderJob(EncoderCommand command, const BatchFlags& flags, UiThread& uiThread, GaugeView& gauge,
-                       const AppPaths& paths, EndHandler onEnded)
+                       const AppPaths& paths, EndHandler onEnded, LogBlock* block)
     : m_commandLine(std::move(command.run)),
       m_loggedCommandLine(std::move(command.logged)),
       m_encoder(paths.encoder),
       m_logFile(paths.logFile),
+      m_logBlock(block),
       m_flags(flags),
       m_uiThread(uiThread),
       m_gauge(gauge),
@@ -48,7 +48,7 @@ void EncoderJob::run() {
         result = {kResultStartFailed, explainFailure(texts::kReasonEncoderNotStarted, error, m_encoder)};
     } else {
         if (m_flags.logEnabled) {
-            writeLog(FormatRunHeader(platform::localTimeNow()));
+            writeLog(RunHeaderNow());
             writeLog(m_loggedCommandLine);
         }
         const int32_t seen = readOutput();
@@ -149,7 +149,11 @@ void EncoderJob::writeLog(std::string_view text) {
     // The log is a record for people: once it fails, this job's remaining
     // records are dropped and the conversion goes on untouched.
     if (m_logFailed) return;
-    if (WriteLog(m_logFile, text)) m_logFailed = true;
+    if (m_logBlock) {
+        m_logBlock->add(text);
+    } else if (WriteLog(m_logFile, text)) {
+        m_logFailed = true;
+    }
 }
 
 void EncoderJob::logOutput(std::string_view chunk) {

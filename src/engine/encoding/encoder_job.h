@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "engine/batch/batch_flags.h"
+#include "engine/encoding/conversion_log.h"
 #include "engine/encoding/encoder_verdict.h"
 #include "engine/encoding/job_result.h"
 #include "engine/encoding/output_tail.h"
@@ -33,10 +34,11 @@ public:
     using EndHandler = std::function<void(JobResult result)>;
 
     // Starts the job's thread; onEnded runs on the UI thread once the job is
-    // over, with its result. Throws std::system_error when no thread can be
-    // started.
+    // over, with its result. The job's log records go straight to the log,
+    // or, with a block, into it (read it only once the job is over). Throws
+    // std::system_error when no thread can be started.
     EncoderJob(EncoderCommand command, const BatchFlags& flags, UiThread& uiThread, GaugeView& gauge,
-               const AppPaths& paths, EndHandler onEnded);
+               const AppPaths& paths, EndHandler onEnded, LogBlock* block = nullptr);
     EncoderJob(const EncoderJob&) = delete;
     EncoderJob& operator=(const EncoderJob&) = delete;
     // Joins the thread; call once the end has been announced.
@@ -71,6 +73,7 @@ private:
     // a path read back out of the command line.
     const std::string m_encoder;
     const std::string m_logFile;
+    LogBlock* const m_logBlock;
     bool m_logFailed = false;
     std::size_t m_loggedOutput = 0;
     bool m_outputOmitted = false;

@@ -1,6 +1,7 @@
 #include "engine/jobs/job_journal.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace mirvane {
 
@@ -54,8 +55,15 @@ private:
 
 }  // namespace
 
-std::optional<std::string> EncodeJobJournal(std::span<const JobRow> rows, std::string_view workingFile) {
-    std::size_t size = kJournalMagic.size() + 3 * kNumberSize + workingFile.size();
+std::optional<std::string> EncodeJobJournal(std::span<const JobRow> rows,
+                                            std::span<const std::string> workingFiles) {
+    std::vector<std::string_view> files;
+    std::size_t size = kJournalMagic.size() + 3 * kNumberSize;
+    for (const std::string& file : workingFiles) {
+        if (file.empty()) continue;
+        files.push_back(file);
+        size += kNumberSize + file.size();
+    }
     for (const JobRow& row : rows) {
         size += kSmallestRow + row.path.size() + row.reason.size();
         if (size > kJournalMaxSize) return std::nullopt;
@@ -64,8 +72,14 @@ std::optional<std::string> EncodeJobJournal(std::span<const JobRow> rows, std::s
     std::string out;
     out.reserve(size);
     out += kJournalMagic;
-    appendNumber(out, kJournalVersion);
-    appendString(out, workingFile);
+    if (files.size() <= 1) {
+        appendNumber(out, kJournalVersionOneJob);
+        appendString(out, files.empty() ? std::string_view() : files.front());
+    } else {
+        appendNumber(out, kJournalVersionSeveralJobs);
+        appendNumber(out, files.size());
+        for (const std::string_view file : files) appendString(out, file);
+    }
     appendNumber(out, rows.size());
     for (const JobRow& row : rows) {
         out.push_back(static_cast<char>(row.status));
@@ -78,13 +92,28 @@ std::optional<std::string> EncodeJobJournal(std::span<const JobRow> rows, std::s
 std::optional<JobJournal> DecodeJobJournal(std::string_view bytes) {
     if (bytes.size() > kJournalMaxSize || !bytes.starts_with(kJournalMagic)) return std::nullopt;
     Reader in(bytes.substr(kJournalMagic.size()));
-    if (in.number() != kJournalVersion) return std::nullopt;
     JobJournal journal;
-    const std::optional<std::string_view> workingFile = in.string();
+    const std::optional<std::uint32_t> version = in.number();
+    if (version == kJournalVersionOneJob) {
+        const std::optional<std::string_view> workingFile = in.string();
+        if (!workingFile) return std::nullopt;
+        if (!workingFile->empty()) journal.workingFiles.emplace_back(*workingFile);
+    } else if (version == kJournalVersionSeveralJobs) {
+        // Fewer than two files are always written as version 1: any other
+        // spelling of the same journal is not ours.
+        const std::optional<std::uint32_t> files = in.number();
+        if (!files || *files < 2 || *files > in.left() / kNumberSize) return std::nullopt;
+        for (std::uint32_t i = 0; i < *files; ++i) {
+            const std::optional<std::string_view> file = in.string();
+            if (!file || file->empty()) return std::nullopt;
+            journal.workingFiles.emplace_back(*file);
+        }
+    } else {
+        return std::nullopt;
+    }
     const std::optional<std::uint32_t> count = in.number();
     // The count is checked against the bytes left before anything is reserved for it.
-    if (!workingFile || !count || *count > in.left() / kSmallestRow) return std::nullopt;
-    journal.workingFile = *workingFile;
+    if (!count || *count > in.left() / kSmallestRow) return std::nullopt;
     journal.rows.reserve(*count);
     for (std::uint32_t i = 0; i < *count; ++i) {
         const std::optional<unsigned char> status = in.byte();

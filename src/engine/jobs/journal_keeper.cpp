@@ -29,7 +29,7 @@ std::optional<JobJournal> JournalKeeper::takeOver() {
     return journal;
 }
 
-void JournalKeeper::setWorkingFile(std::string path) { m_workingFile = std::move(path); }
+void JournalKeeper::setWorkingFiles(std::vector<std::string> paths) { m_workingFiles = std::move(paths); }
 
 void JournalKeeper::stop() {
     if (m_keeping) platform::deleteFile(m_path);
@@ -70,7 +70,7 @@ void JournalKeeper::write() {
     ++m_writes;
     // Called from a hold's end too: not even a list too large to copy may throw.
     try {
-        const std::optional<std::string> bytes = EncodeJobJournal(m_jobs.rows(), m_workingFile);
+        const std::optional<std::string> bytes = EncodeJobJournal(m_jobs.rows(), m_workingFiles);
         if (bytes && !platform::replaceFileContents(m_path, *bytes)) return;
     } catch (const std::bad_alloc&) {
     }

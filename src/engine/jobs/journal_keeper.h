@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/jobs/job_journal.h"
 #include "engine/jobs/job_list.h"
@@ -26,10 +27,10 @@ public:
     // deleted. One that was found is written anew at the next change or the
     // end of the current hold.
     std::optional<JobJournal> takeOver();
-    // The file the running job writes; empty once it is done. Written with
-    // the next change of the rows (the job's status follows it at once), so
+    // The files the running jobs write; none once they are done. Written
+    // with the next change of the rows (a job's status follows at once), so
     // that a job's start and its end cost one write each.
-    void setWorkingFile(std::string path);
+    void setWorkingFiles(std::vector<std::string> paths);
     // A normal end: the journal is deleted and nothing more is written.
     void stop();
 
@@ -61,7 +62,7 @@ private:
     JobListView& m_view;
     const JobList& m_jobs;
     const std::string& m_path;
-    std::string m_workingFile;
+    std::vector<std::string> m_workingFiles;
     bool m_keeping = false;
     bool m_failed = false;
     bool m_due = false;

@@ -6,10 +6,11 @@
 
 namespace mirvane {
 
-PresetTable LoadPresets(const std::string& settingsFile) {
+PresetTable LoadPresets(const std::string& settingsFile, unsigned cores) {
     const ProfileFile profile = ProfileFile::load(settingsFile);
     PresetTable table;
     table.DShowFps = profile.value("DirectShow", "fps");
+    table.Jobs = SimultaneousJobs(profile.value("Option", "Jobs"), cores);
     for (int i = 0; i < kMaxPresets; ++i) {
         char nn[16];
         std::snprintf(nn, sizeof nn, "%.2d", i);

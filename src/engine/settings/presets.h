@@ -1,9 +1,11 @@
 #pragma once
-// The conversion presets and the DirectShow frame rate, read once from the
-// settings file and unchanged afterwards.
+// The conversion presets, the DirectShow frame rate and the number of
+// simultaneous jobs, read once from the settings file and unchanged afterwards.
 
 #include <string>
 #include <vector>
+
+#include "engine/settings/simultaneous_jobs.h"
 
 namespace mirvane {
 
@@ -15,13 +17,16 @@ struct TListData {
 
 struct PresetTable {
     std::string DShowFps;
+    // How many rows a batch converts at once (SimultaneousJobs).
+    int Jobs = 1;
     std::vector<TListData> Presets;  // at most 100, in file order
 };
 
 inline constexpr int kMaxPresets = 100;
 
-// Reads the [DirectShow] fps and the [List] entries ListTitleNN, ListOptionNN
-// and ListExtNN from NN = 00 up to the first empty title.
-PresetTable LoadPresets(const std::string& settingsFile);
+// Reads the [DirectShow] fps, the [Option] Jobs (kept to cores) and the
+// [List] entries ListTitleNN, ListOptionNN and ListExtNN from NN = 00 up to
+// the first empty title.
+PresetTable LoadPresets(const std::string& settingsFile, unsigned cores = ProcessorCores());
 
 }  // namespace mirvane

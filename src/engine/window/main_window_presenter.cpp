@@ -16,7 +16,8 @@ MainWindowPresenter::MainWindowPresenter(BatchFlags& flags, UiThread& uiThread, 
       m_journal(view, m_jobs, paths.journalFile),
       m_jobs(m_journal),
       m_batch(flags, uiThread, view, m_jobs, paths, m_presets, clock, platform::aviSynthLoads, desktop) {
-    m_batch.onWorkingFileChanged([this](const std::string& path) { workingFileChanged(path); });
+    m_batch.onWorkingFilesChanged(
+        [this](const std::vector<std::string>& paths) { workingFilesChanged(paths); });
 }
 
 void MainWindowPresenter::windowCreated(const std::vector<std::string>& commandLineFiles) {
@@ -56,12 +57,12 @@ std::vector<std::string> MainWindowPresenter::expandFolders(const std::vector<st
 }
 
 // A journal left behind means the last run did not end normally: its rows
-// come back as they were, but the job it was running starts again from the
-// beginning, its half-written output gone.
+// come back as they were, but the jobs it was running start again from the
+// beginning, their half-written outputs gone.
 void MainWindowPresenter::restoreJournal() {
     std::optional<JobJournal> journal = m_journal.takeOver();
     if (!journal) return;
-    if (!journal->workingFile.empty()) platform::removeLeftoverWorkingFile(journal->workingFile);
+    for (const std::string& file : journal->workingFiles) platform::removeLeftoverWorkingFile(file);
     if (journal->rows.empty()) return;
     for (JobRow& row : journal->rows)
         if (row.status == JobStatus::Converting) row.status = JobStatus::Pending;
@@ -147,7 +148,9 @@ void MainWindowPresenter::filesHandedOver(const std::vector<std::string>& paths)
     filesDropped(paths);
 }
 
-void MainWindowPresenter::workingFileChanged(const std::string& path) { m_journal.setWorkingFile(path); }
+void MainWindowPresenter::workingFilesChanged(const std::vector<std::string>& paths) {
+    m_journal.setWorkingFiles(paths);
+}
 
 void MainWindowPresenter::keyPressed(Key key, bool control) {
     // Only while idle, so that a job is logged completely or not at all.

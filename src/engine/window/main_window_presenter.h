@@ -64,10 +64,10 @@ public:
     // Files another copy of the program was started with: added as a drop
     // would add them, but never refused: during a batch they wait for its end.
     void filesHandedOver(const std::vector<std::string>& paths);
-    // The file the running job writes (empty: none), removed at the next
-    // start if this run does not end normally; kept with the next change of
-    // the rows.
-    void workingFileChanged(const std::string& path);
+    // The files the running jobs write (none between jobs), removed at the
+    // next start if this run does not end normally; kept with the next
+    // change of the rows.
+    void workingFilesChanged(const std::vector<std::string>& paths);
 
     const JobList& jobs() const { return m_jobs; }
     const JournalKeeper& journal() const { return m_journal; }

@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <thread>
+#include <utility>
 
 #include "engine/encoding/stop_watchdog.h"
 #include "engine/jobs/command_line.h"
@@ -388,6 +391,103 @@ TEST_F(BatchDriverTest, ABatchOfTwoJobsLeavesOneLogWithBoth) {
         ++headers;
     EXPECT_EQ(log.rfind(test::createdLogStart() + "■", 0), 0u);
     EXPECT_EQ(headers, 1u) << "the second job's header follows the first job's records";
+}
+
+// Several rows at once. Each row's encoder acts out the steps in its input
+// file; the "user" lets a waiting encoder go on, or stops, once rows reach
+// a status. Whatever the case: no row percentage or working file is left and
+// each job's log records stay in one block, its failure's reason with them.
+TEST_F(BatchDriverTest, SeveralJobsRunInRowOrderAndRefillAsEachEnds) {
+    const std::string kDone = "progress:2:10\n", kTalks = "progress:100:50\n",
+                      kGo = "wait-for:" + input("go") + "\n";
+    const std::string kSilent = "print:  Duration: 00:00:09.00, start\\n\nhang\n";
+    const std::string kHalfThenGo =
+        "print:  Duration: 00:00:10.00, start\\n\nprint:frame=1 time=00:00:05.00\\r\n" + kGo +
+        "print:\\nvideo:1kB audio:0kB\\n\n";
+    auto release = [&](bool when) {
+        if (when) std::ofstream(input("go")) << "";
+    };
+    bool stopped = false;
+    auto stopOnce = [&](bool when, bool close) {
+        if (!when || std::exchange(stopped, true)) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a silent one surely in its read
+        close ? driver.requestStop() : driver.startOrStop();
+    };
+    auto talking = [&](int row) { return view.rowPercents.count(row) && view.rowPercents.at(row) > 0; };
+    // Once the third row is done beside a half-done first: the gauge counts that half.
+    auto checkGaugeThenGo = [&] {
+        if (status(2) != Converted || std::filesystem::exists(input("go"))) return;
+        EXPECT_EQ(std::make_pair(view.gaugeView.maxValue, view.gaugeView.progress), std::make_pair(300, 250));
+        EXPECT_EQ(view.rowPercents, (std::map<int, int>{{0, 50}}));
+        release(true);
+    };
+    using Changes = std::vector<std::pair<int, JobStatus>>;
+    const JobStatus C = Converting, D = Converted, F = Failed, P = Pending;
+    usePreset("input-steps -i %INPFILE %OUTFILE", ".mp4");
+    // expected: after the starts, in row order unless endsInOrder.
+    auto run = [&](const char* name, int jobsAtOnce,
+                   const std::vector<std::pair<std::string, std::string>>& rows, std::function<void()> user,
+                   const Changes& expected, bool endsInOrder) {
+        presets.Jobs = jobsAtOnce;
+        jobs.clear();
+        std::filesystem::remove(input("go"));
+        for (const auto& [file, steps] : rows) {
+            dir.write(file, steps);
+            addRow(file);
+        }
+        stopped = false;
+        uiThread.onPass = user;
+        const auto start = Clock::now();
+        driver.startOrStop();
+        auto changes = view.statusChanges;
+        if (!endsInOrder) std::sort(changes.begin() + jobsAtOnce, changes.end());
+        EXPECT_EQ(changes, expected) << name;
+        if (std::any_of(rows.begin(), rows.end(), [&](const auto& row) { return row.second == kSilent; })) {
+            EXPECT_GE(Clock::now() - start, kStopGraceTime) << name;
+        }
+        EXPECT_TRUE(view.rowPercents.empty()) << name;
+        const std::string folder = dir.path();
+        for (const auto& entry :
+             std::filesystem::directory_iterator(std::u8string(folder.begin(), folder.end())))
+            EXPECT_EQ(entry.path().u8string().find(u8"変換中"), std::u8string::npos) << name;
+        const std::string log = readBytes(paths.logFile), failure = jobs.row(0).path + ": broken input";
+        for (std::size_t at = log.find("■"), next = 0; at != std::string::npos; at = next) {
+            next = log.find("\r\n■", at + 1);
+            const std::string block = log.substr(at, next - at);
+            const auto owns = [&](const JobRow& row) { return block.find(row.path) != std::string::npos; };
+            EXPECT_EQ(std::count_if(jobs.rows().begin(), jobs.rows().end(), owns), 1) << name << "\n"
+                                                                                      << block;
+            EXPECT_EQ(block.find(std::string(texts::kStatusError) + ": " + failure) != std::string::npos,
+                      status(0) == Failed && owns(jobs.row(0)))
+                << block;
+        }
+    };
+    run("two: the third starts as the second ends", 2,
+        {{"0.avi", kHalfThenGo}, {"1.avi", kDone}, {"2.avi", kDone}}, checkGaugeThenGo,
+        {{0, C}, {1, C}, {1, D}, {2, C}, {2, D}, {0, D}}, true);
+    run(
+        "three: a failure beside a success", 3,
+        {{"0.avi", kGo + "print:broken input\\n\nexit:1\n"},
+         {"1.avi", kDone},
+         {"2.avi", kDone},
+         {"3.avi", kDone}},
+        [&] { release(status(3) == Converted); },
+        {{0, C}, {1, C}, {2, C}, {0, F}, {1, D}, {2, D}, {3, C}, {3, D}}, false);
+    run(
+        "a stop: the talking one ends at once, the silent one at the kill", 2,
+        {{"0.avi", kSilent}, {"1.avi", kTalks}, {"2.avi", kDone}},
+        [&] { stopOnce(view.rowPercents.count(0) && talking(1), false); }, {{0, C}, {1, C}, {1, P}, {0, P}},
+        true);
+    run(
+        "a close waits for every job", 3,
+        {{"0.avi", kTalks}, {"1.avi", kTalks}, {"2.avi", kSilent}, {"3.avi", kDone}},
+        [&] { stopOnce(talking(0) && talking(1) && view.rowPercents.count(2), true); },
+        {{0, C}, {1, C}, {2, C}, {0, P}, {1, P}, {2, P}}, false);
+    run(
+        "two outputs that would take one name", 2, {{"a.avi", kDone}, {"a.mkv", kDone}}, [] {},
+        {{0, C}, {1, C}, {0, D}, {1, D}}, false);
+    EXPECT_TRUE(std::filesystem::is_regular_file(input("a.mp4")));
+    EXPECT_TRUE(std::filesystem::is_regular_file(input("a.mp4.mp4")));
 }
 
 }  // namespace

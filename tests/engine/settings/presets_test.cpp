@@ -99,5 +99,22 @@ TEST(ShippedSettings, HoldsUsablePresets) {
     }
 }
 
+// The settings' Jobs value as the batch uses it: a mistyped value runs one
+// job as before, and no value asks for more jobs than the cores.
+TEST(SimultaneousJobs, OneUnlessAWholeNumberAndNeverMoreThanTheCores) {
+    for (const char* text : {"", "abc", "2x", "0", "-3", "1.5", "-99999999999999999999"})
+        EXPECT_EQ(SimultaneousJobs(text, 8), 1) << text;
+    EXPECT_EQ(SimultaneousJobs("3", 8), 3);
+    EXPECT_EQ(SimultaneousJobs("9", 8), 8);
+    EXPECT_EQ(SimultaneousJobs("3", 0), 1);
+    EXPECT_EQ(SimultaneousJobs("99999999999999999999", 4), 4);
+
+    TempDir dir;
+    const std::string settings = dir.write("MovieSet.ini", "[option]\njobs = 3\n[List]\nListTitle00=a\n");
+    EXPECT_EQ(LoadPresets(settings, 4).Jobs, 3);
+    EXPECT_EQ(LoadPresets(settings, 2).Jobs, 2) << "at most the cores";
+    EXPECT_EQ(LoadPresets(dir.write("empty.ini", ""), 4).Jobs, 1);
+}
+
 }  // namespace
 }  // namespace mirvane

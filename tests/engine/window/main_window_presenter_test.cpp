@@ -461,19 +461,22 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Journal, FollowsEveryChangeWithOneWriteAndGoesWithANormalClose) {
     Window w(kTwoPresets, true, {"a", "b"});
     int writes = 0;
-    auto written = [&](const char* change, int more, const std::string& workingFile = "") {
+    auto written = [&](const char* change, int more, const Texts& workingFiles = {}) {
         EXPECT_EQ(w.presenter.journal().writes(), writes += more) << change;
-        EXPECT_EQ(w.journal(), (JobJournal{w.view.rows, workingFile})) << change;
+        EXPECT_EQ(w.journal(), (JobJournal{w.view.rows, workingFiles})) << change;
     };
     written("the command line's files", 1);
     w.presenter.filesDropped({"c", "d", "e"});
     written("drop", 1);
     w.setStatus(0, Failed, "why");
     written("status", 1);
-    w.presenter.workingFileChanged("b.mp4.part");
+    w.presenter.workingFilesChanged({"b.mp4.part"});
     w.setStatus(1, Converting);
-    written("working file with the job's start", 1, "b.mp4.part");
-    w.presenter.workingFileChanged("");
+    written("working file with the job's start", 1, {"b.mp4.part"});
+    w.presenter.workingFilesChanged({"b.mp4.part", "c.mp4.part"});
+    w.setStatus(2, Converting);
+    written("a second job's beside it", 1, {"b.mp4.part", "c.mp4.part"});
+    w.presenter.workingFilesChanged({});
     w.setStatus(1, Pending);
     written("no working file with its end", 1);
     w.setStatus(1, Failed);
@@ -488,14 +491,16 @@ TEST(Journal, FollowsEveryChangeWithOneWriteAndGoesWithANormalClose) {
     EXPECT_FALSE(platform::entryExists(w.paths.journalFile));
 }
 
-// The last run ended in mid-job: its rows come back, the interrupted one
-// pending and its half-written output gone, before the command line's files.
+// The last run ended in mid-job: its rows come back, the interrupted ones
+// pending and their half-written outputs gone, before the command line's files.
 TEST(Journal, AStartAfterAnUncleanEndRestoresTheRowsAndSaysSoOnce) {
     TempDir outputs;
-    const std::string working = outputs.write("b.mp4.part", "half");
-    std::vector<JobRow> rows = {{"a", Converted, ""}, {"b", Converting, ""}, {"c\x83", Failed, "why"}};
+    const Texts working = {outputs.write("b.mp4.part", "half"), outputs.write("e.mp4.part", "half")};
+    std::vector<JobRow> rows = {
+        {"a", Converted, ""}, {"b", Converting, ""}, {"c\x83", Failed, "why"}, {"e", Converting, ""}};
     Window w(kTwoPresets, true, {"d"}, EncodeJobJournal(rows, working));
     rows[1].status = Pending;
+    rows[3].status = Pending;
     rows.push_back({"d", Pending, ""});
     EXPECT_EQ(w.view.rows, rows);
     EXPECT_TRUE(w.view.messages.empty()) << "said once the window is up, not while it is made";
@@ -503,14 +508,14 @@ TEST(Journal, AStartAfterAnUncleanEndRestoresTheRowsAndSaysSoOnce) {
     w.presenter.windowShown();
     EXPECT_EQ(w.view.messages, Texts{kRestored});
     EXPECT_FALSE(w.view.hintVisible);
-    EXPECT_FALSE(platform::entryExists(working));
+    for (const std::string& file : working) EXPECT_FALSE(platform::entryExists(file)) << file;
     EXPECT_EQ(w.presenter.journal().writes(), 1);
-    EXPECT_EQ(w.journal(), (JobJournal{rows, ""}));
+    EXPECT_EQ(w.journal(), (JobJournal{rows, {}}));
 }
 
 // One that cannot be decoded is deleted; a failed start leaves a good one.
 TEST(Journal, OnlyAGoodOneAtAGoodStartBringsRowsBack) {
-    const std::string good = *EncodeJobJournal(std::vector<JobRow>{{"a", Pending, ""}}, "");
+    const std::string good = *EncodeJobJournal(std::vector<JobRow>{{"a", Pending, ""}}, {});
     for (const std::string& bytes : {std::string("MRVJ"), std::string()}) {
         Window w(kTwoPresets, true, {}, bytes);
         EXPECT_TRUE(w.view.rows.empty() && w.view.messages.empty() && w.view.hintVisible);
