@@ -247,7 +247,6 @@ struct ColourCase {
     JobStatus status;
     QColor expected;
     bool selected;
-    std::optional<int> percent = {};
 };
 
 class StatusColour : public JobRows, public testing::WithParamInterface<ColourCase> {};
@@ -259,7 +258,6 @@ TEST_P(StatusColour, StatusTextInItsColourFileNameInTheNormalOne) {
     const ColourCase& c = GetParam();
     addRows(1);
     form.window->view().rowChanged(0, JobRow{"/videos/clip0.avi", c.status, {}});
-    form.window->view().setRowPercent(0, c.percent);
     list()->topLevelItem(0)->setText(0, list()->topLevelItem(0)->text(1));
     QPalette palette = list()->palette();
     palette.setColor(QPalette::Text, kNormalText);
@@ -290,8 +288,6 @@ INSTANTIATE_TEST_SUITE_P(Statuses, StatusColour,
                          testing::Values(ColourCase{"PendingBlack", JobStatus::Pending, Qt::black, false},
                                          ColourCase{"ConvertedBlue", JobStatus::Converted, Qt::blue, false},
                                          ColourCase{"ConvertingRed", JobStatus::Converting, Qt::red, false},
-                                         ColourCase{"ConvertingWithItsPercentRed", JobStatus::Converting,
-                                                    Qt::red, false, 42},
                                          ColourCase{"ErrorRed", JobStatus::Failed, Qt::red, false},
                                          ColourCase{"SelectedKeepsSelectionColours", JobStatus::Failed,
                                                     Qt::red, true}),
