@@ -1,10 +1,10 @@
 #include "qt/main_window.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QMimeData>
 #include <QStyledItemDelegate>
 
@@ -12,6 +12,7 @@
 #include "engine/window/status_look.h"
 #include "engine/window/texts.h"
 #include "qt/app_icon.h"
+#include "qt/local_files.h"
 #include "qt/message_boxes.h"
 #include "ui_main_window.h"
 
@@ -66,28 +67,53 @@ private:
     Chooser m_choose;
 };
 
-Key engineKey(int key) {
-    if (key == Qt::Key_Delete) return Key::Delete;
-    if (key == Qt::Key_F1) return Key::F1;
-    return Key::Other;
+Key engineKey(int key, Qt::KeyboardModifiers modifiers) {
+    switch (key) {
+        case Qt::Key_Delete:
+            return Key::Delete;
+        case Qt::Key_F1:
+            return Key::F1;
+        case Qt::Key_O:
+            return Key::O;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return Key::Enter;
+        case Qt::Key_Menu:
+            return Key::ContextMenu;
+        case Qt::Key_F10:
+            return modifiers.testFlag(Qt::ShiftModifier) ? Key::ContextMenu : Key::Other;
+        default:
+            return Key::Other;
+    }
 }
 
-// A local file URL's path as the exact bytes of the file's name: names that
-// are not valid UTF-8 come percent-encoded, and decoding them to text first
-// would turn their bytes into replacement characters.
-std::string localFileBytes(const QUrl& url) {
-    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+// Qt calls the window and the strip of controls above the list plain
+// containers; assistive technology is told they are a window, named by its
+// title, and a panel.
+QAccessibleInterface* accessibleWindowParts(const QString&, QObject* object) {
+    if (auto* window = qobject_cast<MainWindow*>(object))
+        return new QAccessibleWidget(window, QAccessible::Window);
+    auto* frame = qobject_cast<QFrame*>(object);
+    if (frame && frame->objectName() == u"panel" && qobject_cast<MainWindow*>(frame->parent()))
+        return new QAccessibleWidget(frame, QAccessible::Grouping);
+    return nullptr;
 }
 
 }  // namespace
 
-MainWindow::MainWindow(BatchFlags& flags, const AppPaths& paths, const std::vector<std::string>& commandLineFiles,
-               MessageBoxes& messages, QWidget* parent)
+MainWindow::MainWindow(BatchFlags& flags, const AppPaths& paths,
+                       const std::vector<std::string>& commandLineFiles, MessageBoxes& messages,
+                       QWidget* parent)
     : QWidget(parent),
       m_ui(std::make_unique<Ui::MainWindow>()),
       m_view(*this, *m_ui, messages),
       m_desktop(*this),
       m_presenter(flags, m_uiThread, m_view, paths, m_clock, m_desktop) {
+    // Before any interface of the window is asked for: Qt keeps the first one it makes.
+    [[maybe_unused]] static const bool described = [] {
+        QAccessible::installFactory(&accessibleWindowParts);
+        return true;
+    }();
     m_ui->setupUi(this);
     setUpLook();
     setAcceptDrops(true);
@@ -106,6 +132,8 @@ void MainWindow::setUpLook() {
 
     m_ui->lbTo->setFont(japaneseFont(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic")));
     m_ui->lbTo->setItemDelegate(new FixedRowHeight(form::kPresetItemHeight, m_ui->lbTo));
+    // An item view takes no name from the label it is the buddy of.
+    m_ui->lbTo->setAccessibleName(m_ui->presetLabel->text());
 
     setColor(m_ui->lvData, QPalette::Base, Qt::white);
     setColor(m_ui->lvData, QPalette::Window, Qt::white);
@@ -175,7 +203,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched == firstKeyReceiver()) {
         auto* key = static_cast<QKeyEvent*>(event);
         FormKeyDown(key->key(), key->modifiers());
-        if (watched == m_ui->lvData) lvDataKeyDown(key->key());
+        if (watched == m_ui->lvData) lvDataKeyDown(key->key(), key->modifiers());
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -188,10 +216,12 @@ QWidget* MainWindow::firstKeyReceiver() {
 }
 
 void MainWindow::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
-    m_presenter.keyPressed(engineKey(key), modifiers.testFlag(Qt::ControlModifier));
+    m_presenter.keyPressed(engineKey(key, modifiers), modifiers.testFlag(Qt::ControlModifier));
 }
 
-void MainWindow::lvDataKeyDown(int key) { m_presenter.listKeyPressed(engineKey(key)); }
+void MainWindow::lvDataKeyDown(int key, Qt::KeyboardModifiers modifiers) {
+    m_presenter.listKeyPressed(engineKey(key, modifiers));
+}
 
 void MainWindow::btnAllClrClick() { m_presenter.clearAllPressed(); }
 
@@ -211,13 +241,9 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
-// The local files in the drag source's order.
 void MainWindow::dropEvent(QDropEvent* event) {
-    std::vector<std::string> paths;
-    for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile()) paths.push_back(localFileBytes(url));
     event->acceptProposedAction();
-    WMDropFiles(paths);
+    WMDropFiles(localFiles(event->mimeData()->urls()));
 }
 
 void MainWindow::WMDropFiles(const std::vector<std::string>& paths) { m_presenter.filesDropped(paths); }

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/jobs/app_paths.h"
-#include "engine/encoding/clock.h"
-#include "engine/window/main_window_presenter.h"
 #include "engine/batch/batch_flags.h"
+#include "engine/encoding/clock.h"
+#include "engine/jobs/app_paths.h"
+#include "engine/window/main_window_presenter.h"
 #include "qt/qt_desktop_services.h"
 #include "qt/qt_ui_thread.h"
 #include "qt/view_adapter.h"
@@ -32,7 +32,7 @@ class MainWindow : public QWidget {
 public:
     // commandLineFiles are the arguments' exact bytes.
     MainWindow(BatchFlags& flags, const AppPaths& paths, const std::vector<std::string>& commandLineFiles,
-           MessageBoxes& messages, QWidget* parent = nullptr);
+               MessageBoxes& messages, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Files a copy started after this one was given. Safe from any thread:
@@ -65,7 +65,7 @@ private:
     void FormResize();
     void FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
     void WMDropFiles(const std::vector<std::string>& paths);
-    void lvDataKeyDown(int key);
+    void lvDataKeyDown(int key, Qt::KeyboardModifiers modifiers);
     // Chooses the text colour of the status cell that option describes.
     static void lvDataAdvancedCustomDrawSubItem(QStyleOptionViewItem& option, const QModelIndex& index);
 

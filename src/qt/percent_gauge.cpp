@@ -1,22 +1,75 @@
 #include "qt/percent_gauge.h"
 
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
 #include <QImage>
 #include <QPainter>
 
 namespace mirvane {
 
+namespace {
+
+// The gauge as assistive technology reads it: a progress bar whose value,
+// on a scale of 0 to 100, is the whole percentage drawn on it.
+class AccessibleGauge : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit AccessibleGauge(PercentGauge* gauge) : QAccessibleWidget(gauge, QAccessible::ProgressBar) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name) return QStringLiteral("進捗");
+        if (t == QAccessible::Value) return QString::number(gauge()->percent()) + u'%';
+        return QAccessibleWidget::text(t);
+    }
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QVariant currentValue() const override { return gauge()->percent(); }
+    // Only the batch moves the gauge.
+    void setCurrentValue(const QVariant&) override {}
+    QVariant maximumValue() const override { return 100; }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    const PercentGauge* gauge() const { return static_cast<const PercentGauge*>(object()); }
+};
+
+QAccessibleInterface* accessibleGauge(const QString&, QObject* object) {
+    auto* gauge = qobject_cast<PercentGauge*>(object);
+    return gauge ? new AccessibleGauge(gauge) : nullptr;
+}
+
+}  // namespace
+
 PercentGauge::PercentGauge(QWidget* parent) : QWidget(parent) {
     // Every pixel comes from the composed image, so nothing needs erasing first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
+    // Before any interface of a gauge is asked for: Qt keeps the first one it makes.
+    [[maybe_unused]] static const bool described = [] {
+        QAccessible::installFactory(&accessibleGauge);
+        return true;
+    }();
 }
 
 void PercentGauge::setMaxValue(int value) {
-    if (m_scale.setMaxValue(value)) repaint();
+    const int shownBefore = percent();
+    if (m_scale.setMaxValue(value)) showChange(shownBefore);
 }
 
 void PercentGauge::setProgress(int value) {
-    if (m_scale.setProgress(value)) repaint();
+    const int shownBefore = percent();
+    if (m_scale.setProgress(value)) showChange(shownBefore);
+}
+
+void PercentGauge::showChange(int shownBefore) {
+    repaint();
+    if (percent() == shownBefore) return;
+    QAccessibleValueChangeEvent event(this, percent());
+    QAccessible::updateAccessibility(&event);
 }
 
 void PercentGauge::paintEvent(QPaintEvent*) {

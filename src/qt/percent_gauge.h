@@ -1,6 +1,8 @@
 #pragma once
 // The progress gauge: a framed white strip with a blue bar and the whole
 // percentage written across it, the text inverted where the bar lies under it.
+// Assistive technology sees it as a progress bar named "進捗" whose value is
+// that percentage, told of each change of it.
 
 #include <QImage>
 #include <QWidget>
@@ -38,6 +40,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Draws the gauge at once and tells assistive technology when the shown
+    // percentage is not shownBefore.
+    void showChange(int shownBefore);
     // Draws the gauge's picture into m_picture.
     void compose();
 

@@ -1,11 +1,15 @@
 #include "qt/view_adapter.h"
 
+#include <QAccessible>
 #include <QFile>
+#include <QFileDialog>
 #include <QSignalBlocker>
+#include <QToolTip>
 #include <algorithm>
 
 #include "engine/window/form_layout.h"
 #include "engine/window/status_look.h"
+#include "qt/local_files.h"
 #include "qt/message_boxes.h"
 #include "ui_main_window.h"
 
@@ -13,23 +17,78 @@ namespace mirvane {
 
 namespace {
 
+constexpr int kStatusColumn = 1;
+// Where a converting row keeps its own percentage, shown beside its status.
+constexpr int kPercentRole = Qt::UserRole + 1;
+
 // A tooltip that looks like markup is shown as rich text, and a reason
 // quotes file names and the encoder's words: it goes as an escaped paragraph
 // that keeps every space, so that it always reads exactly as it is.
-QString reasonTip(const std::string& reason) {
-    if (reason.empty()) return {};
-    return QStringLiteral("<p style=\"white-space:pre-wrap\">") +
-           QString::fromStdString(reason).toHtmlEscaped() + QStringLiteral("</p>");
+QString reasonTip(const QString& reason) {
+    if (reason.isEmpty()) return {};
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + reason.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
+QString statusCellText(const QTreeWidgetItem& item) {
+    const auto status = static_cast<JobStatus>(item.data(kStatusColumn, kStatusRole).toInt());
+    QString text = QString::fromUtf8(statusText(status));
+    const QVariant percent = item.data(kStatusColumn, kPercentRole);
+    if (status == JobStatus::Converting && percent.isValid())
+        text += QStringLiteral(" %1%").arg(percent.toInt());
+    return text;
+}
+
+// What a change did to a status cell: its words, its description (the reason).
+struct CellChange {
+    bool text = false;
+    bool description = false;
+};
+
+CellChange showStatusText(QTreeWidgetItem& item) {
+    const QString text = statusCellText(item);
+    if (item.text(kStatusColumn) == text) return {};
+    item.setText(kStatusColumn, text);
+    return {.text = true};
 }
 
 // Only what differs from the item's current look is written: a new row of
 // a big drop then costs no more than its path.
-void showJob(QTreeWidgetItem& item, const JobRow& row) {
-    if (item.data(1, kStatusRole).toInt() != static_cast<int>(row.status) || item.text(1).isEmpty()) {
-        item.setText(1, QString::fromUtf8(statusText(row.status)));
-        item.setData(1, kStatusRole, static_cast<int>(row.status));
+CellChange showJob(QTreeWidgetItem& item, const JobRow& row) {
+    CellChange change;
+    if (item.data(kStatusColumn, kStatusRole).toInt() != static_cast<int>(row.status) ||
+        item.text(kStatusColumn).isEmpty()) {
+        item.setData(kStatusColumn, kStatusRole, static_cast<int>(row.status));
+        // A percentage belongs to the conversion that reported it.
+        if (item.data(kStatusColumn, kPercentRole).isValid()) item.setData(kStatusColumn, kPercentRole, {});
+        change = showStatusText(item);
     }
-    if (!row.reason.empty() || !item.toolTip(1).isEmpty()) item.setToolTip(1, reasonTip(row.reason));
+    const QString reason = QString::fromStdString(row.reason);
+    if (item.data(kStatusColumn, Qt::AccessibleDescriptionRole).toString() != reason) {
+        item.setToolTip(kStatusColumn, reasonTip(reason));
+        item.setData(kStatusColumn, Qt::AccessibleDescriptionRole, reason);
+        change.description = true;
+    }
+    return change;
+}
+
+// Qt's item views tell assistive technology that a cell's data changed but
+// not what it now says: a status cell's new words and reason are told as
+// the cell's own name and description, which a screen reader reads out.
+void announce(QTreeWidget& list, int row, CellChange change) {
+    if (!QAccessible::isActive() || !(change.text || change.description)) return;
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&list);
+    QAccessibleTableInterface* cells = table ? table->tableInterface() : nullptr;
+    // A row not laid out yet has no cells; it is read as it comes.
+    if (!cells || row >= cells->rowCount()) return;
+    QAccessibleInterface* cell = cells->cellAt(row, kStatusColumn);
+    if (!cell) return;
+    for (auto [happened, what] : {std::pair{change.text, QAccessible::NameChanged},
+                                  std::pair{change.description, QAccessible::DescriptionChanged}}) {
+        if (!happened) continue;
+        QAccessibleEvent event(cell, what);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 QString fileName(const std::string& path) {
@@ -43,7 +102,7 @@ QString fileName(const std::string& path) {
 void ViewAdapter::rowsAppended(std::span<const JobRow> rows) {
     // Copies of one pattern share the status column's texts; only the path is their own.
     QTreeWidgetItem pending;
-    pending.setTextAlignment(1, Qt::AlignCenter);
+    pending.setTextAlignment(kStatusColumn, Qt::AlignCenter);
     showJob(pending, JobRow{});
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(rows.size()));
@@ -58,7 +117,9 @@ void ViewAdapter::rowsAppended(std::span<const JobRow> rows) {
     m_ui.lvData->setUpdatesEnabled(true);
 }
 
-void ViewAdapter::rowChanged(int row, const JobRow& data) { showJob(*m_ui.lvData->topLevelItem(row), data); }
+void ViewAdapter::rowChanged(int row, const JobRow& data) {
+    announce(*m_ui.lvData, row, showJob(*m_ui.lvData->topLevelItem(row), data));
+}
 
 // Taking all rows out and putting the kept ones back costs one pass, however
 // many are removed; the row at the top of the view and the focus row stay in
@@ -148,15 +209,32 @@ void ViewAdapter::closeWindow() {
         &m_window, [this] { m_window.close(); }, Qt::QueuedConnection);
 }
 
-}  // namespace mirvane
+void ViewAdapter::setRowPercent(int row, std::optional<int> percent) {
+    QTreeWidgetItem* item = m_ui.lvData->topLevelItem(row);
+    const QVariant value = percent ? QVariant(*percent) : QVariant();
+    if (!item || item->data(kStatusColumn, kPercentRole) == value) return;
+    item->setData(kStatusColumn, kPercentRole, value);
+    announce(*m_ui.lvData, row, showStatusText(*item));
+}
 
-namespace mirvane {
+// Where the pointer would show the tooltip: at the status cell, brought into view.
+void ViewAdapter::showRowReason(int row, const std::string& reason) {
+    QTreeWidget* list = m_ui.lvData;
+    QTreeWidgetItem* item = list->topLevelItem(row);
+    if (!item) return;
+    list->scrollToItem(item);
+    const QRect cell = list->visualRect(list->model()->index(row, kStatusColumn));
+    QToolTip::showText(list->viewport()->mapToGlobal(cell.center()),
+                       reasonTip(QString::fromStdString(reason)), list->viewport());
+}
 
-void ViewAdapter::setRowPercent(int, std::optional<int>) {}
-
-void ViewAdapter::showRowReason(int, const std::string&) {}
-
-std::vector<std::string> ViewAdapter::chooseFiles() { return {}; }
+// The files as a drop would give them: local files only, their names' exact bytes.
+std::vector<std::string> ViewAdapter::chooseFiles() {
+    const QList<QUrl> chosen =
+        QFileDialog::getOpenFileUrls(&m_window, QStringLiteral("ファイルを追加"), QUrl(), QString(), nullptr,
+                                     {}, {QStringLiteral("file")});
+    return localFiles(chosen);
+}
 
 void ViewAdapter::focusStartButton() { m_ui.btnStart->setFocus(); }
 
