@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -120,6 +121,54 @@ void pressKey(HWND target, WORD key, bool shift, bool control) {
     hold(VK_CONTROL, false);
     hold(VK_LCONTROL, false);
     SetKeyboardState(state);
+}
+
+void postKey(MainWindow& form, HWND target, WORD key, bool shift, bool control) {
+    BYTE state[256] = {};
+    GetKeyboardState(state);
+    state[VK_SHIFT] = state[VK_LSHIFT] = shift ? 0x80 : 0;
+    state[VK_CONTROL] = state[VK_LCONTROL] = control ? 0x80 : 0;
+    SetKeyboardState(state);
+    const UINT scan = MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
+    const bool system = key == VK_F10;
+    PostMessageW(target, system ? WM_SYSKEYDOWN : WM_KEYDOWN, key, 1 | (scan << 16));
+    PostMessageW(target, system ? WM_SYSKEYUP : WM_KEYUP, key, 1 | (scan << 16) | (3u << 30));
+    pump(form);
+    state[VK_SHIFT] = state[VK_LSHIFT] = state[VK_CONTROL] = state[VK_LCONTROL] = 0;
+    SetKeyboardState(state);
+}
+
+namespace {
+
+struct RaisedEvent {
+    DWORD event;
+    HWND window;
+    LONG object, child;
+};
+std::vector<RaisedEvent> g_raised;
+
+void CALLBACK recordEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
+    g_raised.push_back({event, window, object, child});
+}
+
+}  // namespace
+
+WinEvents::WinEvents()
+    : m_hook(SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, &recordEvent, GetCurrentProcessId(),
+                             GetCurrentThreadId(), WINEVENT_OUTOFCONTEXT)) {
+    g_raised.clear();
+}
+
+WinEvents::~WinEvents() { UnhookWinEvent(m_hook); }
+
+std::vector<WinEvents::Event> WinEvents::take(HWND window, const std::vector<DWORD>& kinds) {
+    std::vector<Event> taken;
+    for (const RaisedEvent& raised : g_raised)
+        if (raised.window == window && raised.object == OBJID_CLIENT &&
+            std::find(kinds.begin(), kinds.end(), raised.event) != kinds.end())
+            taken.push_back({raised.event, raised.child});
+    g_raised.clear();
+    return taken;
 }
 
 void selectRows(HWND list, const std::vector<int>& rows) {

@@ -77,9 +77,33 @@ HDROP makeAnsiDrop(const std::vector<std::string>& paths);
 // A key pressed with the given modifiers held, as the keyboard would deliver
 // it to target: the thread's key state says which modifiers are down.
 void pressKey(HWND target, WORD key, bool shift = false, bool control = false);
+// The same key through the thread's message queue, so that the window's
+// dialog keys see it first, as they see a key from the keyboard; handled
+// before the call returns. F10 comes as the system key it is.
+void postKey(MainWindow& form, HWND target, WORD key, bool shift = false, bool control = false);
 // Selects exactly the rows given.
 void selectRows(HWND list, const std::vector<int>& rows);
 std::wstring wide(const std::string& utf8);
+
+// The accessibility events the thread's windows raise, as a screen reader
+// hears them (delivered while the thread handles its messages).
+class WinEvents {
+public:
+    struct Event {
+        DWORD event;
+        LONG child;
+        bool operator==(const Event&) const = default;
+    };
+    WinEvents();
+    ~WinEvents();
+    WinEvents(const WinEvents&) = delete;
+    WinEvents& operator=(const WinEvents&) = delete;
+    // Those raised by window for its client area since the last call, of the kinds given.
+    std::vector<Event> take(HWND window, const std::vector<DWORD>& kinds);
+
+private:
+    HWINEVENTHOOK m_hook;
+};
 
 // Names each row of a parameterised test by its `name`.
 inline constexpr auto kByName = [](const auto& info) { return std::string(info.param.name); };
