@@ -7,7 +7,9 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -241,6 +243,158 @@ TEST_F(JobRows, TheStatusTooltipShowsTheReasonOverTheFailedRowsStatusCell) {
     // A preset change forgets the reason with the failure.
     clickPreset(form.controls().lbTo, 1);
     EXPECT_EQ(form.window->statusTipAt(cellCentre(1, 1)), L"");
+}
+
+// What a screen reader reads for the controls that have no caption of their own.
+TEST_F(JobRows, TheListsAreNamedForAssistiveTechnology) {
+    const std::pair<HWND, std::wstring> named[] = {{form.controls().lbTo, L"コンバート"},
+                                                   {list(), L"ファイル一覧"}};
+    for (const auto& [control, expected] : named) {
+        IAccessible* object = nullptr;
+        ASSERT_EQ(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                             reinterpret_cast<void**>(&object)),
+                  S_OK);
+        VARIANT self{};
+        self.vt = VT_I4;
+        BSTR name = nullptr;
+        EXPECT_EQ(object->get_accName(self, &name), S_OK);
+        EXPECT_EQ(std::wstring(name ? name : L""), expected);
+        SysFreeString(name);
+        object->Release();
+    }
+    // The system's objects name a list by the label right before it.
+    EXPECT_EQ(GetWindow(form.controls().lbTo, GW_HWNDPREV), form.controls().presetLabel);
+}
+
+// The list's rows have no texts of their own: what a list view raises for
+// added, changed and removed rows is raised for them.
+TEST_F(JobRows, RowsAddedChangedRemovedAndClearedAreAnnounced) {
+    WinEvents events;
+    auto heard = [&] {
+        pump(*form.window);
+        return events.take(list(), {EVENT_OBJECT_CREATE, EVENT_OBJECT_DESTROY, EVENT_OBJECT_NAMECHANGE,
+                                    EVENT_OBJECT_REORDER});
+    };
+    using E = WinEvents::Event;
+    addRows(3);
+    EXPECT_EQ(heard(),
+              (std::vector<E>{{EVENT_OBJECT_CREATE, 1}, {EVENT_OBJECT_CREATE, 2}, {EVENT_OBJECT_CREATE, 3}}));
+    setStatus(1, JobStatus::Failed, "why");
+    EXPECT_EQ(heard(), (std::vector<E>{{EVENT_OBJECT_NAMECHANGE, 2}}));
+    selectRows(list(), {0, 2});
+    pressKey(list(), VK_DELETE);
+    EXPECT_EQ(heard(), (std::vector<E>{{EVENT_OBJECT_DESTROY, 3}, {EVENT_OBJECT_DESTROY, 1}}));
+    SendMessageW(form.controls().btnAllClr, BM_CLICK, 0, 0);
+    EXPECT_EQ(heard(), (std::vector<E>{{EVENT_OBJECT_REORDER, CHILDID_SELF}}));
+}
+
+struct ReasonKeyCase {
+    const char* name;
+    WORD key;
+    bool shift;
+};
+
+class ReasonKey : public JobRows, public testing::WithParamInterface<ReasonKeyCase> {};
+
+// The keys come through the window's dialog keys, which would otherwise take
+// Return for a default button, and Shift+F10, which would open the window's
+// menu and never come back.
+TEST_P(ReasonKey, ShowsTheFailedRowsReasonUnderItsStatusCellUntilTheNextKey) {
+    addRows(30);
+    setStatus(25, JobStatus::Failed, "ffmpeg: 壊れたファイル");
+    selectRows(list(), {25});
+    SetFocus(list());
+    postKey(*form.window, list(), GetParam().key, GetParam().shift);
+    EXPECT_EQ(form.window->reasonShown(), L"ffmpeg: 壊れたファイル");
+    RECT cell{LVIR_BOUNDS, 1, 0, 0};
+    SendMessageW(list(), LVM_GETSUBITEMRECT, 25, reinterpret_cast<LPARAM>(&cell));
+    MapWindowPoints(list(), HWND_DESKTOP, reinterpret_cast<POINT*>(&cell), 2);
+    HWND tip = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND candidate, LPARAM found) {
+            wchar_t name[32] = {};
+            GetClassNameW(candidate, name, 32);
+            if (IsWindowVisible(candidate) && std::wstring(name) == TOOLTIPS_CLASSW)
+                *reinterpret_cast<HWND*>(found) = candidate;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&tip));
+    ASSERT_TRUE(tip) << "no tip shown";
+    RECT shown;
+    GetWindowRect(tip, &shown);
+    // A tooltip's own frame may take a pixel.
+    EXPECT_NEAR(shown.left, cell.left, 1) << "beside the row, scrolled into view";
+    EXPECT_NEAR(shown.top, cell.bottom, 1);
+    postKey(*form.window, list(), VK_DOWN);
+    EXPECT_EQ(form.window->reasonShown(), L"");
+    EXPECT_FALSE(IsWindowVisible(tip));
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, ReasonKey,
+                         testing::Values(ReasonKeyCase{"Return", VK_RETURN, false},
+                                         ReasonKeyCase{"ContextMenuKey", VK_APPS, false},
+                                         ReasonKeyCase{"ShiftF10", VK_F10, true}),
+                         kByName);
+
+// A converting row's own percentage beside its status, until taken away.
+TEST_F(JobRows, AConvertingRowShowsItsOwnPercentageUntilTakenAway) {
+    addRows(3);
+    setStatus(0, JobStatus::Converting);
+    setStatus(1, JobStatus::Converting);
+    MainWindowView& view = form.window->view();
+    view.setRowPercent(0, 42);
+    view.setRowPercent(1, 7);
+    view.setRowPercent(2, 50);
+    EXPECT_EQ(form.column(1), (Texts{L"変換中 42%", L"変換中 7%", kPending}));
+    view.setRowPercent(1, std::nullopt);
+    setStatus(0, JobStatus::Converted);
+    EXPECT_EQ(form.column(1), (Texts{kConverted, L"変換中", kPending}));
+    view.setRowPercent(1, 9);
+    selectRows(list(), {2});
+    pressKey(list(), VK_DELETE);
+    EXPECT_EQ(form.column(1), (Texts{kConverted, L"変換中"}));
+}
+
+// Return presses the focused button however the focus came to it.
+TEST_F(JobRows, ReturnPressesTheFocusedButton) {
+    for (bool byTab : {false, true}) {
+        addRows(2);
+        SetFocus(byTab ? form.controls().btnStart : form.controls().btnAllClr);
+        if (byTab) postKey(*form.window, form.controls().btnStart, VK_TAB);
+        ASSERT_EQ(GetFocus(), form.controls().btnAllClr);
+        postKey(*form.window, form.controls().btnAllClr, VK_RETURN);
+        EXPECT_EQ(form.rowCount(), 0) << (byTab ? "after Tab" : "after SetFocus");
+    }
+}
+
+// Ctrl+O opens the system's dialog over the window, several files at once;
+// the files chosen there are added as a drop adds them.
+std::function<void()> g_inDialog;
+void CALLBACK inDialog(HWND, UINT, UINT_PTR, DWORD) {
+    if (g_inDialog) g_inDialog();
+}
+
+TEST_F(JobRows, CtrlOAddsTheFilesChosenInTheSystemsDialog) {
+    const Texts chosen{wide(folder.dir.write("クリップ.avi", "")), wide(folder.dir.write("b.mkv", ""))};
+    std::wstring title;
+    g_inDialog = [&] {
+        HWND dialog = FindWindowW(L"#32770", nullptr);
+        if (!dialog || GetWindow(dialog, GW_OWNER) != window()) return;
+        title = windowText(dialog);
+        HWND name = FindWindowExW(dialog, nullptr, L"Edit", nullptr);
+        for (HWND box = nullptr; !name && (box = FindWindowExW(dialog, box, nullptr, nullptr));)
+            name = FindWindowExW(box, nullptr, L"Edit", nullptr);
+        const std::wstring names = L"\"" + chosen[0] + L"\" \"" + chosen[1] + L"\"";
+        SetWindowTextW(name, names.c_str());
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    };
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, &inDialog);
+    pressKey(list(), 'O', false, true);
+    KillTimer(nullptr, timer);
+    g_inDialog = nullptr;
+    EXPECT_EQ(title, L"ファイルを追加");
+    EXPECT_EQ(form.column(0), chosen);
 }
 
 }  // namespace
