@@ -465,8 +465,8 @@ bool MainWindow::previewControlMessage(HWND control, UINT message, WPARAM wParam
             return onList && key == VK_F10 && engineKey(key) == Key::ContextMenu;
         }
         case WM_CONTEXTMENU:
-            // The keyboard's request (-1) has been answered as a key already.
-            return onList && lParam == -1;
+            // The keyboard's request (at -1, -1) has been answered as a key already.
+            return onList && GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1;
         case WM_MOUSEMOVE:
             if (onList && m_tip) trackStatusTip({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
             return false;

@@ -8,7 +8,6 @@
 
 #include <oleacc.h>
 
-#include <string>
 #include <vector>
 
 #include "win32/support/window_fixture.h"
@@ -127,33 +126,12 @@ TEST(GaugeRepaints, OnlyANewWholePercentOrANewMaximumPaintsAndAtOnce) {
     EXPECT_EQ(gauge.percent(), 50);
 }
 
-std::wstring take(BSTR text) {
-    std::wstring taken = text ? text : L"";
-    SysFreeString(text);
-    return taken;
-}
-
-// What a screen reader asks the gauge's window, and the one event it hears
-// for each new percentage shown.
+// What a screen reader reads of the gauge, and the one event it hears for
+// each new percentage shown.
 TEST(GaugeAccessibility, AProgressBarNamedWithTheShownPercentAsValueAndOneEventPerChange) {
     ProgramFolder folder;
     Form form(folder);
     PercentGauge& gauge = form.window->gauge();
-    IAccessible* object = nullptr;
-    ASSERT_EQ(AccessibleObjectFromWindow(gauge.handle(), static_cast<DWORD>(OBJID_CLIENT),
-                                         __uuidof(IAccessible), reinterpret_cast<void**>(&object)),
-              S_OK);
-    VARIANT self{};
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    VARIANT role{};
-    EXPECT_EQ(object->get_accRole(self, &role), S_OK);
-    EXPECT_EQ(role.lVal, ROLE_SYSTEM_PROGRESSBAR);
-    BSTR name = nullptr;
-    EXPECT_EQ(object->get_accName(self, &name), S_OK);
-    EXPECT_EQ(take(name), L"進捗");
-
-    WinEvents events;
     struct Step {
         int progress, maxValue;
         const wchar_t* value;
@@ -162,16 +140,17 @@ TEST(GaugeAccessibility, AProgressBarNamedWithTheShownPercentAsValueAndOneEventP
     const Step steps[] = {{10, 1000, L"1%", 1},     {19, 1000, L"1%", 0},    {20, 1000, L"2%", 1},
                           {1500, 1000, L"100%", 1}, {1000, 500, L"100%", 0}, {250, 500, L"50%", 1}};
     for (const Step& step : steps) {
-        gauge.setMaxValue(step.maxValue);
-        gauge.setProgress(step.progress);
-        pump(*form.window);
-        BSTR value = nullptr;
-        EXPECT_EQ(object->get_accValue(self, &value), S_OK);
-        EXPECT_EQ(take(value), step.value) << step.progress << "/" << step.maxValue;
-        EXPECT_EQ(events.take(gauge.handle(), {EVENT_OBJECT_VALUECHANGE}).size(), step.events)
-            << step.progress << "/" << step.maxValue;
+        const RaisedEvents events =
+            eventsDuring(*form.window, gauge.handle(), {EVENT_OBJECT_VALUECHANGE}, [&] {
+                gauge.setMaxValue(step.maxValue);
+                gauge.setProgress(step.progress);
+            });
+        EXPECT_EQ(events.size(), step.events) << step.progress << "/" << step.maxValue;
+        const Accessible read = askAccessible(gauge.handle());
+        EXPECT_EQ(read.role, ROLE_SYSTEM_PROGRESSBAR);
+        EXPECT_EQ(read.name, L"進捗");
+        EXPECT_EQ(read.value, step.value) << step.progress << "/" << step.maxValue;
     }
-    object->Release();
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <oleacc.h>
 
 #include <functional>
 #include <string>
@@ -245,23 +244,10 @@ TEST_F(JobRows, TheStatusTooltipShowsTheReasonOverTheFailedRowsStatusCell) {
     EXPECT_EQ(form.window->statusTipAt(cellCentre(1, 1)), L"");
 }
 
-// What a screen reader reads for the controls that have no caption of their own.
+// What a screen reader reads for the controls without a caption of their own.
 TEST_F(JobRows, TheListsAreNamedForAssistiveTechnology) {
-    const std::pair<HWND, std::wstring> named[] = {{form.controls().lbTo, L"コンバート"},
-                                                   {list(), L"ファイル一覧"}};
-    for (const auto& [control, expected] : named) {
-        IAccessible* object = nullptr;
-        ASSERT_EQ(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
-                                             reinterpret_cast<void**>(&object)),
-                  S_OK);
-        VARIANT self{};
-        self.vt = VT_I4;
-        BSTR name = nullptr;
-        EXPECT_EQ(object->get_accName(self, &name), S_OK);
-        EXPECT_EQ(std::wstring(name ? name : L""), expected);
-        SysFreeString(name);
-        object->Release();
-    }
+    EXPECT_EQ(askAccessible(form.controls().lbTo).name, L"コンバート");
+    EXPECT_EQ(askAccessible(list()).name, L"ファイル一覧");
     // The system's objects name a list by the label right before it.
     EXPECT_EQ(GetWindow(form.controls().lbTo, GW_HWNDPREV), form.controls().presetLabel);
 }
@@ -269,23 +255,21 @@ TEST_F(JobRows, TheListsAreNamedForAssistiveTechnology) {
 // The list's rows have no texts of their own: what a list view raises for
 // added, changed and removed rows is raised for them.
 TEST_F(JobRows, RowsAddedChangedRemovedAndClearedAreAnnounced) {
-    WinEvents events;
-    auto heard = [&] {
-        pump(*form.window);
-        return events.take(list(), {EVENT_OBJECT_CREATE, EVENT_OBJECT_DESTROY, EVENT_OBJECT_NAMECHANGE,
-                                    EVENT_OBJECT_REORDER});
+    auto heard = [&](const std::function<void()>& action) {
+        return eventsDuring(
+            *form.window, list(),
+            {EVENT_OBJECT_CREATE, EVENT_OBJECT_DESTROY, EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_REORDER},
+            action);
     };
-    using E = WinEvents::Event;
-    addRows(3);
-    EXPECT_EQ(heard(),
-              (std::vector<E>{{EVENT_OBJECT_CREATE, 1}, {EVENT_OBJECT_CREATE, 2}, {EVENT_OBJECT_CREATE, 3}}));
-    setStatus(1, JobStatus::Failed, "why");
-    EXPECT_EQ(heard(), (std::vector<E>{{EVENT_OBJECT_NAMECHANGE, 2}}));
+    EXPECT_EQ(heard([&] { addRows(3); }),
+              (RaisedEvents{{EVENT_OBJECT_CREATE, 1}, {EVENT_OBJECT_CREATE, 2}, {EVENT_OBJECT_CREATE, 3}}));
+    EXPECT_EQ(heard([&] { setStatus(1, JobStatus::Failed, "why"); }),
+              (RaisedEvents{{EVENT_OBJECT_NAMECHANGE, 2}}));
     selectRows(list(), {0, 2});
-    pressKey(list(), VK_DELETE);
-    EXPECT_EQ(heard(), (std::vector<E>{{EVENT_OBJECT_DESTROY, 3}, {EVENT_OBJECT_DESTROY, 1}}));
-    SendMessageW(form.controls().btnAllClr, BM_CLICK, 0, 0);
-    EXPECT_EQ(heard(), (std::vector<E>{{EVENT_OBJECT_REORDER, CHILDID_SELF}}));
+    EXPECT_EQ(heard([&] { pressKey(list(), VK_DELETE); }),
+              (RaisedEvents{{EVENT_OBJECT_DESTROY, 3}, {EVENT_OBJECT_DESTROY, 1}}));
+    EXPECT_EQ(heard([&] { SendMessageW(form.controls().btnAllClr, BM_CLICK, 0, 0); }),
+              (RaisedEvents{{EVENT_OBJECT_REORDER, CHILDID_SELF}}));
 }
 
 struct ReasonKeyCase {
@@ -310,16 +294,8 @@ TEST_P(ReasonKey, ShowsTheFailedRowsReasonUnderItsStatusCellUntilTheNextKey) {
     SendMessageW(list(), LVM_GETSUBITEMRECT, 25, reinterpret_cast<LPARAM>(&cell));
     MapWindowPoints(list(), HWND_DESKTOP, reinterpret_cast<POINT*>(&cell), 2);
     HWND tip = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND candidate, LPARAM found) {
-            wchar_t name[32] = {};
-            GetClassNameW(candidate, name, 32);
-            if (IsWindowVisible(candidate) && std::wstring(name) == TOOLTIPS_CLASSW)
-                *reinterpret_cast<HWND*>(found) = candidate;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&tip));
+    while ((tip = FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) && !IsWindowVisible(tip)) {
+    }
     ASSERT_TRUE(tip) << "no tip shown";
     RECT shown;
     GetWindowRect(tip, &shown);

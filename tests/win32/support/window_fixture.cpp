@@ -1,6 +1,7 @@
 #include "win32/support/window_fixture.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -138,14 +139,34 @@ void postKey(MainWindow& form, HWND target, WORD key, bool shift, bool control) 
     SetKeyboardState(state);
 }
 
+Accessible askAccessible(HWND window) {
+    IAccessible* object = nullptr;
+    Accessible asked;
+    if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&object))))
+        return asked;
+    VARIANT self{};
+    self.vt = VT_I4;
+    VARIANT role{};
+    if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4) asked.role = role.lVal;
+    BSTR text = nullptr;
+    if (object->get_accName(self, &text) == S_OK) asked.name = text;
+    SysFreeString(text);
+    text = nullptr;
+    if (object->get_accValue(self, &text) == S_OK) asked.value = text;
+    SysFreeString(text);
+    object->Release();
+    return asked;
+}
+
 namespace {
 
-struct RaisedEvent {
+struct Raised {
     DWORD event;
     HWND window;
     LONG object, child;
 };
-std::vector<RaisedEvent> g_raised;
+std::vector<Raised> g_raised;
 
 void CALLBACK recordEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
     g_raised.push_back({event, window, object, child});
@@ -153,22 +174,20 @@ void CALLBACK recordEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, 
 
 }  // namespace
 
-WinEvents::WinEvents()
-    : m_hook(SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, &recordEvent, GetCurrentProcessId(),
-                             GetCurrentThreadId(), WINEVENT_OUTOFCONTEXT)) {
+RaisedEvents eventsDuring(MainWindow& form, HWND window, const std::vector<DWORD>& kinds,
+                          const std::function<void()>& action) {
     g_raised.clear();
-}
-
-WinEvents::~WinEvents() { UnhookWinEvent(m_hook); }
-
-std::vector<WinEvents::Event> WinEvents::take(HWND window, const std::vector<DWORD>& kinds) {
-    std::vector<Event> taken;
-    for (const RaisedEvent& raised : g_raised)
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, &recordEvent, GetCurrentProcessId(),
+                                         GetCurrentThreadId(), WINEVENT_OUTOFCONTEXT);
+    action();
+    pump(form);  // the events come as messages
+    UnhookWinEvent(hook);
+    RaisedEvents events;
+    for (const Raised& raised : g_raised)
         if (raised.window == window && raised.object == OBJID_CLIENT &&
             std::find(kinds.begin(), kinds.end(), raised.event) != kinds.end())
-            taken.push_back({raised.event, raised.child});
-    g_raised.clear();
-    return taken;
+            events.emplace_back(raised.event, raised.child);
+    return events;
 }
 
 void selectRows(HWND list, const std::vector<int>& rows) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/jobs/app_paths.h"
@@ -85,25 +86,18 @@ void postKey(MainWindow& form, HWND target, WORD key, bool shift = false, bool c
 void selectRows(HWND list, const std::vector<int>& rows);
 std::wstring wide(const std::string& utf8);
 
-// The accessibility events the thread's windows raise, as a screen reader
-// hears them (delivered while the thread handles its messages).
-class WinEvents {
-public:
-    struct Event {
-        DWORD event;
-        LONG child;
-        bool operator==(const Event&) const = default;
-    };
-    WinEvents();
-    ~WinEvents();
-    WinEvents(const WinEvents&) = delete;
-    WinEvents& operator=(const WinEvents&) = delete;
-    // Those raised by window for its client area since the last call, of the kinds given.
-    std::vector<Event> take(HWND window, const std::vector<DWORD>& kinds);
-
-private:
-    HWINEVENTHOOK m_hook;
+// What a screen reader asks of a window's client area.
+struct Accessible {
+    LONG role = 0;
+    std::wstring name, value;
 };
+Accessible askAccessible(HWND window);
+// The accessibility events of the kinds given that window raises for its
+// client area while action runs, as a screen reader hears them: each event
+// with its child (CHILDID_SELF, or an item counted from 1).
+using RaisedEvents = std::vector<std::pair<DWORD, LONG>>;
+RaisedEvents eventsDuring(MainWindow& form, HWND window, const std::vector<DWORD>& kinds,
+                          const std::function<void()>& action);
 
 // Names each row of a parameterised test by its `name`.
 inline constexpr auto kByName = [](const auto& info) { return std::string(info.param.name); };
