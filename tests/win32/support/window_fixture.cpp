@@ -145,49 +145,43 @@ Accessible askAccessible(HWND window) {
     if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                                           reinterpret_cast<void**>(&object))))
         return asked;
-    VARIANT self{};
+    VARIANT self{}, role{};
     self.vt = VT_I4;
-    VARIANT role{};
-    if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4) asked.role = role.lVal;
-    BSTR text = nullptr;
-    if (object->get_accName(self, &text) == S_OK) asked.name = text;
-    SysFreeString(text);
-    text = nullptr;
-    if (object->get_accValue(self, &text) == S_OK) asked.value = text;
-    SysFreeString(text);
+    if (SUCCEEDED(object->get_accRole(self, &role))) asked.role = role.lVal;
+    for (auto [get, text] :
+         {std::pair{&IAccessible::get_accName, &asked.name}, {&IAccessible::get_accValue, &asked.value}}) {
+        BSTR got = nullptr;
+        if ((object->*get)(self, &got) == S_OK && got) *text = got;
+        SysFreeString(got);
+    }
     object->Release();
     return asked;
 }
 
 namespace {
 
-struct Raised {
-    DWORD event;
-    HWND window;
-    LONG object, child;
-};
-std::vector<Raised> g_raised;
+HWND g_eventsOf = nullptr;
+const std::vector<DWORD>* g_kinds = nullptr;
+RaisedEvents g_raised;
 
 void CALLBACK recordEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
-    g_raised.push_back({event, window, object, child});
+    if (window == g_eventsOf && object == OBJID_CLIENT && std::ranges::count(*g_kinds, event))
+        g_raised.emplace_back(event, child);
 }
 
 }  // namespace
 
 RaisedEvents eventsDuring(MainWindow& form, HWND window, const std::vector<DWORD>& kinds,
                           const std::function<void()>& action) {
+    g_eventsOf = window;
+    g_kinds = &kinds;
     g_raised.clear();
     HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, &recordEvent, GetCurrentProcessId(),
                                          GetCurrentThreadId(), WINEVENT_OUTOFCONTEXT);
     action();
     pump(form);  // the events come as messages
     UnhookWinEvent(hook);
-    RaisedEvents events;
-    for (const Raised& raised : g_raised)
-        if (raised.window == window && raised.object == OBJID_CLIENT &&
-            std::find(kinds.begin(), kinds.end(), raised.event) != kinds.end())
-            events.emplace_back(raised.event, raised.child);
-    return events;
+    return g_raised;
 }
 
 void selectRows(HWND list, const std::vector<int>& rows) {

@@ -78,9 +78,8 @@ HDROP makeAnsiDrop(const std::vector<std::string>& paths);
 // A key pressed with the given modifiers held, as the keyboard would deliver
 // it to target: the thread's key state says which modifiers are down.
 void pressKey(HWND target, WORD key, bool shift = false, bool control = false);
-// The same key through the thread's message queue, so that the window's
-// dialog keys see it first, as they see a key from the keyboard; handled
-// before the call returns. F10 comes as the system key it is.
+// The same key through the message queue and the window's dialog keys, as
+// from the keyboard, handled before the call returns; F10 as a system key.
 void postKey(MainWindow& form, HWND target, WORD key, bool shift = false, bool control = false);
 // Selects exactly the rows given.
 void selectRows(HWND list, const std::vector<int>& rows);
@@ -92,9 +91,8 @@ struct Accessible {
     std::wstring name, value;
 };
 Accessible askAccessible(HWND window);
-// The accessibility events of the kinds given that window raises for its
-// client area while action runs, as a screen reader hears them: each event
-// with its child (CHILDID_SELF, or an item counted from 1).
+// The events of the kinds given that window raises for its client area while
+// action runs, as a screen reader hears them, with their child ids.
 using RaisedEvents = std::vector<std::pair<DWORD, LONG>>;
 RaisedEvents eventsDuring(MainWindow& form, HWND window, const std::vector<DWORD>& kinds,
                           const std::function<void()>& action);
