@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <system_error>
+#include <utility>
 
 #include "engine/platform/win32/wide_text.h"
 #include "engine/window/status_look.h"
@@ -17,6 +18,11 @@ namespace mirvane::win32 {
 namespace {
 
 using platform::win32::toWide;
+
+constexpr wchar_t kListName[] = L"ファイル一覧";
+// More rows than this at once are announced as one change of the list: a
+// screen reader handed ten thousand events would fall behind for minutes.
+constexpr std::size_t kRowEventLimit = 100;
 
 const std::wstring& statusLabel(JobStatus status) {
     static const std::array<std::wstring, 4> labels{
@@ -42,7 +48,9 @@ HWND JobListControl::create(HWND parent, int id) {
     // the list's own pixels are drawn where the hint lies above it.
     const DWORD style =
         WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS;
-    m_list = CreateWindowExW(0, WC_LISTVIEWW, L"", style, 0, 0, 0, 0, parent,
+    // The window text is the list's name to whatever reads names from it;
+    // the annotation is the name the system's own list object gives.
+    m_list = CreateWindowExW(0, WC_LISTVIEWW, kListName, style, 0, 0, 0, 0, parent,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
                              nullptr);
     if (!m_list) throw std::system_error(platform::win32::lastError(), "CreateWindowExW(lvData)");
@@ -53,6 +61,8 @@ HWND JobListControl::create(HWND parent, int id) {
     SendMessageW(m_list, LVM_SETTEXTCOLOR, 0, GetSysColor(COLOR_WINDOWTEXT));
     addColumn(m_list, 0, texts::kColumnFileName, LVCFMT_LEFT);
     addColumn(m_list, 1, texts::kColumnStatus, LVCFMT_CENTER);
+    m_annotations.setName(m_list, kListName);
+    m_reasonTip.create(parent, m_list);
     return m_list;
 }
 
@@ -65,6 +75,7 @@ void JobListControl::setDpi(UINT dpi, UINT previousDpi) {
                                        static_cast<int>(dpi), static_cast<int>(previousDpi));
         SendMessageW(m_list, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(width, 0));
     }
+    m_reasonTip.setMaxWidth(MulDiv(400, static_cast<int>(dpi), 96));
 }
 
 // The new count with the list's drawing held back until the end, so that a
@@ -77,16 +88,62 @@ void JobListControl::setCount() {
 }
 
 void JobListControl::append(std::span<const JobRow> rows) {
+    const int first = size();
     m_rows.reserve(m_rows.size() + rows.size());
-    for (const JobRow& row : rows) m_rows.push_back({toWide(row.path), row.status, toWide(row.reason)});
+    for (const JobRow& row : rows) m_rows.push_back({toWide(row.path), row.status, toWide(row.reason), {}});
     setCount();
+    std::vector<int> added;  // one past the limit is enough to tell
+    for (int row = first; row < size(); ++row) {
+        describe(row);
+        if (added.size() <= kRowEventLimit) added.push_back(row);
+    }
+    announceRows(EVENT_OBJECT_CREATE, added);
 }
 
+// The list's rows have no texts of their own, so the list raises nothing
+// when one changes: the event a list view raises for a new text is raised here.
 void JobListControl::change(int row, const JobRow& data) {
     Row& shown = m_rows.at(static_cast<std::size_t>(row));
     shown.status = data.status;
     shown.reason = toWide(data.reason);
+    if (shown.status != JobStatus::Converting) shown.percent.reset();
     SendMessageW(m_list, LVM_REDRAWITEMS, static_cast<WPARAM>(row), row);
+    describe(row);
+    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, m_list, OBJID_CLIENT, row + 1);
+}
+
+void JobListControl::setPercent(int row, std::optional<int> percent) {
+    if (row < 0 || row >= size()) return;
+    Row& shown = m_rows[static_cast<std::size_t>(row)];
+    if (shown.percent == percent) return;
+    shown.percent = percent;
+    SendMessageW(m_list, LVM_REDRAWITEMS, static_cast<WPARAM>(row), row);
+}
+
+void JobListControl::describe(int row) {
+    const Row& shown = m_rows[static_cast<std::size_t>(row)];
+    const bool failed = shown.status == JobStatus::Failed && !shown.reason.empty();
+    if (!failed && !m_described.contains(row)) return;
+    m_annotations.setDescription(m_list, row + 1,
+                                 failed ? statusLabel(shown.status) + L": " + shown.reason : std::wstring());
+    if (failed)
+        m_described.insert(row);
+    else
+        m_described.erase(row);
+}
+
+// After rows moved: the descriptions follow their rows to their new numbers.
+void JobListControl::describeAll() {
+    for (int row : std::exchange(m_described, {})) m_annotations.setDescription(m_list, row + 1, {});
+    for (int row = 0; row < size(); ++row) describe(row);
+}
+
+void JobListControl::announceRows(DWORD event, const std::vector<int>& rows) {
+    if (rows.size() > kRowEventLimit) {
+        NotifyWinEvent(EVENT_OBJECT_REORDER, m_list, OBJID_CLIENT, CHILDID_SELF);
+        return;
+    }
+    for (int row : rows) NotifyWinEvent(event, m_list, OBJID_CLIENT, row + 1);
 }
 
 // A list without its own rows keeps its selection as row numbers: they are
@@ -94,6 +151,7 @@ void JobListControl::change(int row, const JobRow& data) {
 // with their rows, a removed one handing its place to the next row kept.
 void JobListControl::remove(const std::vector<int>& removed) {
     if (removed.empty()) return;
+    m_reasonTip.hide();
     auto isRemoved = [&](int row) { return std::binary_search(removed.begin(), removed.end(), row); };
     const int rowsLeft = size() - static_cast<int>(removed.size());
     auto newIndex = [&](int old) { return form::rowAfterRemoval(old, removed, rowsLeft); };
@@ -109,6 +167,7 @@ void JobListControl::remove(const std::vector<int>& removed) {
     for (int i = 0; i < size(); ++i)
         if (!isRemoved(i)) kept.push_back(std::move(m_rows[static_cast<std::size_t>(i)]));
     m_rows = std::move(kept);
+    for (Row& row : m_rows) row.percent.reset();
 
     SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
     LVITEMW none{};
@@ -134,12 +193,18 @@ void JobListControl::remove(const std::vector<int>& removed) {
     }
     SendMessageW(m_list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(m_list, nullptr, TRUE);
+    describeAll();
+    // As a list view deleting them one by one, the last first.
+    announceRows(EVENT_OBJECT_DESTROY, std::vector<int>(removed.rbegin(), removed.rend()));
 }
 
 void JobListControl::clear() {
+    m_reasonTip.hide();
     m_rows.clear();
     SendMessageW(m_list, LVM_DELETEALLITEMS, 0, 0);
     setCount();
+    describeAll();
+    NotifyWinEvent(EVENT_OBJECT_REORDER, m_list, OBJID_CLIENT, CHILDID_SELF);
 }
 
 std::vector<int> JobListControl::selectedRows() const {
@@ -156,8 +221,12 @@ std::vector<int> JobListControl::selectedRows() const {
 void JobListControl::displayInfo(NMLVDISPINFOW& info) const {
     if (!(info.item.mask & LVIF_TEXT) || info.item.iItem < 0 || info.item.iItem >= size()) return;
     const Row& row = m_rows[static_cast<std::size_t>(info.item.iItem)];
-    const std::wstring& text = info.item.iSubItem == 0 ? row.path : statusLabel(row.status);
-    info.item.pszText = const_cast<wchar_t*>(text.c_str());
+    const std::wstring* text = info.item.iSubItem == 0 ? &row.path : &statusLabel(row.status);
+    if (info.item.iSubItem != 0 && row.status == JobStatus::Converting && row.percent) {
+        m_statusText = *text + L" " + std::to_wstring(*row.percent) + L"%";
+        text = &m_statusText;
+    }
+    info.item.pszText = const_cast<wchar_t*>(text->c_str());
 }
 
 std::wstring JobListControl::statusTipAt(POINT point) const {

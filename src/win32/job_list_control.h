@@ -2,23 +2,30 @@
 // The job list's list view: a report view whose rows the control asks for
 // when it draws them (LVS_OWNERDATA), so that adding ten thousand rows is one
 // count change and never ten thousand insertions. It keeps each row's texts
-// as the list shows them.
+// as the list shows them, tells assistive technology what a list view
+// with its own rows would (rows added, removed, changed), and describes a
+// failed row by its reason.
 
 #include <windows.h>
 
 #include <commctrl.h>
 
+#include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "engine/jobs/job_list.h"
+#include "win32/accessible_annotations.h"
+#include "win32/row_reason_tip.h"
 
 namespace mirvane::win32 {
 
 class JobListControl {
 public:
-    // Creates the list view as a child of parent, with its two columns.
+    // Creates the list view as a child of parent, with its two columns and
+    // its accessible name.
     HWND create(HWND parent, int id);
     HWND handle() const { return m_list; }
 
@@ -27,6 +34,12 @@ public:
     // Ascending row numbers as they were before the removal.
     void remove(const std::vector<int>& rows);
     void clear();
+    // A converting row's own percentage beside its status; nullopt takes it away.
+    void setPercent(int row, std::optional<int> percent);
+    // The reason beside the row's status cell until hideReason.
+    void showReason(int row, const std::wstring& reason) { m_reasonTip.show(row, reason); }
+    void hideReason() { m_reasonTip.hide(); }
+    std::wstring reasonShown() const { return m_reasonTip.shownText(); }
 
     int size() const { return static_cast<int>(m_rows.size()); }
     JobStatus status(int row) const { return m_rows.at(static_cast<std::size_t>(row)).status; }
@@ -47,11 +60,21 @@ private:
         std::wstring path;
         JobStatus status;
         std::wstring reason;
+        std::optional<int> percent;  // shown only while converting
     };
     void setCount();
+    // The accessible description of row: its reason while it has failed.
+    void describe(int row);
+    void describeAll();
+    // One event per row for a few rows, one for the whole list for many.
+    void announceRows(DWORD event, const std::vector<int>& rows);
 
     HWND m_list = nullptr;
     std::vector<Row> m_rows;
+    RowReasonTip m_reasonTip;
+    AccessibleAnnotations m_annotations;
+    std::set<int> m_described;          // the rows whose description is annotated
+    mutable std::wstring m_statusText;  // the status cell the list asked for last
 };
 
 }  // namespace mirvane::win32

@@ -53,8 +53,20 @@ HWND createControl(const wchar_t* windowClass, const char* text, DWORD style, HW
 }
 
 Key engineKey(WORD key) {
-    if (key == VK_DELETE) return Key::Delete;
-    if (key == VK_F1) return Key::F1;
+    switch (key) {
+        case VK_DELETE:
+            return Key::Delete;
+        case VK_F1:
+            return Key::F1;
+        case 'O':
+            return Key::O;
+        case VK_RETURN:
+            return Key::Enter;
+        case VK_APPS:
+            return Key::ContextMenu;
+        case VK_F10:
+            return GetKeyState(VK_SHIFT) < 0 ? Key::ContextMenu : Key::Other;
+    }
     return Key::Other;
 }
 
@@ -134,11 +146,14 @@ void MainWindow::createControls() {
                                          panel, kIdBtnAllClr);
     m_controls.presetLabel =
         createControl(WC_STATICW, texts::kCaptionPresets, SS_LEFT | SS_NOPREFIX, panel, kIdLabel);
-    m_controls.lbTo =
-        createControl(WC_LISTBOXW, nullptr, WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-                      panel, kIdLbTo, WS_EX_CLIENTEDGE);
+    // Right after its label, which names it to assistive technology; its
+    // window text and the annotation name it where the label is not looked for.
+    m_controls.lbTo = createControl(WC_LISTBOXW, texts::kCaptionPresets,
+                                    WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, panel,
+                                    kIdLbTo, WS_EX_CLIENTEDGE);
     m_controls.chkDShow = createControl(WC_BUTTONW, texts::kCaptionDirectShow, WS_TABSTOP | BS_AUTOCHECKBOX,
                                         panel, kIdChkDShow);
+    m_annotations.setName(m_controls.lbTo, toWide(texts::kCaptionPresets));
     m_gauge.create(form, kIdGauge);
     m_controls.lvData = m_rows.create(form, kIdLvData);
     m_controls.txtDrag =
@@ -280,7 +295,11 @@ void MainWindow::FormShow() { m_presenter.windowShown(); }
 
 void MainWindow::FormCloseQuery(bool& canClose) { canClose = m_presenter.closeRequested(); }
 
-void MainWindow::FormKeyDown(WORD key) { m_presenter.keyPressed(engineKey(key), GetKeyState(VK_CONTROL) < 0); }
+// Any key moves the user on from a reason shown beside its row.
+void MainWindow::FormKeyDown(WORD key) {
+    m_rows.hideReason();
+    m_presenter.keyPressed(engineKey(key), GetKeyState(VK_CONTROL) < 0);
+}
 
 void MainWindow::lvDataKeyDown(WORD key) { m_presenter.listKeyPressed(engineKey(key)); }
 
@@ -421,17 +440,52 @@ LRESULT CALLBACK MainWindow::panelProc(HWND window, UINT message, WPARAM wParam,
 LRESULT CALLBACK MainWindow::keyPreviewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                         DWORD_PTR form) {
     auto* self = reinterpret_cast<MainWindow*>(form);
-    if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
-        const auto key = static_cast<WORD>(wParam);
-        self->FormKeyDown(key);
-        if (window == self->m_controls.lvData) self->lvDataKeyDown(key);
-    } else if (message == WM_MOUSEMOVE && window == self->m_controls.lvData && self->m_tip) {
-        self->trackStatusTip({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-    } else if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(window, &MainWindow::keyPreviewProc, 0);
+    if (self->previewControlMessage(window, message, wParam, lParam)) return 0;
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(window, &MainWindow::keyPreviewProc, 0);
+    if (message == WM_GETDLGCODE && window == self->m_controls.lvData && lParam) {
+        // Return on the list is the list's key (a failed row's reason), not
+        // the dialog keys' default button.
+        const MSG& key = *reinterpret_cast<const MSG*>(lParam);
+        if (key.message == WM_KEYDOWN && key.wParam == VK_RETURN)
+            return DefSubclassProc(window, message, wParam, lParam) | DLGC_WANTMESSAGE;
     }
-    // The key is never consumed: the control handles it as it always does.
     return DefSubclassProc(window, message, wParam, lParam);
+}
+
+bool MainWindow::previewControlMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+    const bool onList = control == m_controls.lvData;
+    switch (message) {
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN: {
+            const auto key = static_cast<WORD>(wParam);
+            FormKeyDown(key);
+            if (onList) lvDataKeyDown(key);
+            // Shift+F10 is the list's context key; left to the system, its F10
+            // would also open the window's menu.
+            return onList && key == VK_F10 && engineKey(key) == Key::ContextMenu;
+        }
+        case WM_CONTEXTMENU:
+            // The keyboard's request (at -1, -1) has been answered as a key already.
+            return onList && GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1;
+        case WM_MOUSEMOVE:
+            if (onList && m_tip) trackStatusTip({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            return false;
+        case WM_KILLFOCUS:
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MOUSEWHEEL:
+        case WM_VSCROLL:
+        case WM_HSCROLL:
+            // The row may move or the user has moved on: the reason beside it goes.
+            if (onList) m_rows.hideReason();
+            break;
+    }
+    // A push button with the focus is the default one, as in a dialog, so that
+    // Return presses it however the focus came to it.
+    const bool pushButton = control == m_controls.btnStart || control == m_controls.btnAllClr;
+    if ((message == WM_SETFOCUS || message == WM_KILLFOCUS) && pushButton)
+        SendMessageW(control, BM_SETSTYLE, message == WM_SETFOCUS ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+    return false;
 }
 
 LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -454,15 +508,28 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SYSKEYDOWN:
             FormKeyDown(static_cast<WORD>(wParam));
             break;
+        case DM_GETDEFID: {
+            // The dialog keys ask which button is the default one when the
+            // focus moves: the push button with the focus, as it became at
+            // WM_SETFOCUS, and none while another control has it.
+            HWND focus = GetFocus();
+            if (focus == m_controls.btnStart || focus == m_controls.btnAllClr)
+                return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
+            return 0;
+        }
         case WM_GETFONT:
             return reinterpret_cast<LRESULT>(m_fonts ? m_fonts->form() : nullptr);
         case WM_DROPFILES:
             WMDropFiles(reinterpret_cast<HDROP>(wParam));
             return 0;
         case WM_SIZE:
+            m_rows.hideReason();
             layOut();
             FormResize();
             return 0;
+        case WM_MOVE:
+            m_rows.hideReason();
+            break;
         case WM_GETMINMAXINFO: {
             // A drag of the frame never shows a window below the minimum.
             const SIZE minimum = minimumOuterSize();

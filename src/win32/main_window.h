@@ -11,15 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "engine/jobs/app_paths.h"
-#include "engine/encoding/clock.h"
-#include "engine/window/main_window_presenter.h"
 #include "engine/batch/batch_flags.h"
+#include "engine/encoding/clock.h"
+#include "engine/jobs/app_paths.h"
+#include "engine/window/main_window_presenter.h"
+#include "win32/accessible_annotations.h"
 #include "win32/desktop_services.h"
 #include "win32/desktop_shell.h"
-#include "win32/view_adapter.h"
 #include "win32/job_list_control.h"
 #include "win32/percent_gauge.h"
+#include "win32/view_adapter.h"
 #include "win32/win32_ui_thread.h"
 
 namespace mirvane::win32 {
@@ -61,6 +62,9 @@ public:
     // The text the status cell's tooltip shows at point (lvData's client
     // coordinates); empty where it shows none.
     std::wstring statusTipAt(POINT point) const { return m_rows.statusTipAt(point); }
+    // The reason shown beside a row on the user's request; empty while none is.
+    std::wstring reasonShown() const { return m_rows.reasonShown(); }
+    MainWindowView& view() { return m_view; }
 
 private:
     void FormCreate(const std::vector<std::string>& commandLineFiles);
@@ -99,6 +103,9 @@ private:
     // size with the frame the layout was made for.
     SIZE minimumOuterSize() const;
     void trackStatusTip(POINT point);
+    // Handles what the key preview sees before the control; true when the
+    // message is the window's alone and the control must not have it.
+    bool previewControlMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 
     Win32UiThread m_uiThread;
     SteadyClock m_clock;
@@ -111,6 +118,7 @@ private:
 
     UINT m_dpi = 96;
     std::unique_ptr<WindowFonts> m_fonts;
+    AccessibleAnnotations m_annotations;
     HWND m_tip = nullptr;
     std::wstring m_tipText;
     POINT m_tipCell{-1, -1};

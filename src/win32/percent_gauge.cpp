@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "engine/platform/win32/wide_text.h"
+#include "win32/gauge_accessible.h"
 
 namespace mirvane::win32 {
 
@@ -41,6 +42,10 @@ PercentGauge::~PercentGauge() {
     m_picture.release();
     m_text.release();
     if (m_font) DeleteObject(m_font);
+    if (m_accessible) {
+        m_accessible->disconnect();
+        m_accessible->Release();
+    }
 }
 
 HWND PercentGauge::create(HWND parent, int id) {
@@ -76,16 +81,35 @@ LRESULT CALLBACK PercentGauge::windowProc(HWND window, UINT message, WPARAM wPar
         case WM_SIZE:
             InvalidateRect(window, nullptr, FALSE);
             return 0;
+        // Compared as a DWORD: 64-bit systems may pass the object id zero-extended.
+        case WM_GETOBJECT:
+            if (static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT))
+                if (GaugeAccessible* object = self->accessible())
+                    return LresultFromObject(__uuidof(IAccessible), wParam, object);
+            break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
 void PercentGauge::setMaxValue(int value) {
-    if (m_scale.setMaxValue(value)) repaintNow();
+    const int before = percent();
+    shown(m_scale.setMaxValue(value), before);
 }
 
 void PercentGauge::setProgress(int value) {
-    if (m_scale.setProgress(value)) repaintNow();
+    const int before = percent();
+    shown(m_scale.setProgress(value), before);
+}
+
+void PercentGauge::shown(bool pictureChanged, int before) {
+    if (pictureChanged) repaintNow();
+    if (m_window && percent() != before)
+        NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, m_window, OBJID_CLIENT, CHILDID_SELF);
+}
+
+GaugeAccessible* PercentGauge::accessible() {
+    if (!m_accessible) m_accessible = GaugeAccessible::create(m_window, [this] { return percent(); });
+    return m_accessible;
 }
 
 void PercentGauge::setDpi(UINT dpi) {

@@ -2,7 +2,8 @@
 // The progress gauge as a window of its own: a framed white strip with a
 // blue bar and the whole percentage written across it, the text inverted
 // where the bar lies under it. The picture is composed in a bitmap and
-// copied to the screen in one step.
+// copied to the screen in one step. To assistive technology it is a
+// progress bar (GaugeAccessible), told of each new percentage it shows.
 
 #include <windows.h>
 
@@ -10,6 +11,8 @@
 #include "engine/window/main_window_view.h"
 
 namespace mirvane::win32 {
+
+class GaugeAccessible;
 
 class PercentGauge : public GaugeView {
 public:
@@ -41,7 +44,13 @@ public:
 
 private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // Repaints and tells assistive technology when the shown percentage
+    // has changed from before.
+    void shown(bool pictureChanged, int before);
     void repaintNow();
+    // The object answering WM_GETOBJECT, made at the first question and
+    // kept, so that a client sees the same object each time.
+    GaugeAccessible* accessible();
     void setFont(HFONT font);
     // A bitmap with its own device context, both released together.
     struct Canvas {
@@ -60,6 +69,7 @@ private:
     int m_paintCount = 0;
     Canvas m_picture;
     Canvas m_text;
+    GaugeAccessible* m_accessible = nullptr;
 };
 
 }  // namespace mirvane::win32

@@ -2,12 +2,14 @@
 
 #include "engine/platform/win32/wide_text.h"
 #include "engine/window/texts.h"
+#include "win32/file_dialog.h"
 #include "win32/job_list_control.h"
 #include "win32/message_boxes.h"
 #include "win32/percent_gauge.h"
 
 namespace mirvane::win32 {
 
+using platform::win32::toUtf8;
 using platform::win32::toWide;
 
 void ViewAdapter::rowsAppended(std::span<const JobRow> rows) { m_rows.append(rows); }
@@ -72,15 +74,17 @@ void ViewAdapter::bringToFront() { SetForegroundWindow(m_controls.mainWindow); }
 // Posted: the window closes once the message being handled is over.
 void ViewAdapter::closeWindow() { PostMessageW(m_controls.mainWindow, WM_CLOSE, 0, 0); }
 
-}  // namespace mirvane::win32
+void ViewAdapter::setRowPercent(int row, std::optional<int> percent) { m_rows.setPercent(row, percent); }
 
-namespace mirvane::win32 {
+void ViewAdapter::showRowReason(int row, const std::string& reason) {
+    m_rows.showReason(row, toWide(reason));
+}
 
-void ViewAdapter::setRowPercent(int, std::optional<int>) {}
-
-void ViewAdapter::showRowReason(int, const std::string&) {}
-
-std::vector<std::string> ViewAdapter::chooseFiles() { return {}; }
+std::vector<std::string> ViewAdapter::chooseFiles() {
+    std::vector<std::string> paths;
+    for (const std::wstring& path : AskFilesToAdd(m_controls.mainWindow)) paths.push_back(toUtf8(path));
+    return paths;
+}
 
 void ViewAdapter::focusStartButton() { SetFocus(m_controls.btnStart); }
 

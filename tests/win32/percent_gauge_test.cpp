@@ -124,5 +124,30 @@ TEST(GaugeRepaints, OnlyANewWholePercentOrANewMaximumPaintsAndAtOnce) {
     EXPECT_EQ(gauge.percent(), 50);
 }
 
+// What a screen reader reads of the gauge, and the one event it hears per new percentage shown.
+TEST(GaugeAccessibility, AProgressBarNamedWithTheShownPercentAsValueAndOneEventPerChange) {
+    ProgramFolder folder;
+    Form form(folder);
+    PercentGauge& gauge = form.window->gauge();
+    struct Step {
+        int progress, maxValue;
+        const wchar_t* value;
+        std::size_t events;
+    };
+    const Step steps[] = {{10, 1000, L"1%", 1},     {19, 1000, L"1%", 0},    {20, 1000, L"2%", 1},
+                          {1500, 1000, L"100%", 1}, {1000, 500, L"100%", 0}, {250, 500, L"50%", 1}};
+    for (const Step& step : steps) {
+        const RaisedEvents events =
+            eventsDuring(*form.window, gauge.handle(), {EVENT_OBJECT_VALUECHANGE}, [&] {
+                gauge.setMaxValue(step.maxValue);
+                gauge.setProgress(step.progress);
+            });
+        EXPECT_EQ(events.size(), step.events) << step.progress << "/" << step.maxValue;
+        const Accessible read = askAccessible(gauge.handle());
+        EXPECT_EQ(read.role, ROLE_SYSTEM_PROGRESSBAR);
+        EXPECT_EQ(read.name + L" " + read.value, std::wstring(L"進捗 ") + step.value);
+    }
+}
+
 }  // namespace
 }  // namespace mirvane::win32::test

@@ -89,6 +89,7 @@ TEST_F(Batch, ConvertsEveryRowWithTheBusyLookTheGaugeMovingAndIdleAfterwards) {
 
 TEST_F(Batch, TheStopButtonEndsTheJobAndLeavesItsRowPending) {
     drop(inputs(2));
+    SetFocus(form.controls().lvData);
     bool clicked = false;
     run([&] {
         if (clicked || form.window->gauge().percent() < 25) return;
@@ -98,6 +99,9 @@ TEST_F(Batch, TheStopButtonEndsTheJobAndLeavesItsRowPending) {
     EXPECT_TRUE(clicked);
     EXPECT_EQ(form.column(1), (Texts{L"未変換", L"未変換"}));
     EXPECT_EQ(caption(), L"開始");
+    // Where a keyboard user pressed, and Return presses it again.
+    EXPECT_EQ(GetFocus(), form.controls().btnStart);
+    EXPECT_EQ(GetWindowLongW(form.controls().btnStart, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
 }
 
 // Closing during a job asks first; OK stops the job, and the window goes

@@ -8,6 +8,7 @@
 
 #include <commctrl.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -241,6 +242,124 @@ TEST_F(JobRows, TheStatusTooltipShowsTheReasonOverTheFailedRowsStatusCell) {
     // A preset change forgets the reason with the failure.
     clickPreset(form.controls().lbTo, 1);
     EXPECT_EQ(form.window->statusTipAt(cellCentre(1, 1)), L"");
+}
+
+// What a screen reader reads for the controls without a caption of their own.
+TEST_F(JobRows, TheListsAreNamedForAssistiveTechnology) {
+    EXPECT_EQ(askAccessible(form.controls().lbTo).name, L"コンバート");
+    EXPECT_EQ(askAccessible(list()).name, L"ファイル一覧");
+}
+
+// The list's rows have no texts of their own: what a list view raises for
+// added, changed and removed rows is raised for them.
+TEST_F(JobRows, RowsAddedChangedRemovedAndClearedAreAnnounced) {
+    auto heard = [&](const std::function<void()>& action) {
+        return eventsDuring(
+            *form.window, list(),
+            {EVENT_OBJECT_CREATE, EVENT_OBJECT_DESTROY, EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_REORDER},
+            action);
+    };
+    EXPECT_EQ(heard([&] { addRows(3); }),
+              (RaisedEvents{{EVENT_OBJECT_CREATE, 1}, {EVENT_OBJECT_CREATE, 2}, {EVENT_OBJECT_CREATE, 3}}));
+    EXPECT_EQ(heard([&] { setStatus(1, JobStatus::Failed, "why"); }),
+              (RaisedEvents{{EVENT_OBJECT_NAMECHANGE, 2}}));
+    selectRows(list(), {0, 2});
+    EXPECT_EQ(heard([&] { pressKey(list(), VK_DELETE); }),
+              (RaisedEvents{{EVENT_OBJECT_DESTROY, 3}, {EVENT_OBJECT_DESTROY, 1}}));
+    EXPECT_EQ(heard([&] { SendMessageW(form.controls().btnAllClr, BM_CLICK, 0, 0); }),
+              (RaisedEvents{{EVENT_OBJECT_REORDER, CHILDID_SELF}}));
+}
+
+struct ReasonKeyCase {
+    const char* name;
+    WORD key;
+    bool shift;
+};
+
+class ReasonKey : public JobRows, public testing::WithParamInterface<ReasonKeyCase> {};
+
+// Through the dialog keys, which would take Return for a default button; Shift+F10 would
+// also open the window's menu and never come back.
+TEST_P(ReasonKey, ShowsTheFailedRowsReasonUnderItsStatusCellUntilTheNextKey) {
+    addRows(30);
+    setStatus(25, JobStatus::Failed, "ffmpeg: 壊れたファイル");
+    selectRows(list(), {25});
+    SetFocus(list());
+    postKey(*form.window, list(), GetParam().key, GetParam().shift);
+    EXPECT_EQ(form.window->reasonShown(), L"ffmpeg: 壊れたファイル");
+    RECT cell{LVIR_BOUNDS, 1, 0, 0};
+    SendMessageW(list(), LVM_GETSUBITEMRECT, 25, reinterpret_cast<LPARAM>(&cell));
+    MapWindowPoints(list(), HWND_DESKTOP, reinterpret_cast<POINT*>(&cell), 2);
+    HWND tip = nullptr;
+    while ((tip = FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) && !IsWindowVisible(tip)) {
+    }
+    ASSERT_TRUE(tip) << "no tip shown";
+    RECT shown;
+    GetWindowRect(tip, &shown);
+    // A tooltip's own frame may take a pixel.
+    EXPECT_NEAR(shown.left, cell.left, 1) << "beside the row, scrolled into view";
+    EXPECT_NEAR(shown.top, cell.bottom, 1);
+    postKey(*form.window, list(), VK_DOWN);
+    EXPECT_EQ(form.window->reasonShown(), L"");
+    EXPECT_FALSE(IsWindowVisible(tip));
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, ReasonKey,
+                         testing::Values(ReasonKeyCase{"Return", VK_RETURN, false},
+                                         ReasonKeyCase{"ContextMenuKey", VK_APPS, false},
+                                         ReasonKeyCase{"ShiftF10", VK_F10, true}),
+                         kByName);
+
+// A converting row's own percentage beside its status, until taken away.
+TEST_F(JobRows, AConvertingRowShowsItsOwnPercentageUntilTakenAway) {
+    addRows(2);
+    setStatus(0, JobStatus::Converting);
+    MainWindowView& view = form.window->view();
+    view.setRowPercent(0, 42);
+    view.setRowPercent(1, 50);
+    EXPECT_EQ(form.column(1), (Texts{L"変換中 42%", kPending}));
+    view.setRowPercent(0, std::nullopt);
+    EXPECT_EQ(form.column(1), (Texts{L"変換中", kPending}));
+    view.setRowPercent(0, 9);
+    selectRows(list(), {1});
+    pressKey(list(), VK_DELETE);
+    EXPECT_EQ(form.column(1), Texts{L"変換中"});
+}
+
+// Return presses the focused button also after Tab (the dialog keys then ask
+// the window which button is the default); after SetFocus: the batch's test.
+TEST_F(JobRows, ReturnPressesTheButtonTabbedTo) {
+    addRows(2);
+    SetFocus(form.controls().btnStart);
+    postKey(*form.window, form.controls().btnStart, VK_TAB);
+    postKey(*form.window, form.controls().btnAllClr, VK_RETURN);
+    EXPECT_EQ(form.rowCount(), 0);
+}
+
+// Ctrl+O opens the system's dialog over the window, several files at once;
+// the files chosen there are added as a drop adds them.
+std::function<void()> g_inDialog;
+void CALLBACK inDialog(HWND, UINT, UINT_PTR, DWORD) {
+    if (g_inDialog) g_inDialog();
+}
+
+TEST_F(JobRows, CtrlOAddsTheFilesChosenInTheSystemsDialog) {
+    const Texts chosen{wide(folder.dir.write("クリップ.avi", "")), wide(folder.dir.write("b.mkv", ""))};
+    std::wstring title;
+    g_inDialog = [&] {
+        HWND dialog = FindWindowW(L"#32770", nullptr);
+        if (!dialog || GetWindow(dialog, GW_OWNER) != window()) return;
+        title = windowText(dialog);
+        // The dialog opens with the focus in its file name box.
+        SetWindowTextW(GetFocus(), (L"\"" + chosen[0] + L"\" \"" + chosen[1] + L"\"").c_str());
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    };
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, &inDialog);
+    pressKey(list(), 'O', false, true);
+    KillTimer(nullptr, timer);
+    g_inDialog = nullptr;
+    EXPECT_EQ(title, L"ファイルを追加");
+    EXPECT_EQ(form.column(0), chosen);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include "win32/support/window_fixture.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -120,6 +122,66 @@ void pressKey(HWND target, WORD key, bool shift, bool control) {
     hold(VK_CONTROL, false);
     hold(VK_LCONTROL, false);
     SetKeyboardState(state);
+}
+
+void postKey(MainWindow& form, HWND target, WORD key, bool shift, bool control) {
+    BYTE state[256] = {};
+    GetKeyboardState(state);
+    state[VK_SHIFT] = state[VK_LSHIFT] = shift ? 0x80 : 0;
+    state[VK_CONTROL] = state[VK_LCONTROL] = control ? 0x80 : 0;
+    SetKeyboardState(state);
+    const UINT scan = MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
+    const bool system = key == VK_F10;
+    PostMessageW(target, system ? WM_SYSKEYDOWN : WM_KEYDOWN, key, 1 | (scan << 16));
+    PostMessageW(target, system ? WM_SYSKEYUP : WM_KEYUP, key, 1 | (scan << 16) | (3u << 30));
+    pump(form);
+    state[VK_SHIFT] = state[VK_LSHIFT] = state[VK_CONTROL] = state[VK_LCONTROL] = 0;
+    SetKeyboardState(state);
+}
+
+Accessible askAccessible(HWND window) {
+    IAccessible* object = nullptr;
+    Accessible asked;
+    if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&object))))
+        return asked;
+    VARIANT self{}, role{};
+    self.vt = VT_I4;
+    if (SUCCEEDED(object->get_accRole(self, &role))) asked.role = role.lVal;
+    for (auto [get, text] :
+         {std::pair{&IAccessible::get_accName, &asked.name}, {&IAccessible::get_accValue, &asked.value}}) {
+        BSTR got = nullptr;
+        if ((object->*get)(self, &got) == S_OK && got) *text = got;
+        SysFreeString(got);
+    }
+    object->Release();
+    return asked;
+}
+
+namespace {
+
+HWND g_eventsOf = nullptr;
+const std::vector<DWORD>* g_kinds = nullptr;
+RaisedEvents g_raised;
+
+void CALLBACK recordEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
+    if (window == g_eventsOf && object == OBJID_CLIENT && std::ranges::count(*g_kinds, event))
+        g_raised.emplace_back(event, child);
+}
+
+}  // namespace
+
+RaisedEvents eventsDuring(MainWindow& form, HWND window, const std::vector<DWORD>& kinds,
+                          const std::function<void()>& action) {
+    g_eventsOf = window;
+    g_kinds = &kinds;
+    g_raised.clear();
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, &recordEvent, GetCurrentProcessId(),
+                                         GetCurrentThreadId(), WINEVENT_OUTOFCONTEXT);
+    action();
+    pump(form);  // the events come as messages
+    UnhookWinEvent(hook);
+    return g_raised;
 }
 
 void selectRows(HWND list, const std::vector<int>& rows) {

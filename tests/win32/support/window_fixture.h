@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/jobs/app_paths.h"
@@ -77,9 +78,24 @@ HDROP makeAnsiDrop(const std::vector<std::string>& paths);
 // A key pressed with the given modifiers held, as the keyboard would deliver
 // it to target: the thread's key state says which modifiers are down.
 void pressKey(HWND target, WORD key, bool shift = false, bool control = false);
+// The same key through the message queue and the window's dialog keys, as
+// from the keyboard, handled before the call returns; F10 as a system key.
+void postKey(MainWindow& form, HWND target, WORD key, bool shift = false, bool control = false);
 // Selects exactly the rows given.
 void selectRows(HWND list, const std::vector<int>& rows);
 std::wstring wide(const std::string& utf8);
+
+// What a screen reader asks of a window's client area.
+struct Accessible {
+    LONG role = 0;
+    std::wstring name, value;
+};
+Accessible askAccessible(HWND window);
+// The events of the kinds given that window raises for its client area while
+// action runs, as a screen reader hears them, with their child ids.
+using RaisedEvents = std::vector<std::pair<DWORD, LONG>>;
+RaisedEvents eventsDuring(MainWindow& form, HWND window, const std::vector<DWORD>& kinds,
+                          const std::function<void()>& action);
 
 // Names each row of a parameterised test by its `name`.
 inline constexpr auto kByName = [](const auto& info) { return std::string(info.param.name); };
