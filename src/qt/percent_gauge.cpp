@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include "engine/window/texts.h"
+
 namespace mirvane {
 
 namespace {
@@ -16,7 +18,7 @@ public:
     explicit AccessibleGauge(PercentGauge* gauge) : QAccessibleWidget(gauge, QAccessible::ProgressBar) {}
 
     QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Name) return QStringLiteral("進捗");
+        if (t == QAccessible::Name) return QString::fromUtf8(texts::kGaugeName);
         if (t == QAccessible::Value) return QString::number(gauge()->percent()) + u'%';
         return QAccessibleWidget::text(t);
     }

@@ -9,6 +9,7 @@
 
 #include "engine/window/form_layout.h"
 #include "engine/window/status_look.h"
+#include "engine/window/texts.h"
 #include "qt/local_files.h"
 #include "qt/message_boxes.h"
 #include "ui_main_window.h"
@@ -231,7 +232,7 @@ void ViewAdapter::showRowReason(int row, const std::string& reason) {
 // The files as a drop would give them: local files only, their names' exact bytes.
 std::vector<std::string> ViewAdapter::chooseFiles() {
     const QList<QUrl> chosen =
-        QFileDialog::getOpenFileUrls(&m_window, QStringLiteral("ファイルを追加"), QUrl(), QString(), nullptr,
+        QFileDialog::getOpenFileUrls(&m_window, QString::fromUtf8(texts::kFileDialogTitle), QUrl(), QString(), nullptr,
                                      {}, {QStringLiteral("file")});
     return localFiles(chosen);
 }

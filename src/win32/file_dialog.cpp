@@ -2,11 +2,12 @@
 
 #include <shobjidl.h>
 
+#include "engine/platform/win32/wide_text.h"
+#include "engine/window/texts.h"
+
 namespace mirvane::win32 {
 
 namespace {
-
-constexpr wchar_t kTitle[] = L"ファイルを追加";
 
 // Releases a COM interface when it goes out of scope.
 template <typename Interface>
@@ -44,7 +45,7 @@ std::vector<std::wstring> AskFilesToAdd(HWND owner) {
     FILEOPENDIALOGOPTIONS options = 0;
     dialog->GetOptions(&options);
     dialog->SetOptions(options | FOS_ALLOWMULTISELECT | FOS_FORCEFILESYSTEM | FOS_FILEMUSTEXIST);
-    dialog->SetTitle(kTitle);
+    dialog->SetTitle(platform::win32::toWide(texts::kFileDialogTitle).c_str());
     // Cancelled: HRESULT_FROM_WIN32(ERROR_CANCELLED).
     if (FAILED(dialog->Show(owner))) return {};
     Held<IShellItemArray> chosen;

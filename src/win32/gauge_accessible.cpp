@@ -2,11 +2,12 @@
 
 #include <string>
 
+#include "engine/platform/win32/wide_text.h"
+#include "engine/window/texts.h"
+
 namespace mirvane::win32 {
 
 namespace {
-
-constexpr wchar_t kGaugeName[] = L"進捗";
 
 bool isSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
 
@@ -70,7 +71,7 @@ HRESULT GaugeAccessible::get_accRole(VARIANT child, VARIANT* role) {
 HRESULT GaugeAccessible::get_accName(VARIANT child, BSTR* name) {
     if (!m_standard) return RPC_E_DISCONNECTED;
     if (!isSelf(child)) return E_INVALIDARG;
-    *name = SysAllocString(kGaugeName);
+    *name = SysAllocString(platform::win32::toWide(texts::kGaugeName).c_str());
     return *name ? S_OK : E_OUTOFMEMORY;
 }
 

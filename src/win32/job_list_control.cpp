@@ -19,7 +19,6 @@ namespace {
 
 using platform::win32::toWide;
 
-constexpr wchar_t kListName[] = L"ファイル一覧";
 // More rows than this at once are announced as one change of the list: a
 // screen reader handed ten thousand events would fall behind for minutes.
 constexpr std::size_t kRowEventLimit = 100;
@@ -50,7 +49,7 @@ HWND JobListControl::create(HWND parent, int id) {
         WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS;
     // The window text is the list's name to whatever reads names from it;
     // the annotation is the name the system's own list object gives.
-    m_list = CreateWindowExW(0, WC_LISTVIEWW, kListName, style, 0, 0, 0, 0, parent,
+    m_list = CreateWindowExW(0, WC_LISTVIEWW, toWide(texts::kJobListName).c_str(), style, 0, 0, 0, 0, parent,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
                              nullptr);
     if (!m_list) throw std::system_error(platform::win32::lastError(), "CreateWindowExW(lvData)");
@@ -61,7 +60,7 @@ HWND JobListControl::create(HWND parent, int id) {
     SendMessageW(m_list, LVM_SETTEXTCOLOR, 0, GetSysColor(COLOR_WINDOWTEXT));
     addColumn(m_list, 0, texts::kColumnFileName, LVCFMT_LEFT);
     addColumn(m_list, 1, texts::kColumnStatus, LVCFMT_CENTER);
-    m_annotations.setName(m_list, kListName);
+    m_annotations.setName(m_list, toWide(texts::kJobListName).c_str());
     m_reasonTip.create(parent, m_list);
     return m_list;
 }

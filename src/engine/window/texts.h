@@ -24,6 +24,10 @@ inline constexpr const char* kCaptionDirectShow = "DirectShowを使用(Avisynth�
 inline constexpr const char* kDropHint = "ここに動画ファイルをドラッグ＆ドロップしてください";
 inline constexpr const char* kColumnFileName = "ファイル名";
 inline constexpr const char* kColumnStatus = "ステータス";
+// Names assistive technology reads for controls that show no caption.
+inline constexpr const char* kJobListName = "ファイル一覧";
+inline constexpr const char* kGaugeName = "進捗";
+inline constexpr const char* kFileDialogTitle = "ファイルを追加";
 
 inline constexpr const char* kAppName = "Mirvane";
 inline constexpr const char* kAppCaption = "Mirvane 1.00";
