@@ -173,7 +173,8 @@ double batchSeconds(int preset, int jobs, const TempDir& clipsDir, const QString
     program.convert(clips);
     const double seconds = wallSeconds() - start;
     for (int row = 0; row < clips.size(); ++row) {
-        if (program.rowStatus(row) != "変換済") std::fprintf(stderr, "row %d reads %s\n", row, program.rowStatus(row).c_str());
+        if (program.rowStatus(row) != "変換済")
+            std::fprintf(stderr, "row %d reads %s\n", row, program.rowStatus(row).c_str());
     }
     return seconds;
 }
@@ -192,8 +193,8 @@ void jobs(int clipCount, int seconds) {
     const double mp3One = batchSeconds(kMp3, 1, clipsDir, clips);
     const double mp3Two = batchSeconds(kMp3, 2, clipsDir, clips);
     const double mp3 = mp3Two / mp3One;
-    printRow(std::to_string(clipCount) + " x " + std::to_string(seconds) +
-                 " s to MP3, Jobs=2 / Jobs=1 (" + std::to_string(std::thread::hardware_concurrency()) + " cores)",
+    printRow(std::to_string(clipCount) + " x " + std::to_string(seconds) + " s to MP3, Jobs=2 / Jobs=1 (" +
+                 std::to_string(std::thread::hardware_concurrency()) + " cores)",
              format("%.3f", mp3) + format(" (%.1f s / ", mp3Two) + format("%.1f s)", mp3One), "<= 0.6",
              mp3 <= 0.6);
     const QStringList x264Clips = clips.mid(0, 4);
@@ -226,7 +227,9 @@ int main(int argc, char** argv) {
     } else if (mode == "jobs") {
         jobs(number(2, 8), number(3, 60));
     } else {
-        std::fprintf(stderr, "usage: %s overhead [CLIPS] [PAIRS] | cpu [SECONDS] | throughput [MB] | stop | jobs [CLIPS] [SECONDS]\n",
+        std::fprintf(stderr,
+                     "usage: %s overhead [CLIPS] [PAIRS] | cpu [SECONDS] | throughput [MB] | stop | jobs "
+                     "[CLIPS] [SECONDS]\n",
                      argv[0]);
         return 2;
     }

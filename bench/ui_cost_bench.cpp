@@ -111,7 +111,8 @@ int main(int argc, char** argv) {
     const std::string which = argc > 1 ? argv[1] : "fake";
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 20;
     const int jobs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 1;
-    const std::string name = std::to_string(seconds) + " s" + (jobs > 1 ? ", " + std::to_string(jobs) + " jobs" : "");
+    const std::string name =
+        std::to_string(seconds) + " s" + (jobs > 1 ? ", " + std::to_string(jobs) + " jobs" : "");
     mirvane::TempDir clips;
     QStringList inputs;
     for (int i = 0; i < jobs; ++i) {

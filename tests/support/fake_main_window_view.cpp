@@ -58,7 +58,9 @@ void FakeMainWindowView::setRowPercent(int row, std::optional<int> percent) {
     }
 }
 
-void FakeMainWindowView::showRowReason(int row, const std::string& reason) { reasonsShown.emplace_back(row, reason); }
+void FakeMainWindowView::showRowReason(int row, const std::string& reason) {
+    reasonsShown.emplace_back(row, reason);
+}
 
 std::vector<std::string> FakeMainWindowView::chooseFiles() {
     ++fileDialogs;

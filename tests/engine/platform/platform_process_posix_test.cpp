@@ -216,8 +216,8 @@ TEST(EncoderProcess, EncoderAndEverythingItStartedDieWithTheProgramKilledWithSig
             // its pid. A failure here must still reach the clean-up below,
             // or the stand-in and its encoder would hold the test run open.
             std::vector<int> members;
-            EXPECT_TRUE(waitUntil(
-                [&] { return (members = test::livingProcessIdsInGroup(group)).size() == 2; }, 5s))
+            EXPECT_TRUE(
+                waitUntil([&] { return (members = test::livingProcessIdsInGroup(group)).size() == 2; }, 5s))
                 << members.size() << " processes in the group";
             for (const int member : members) {
                 if (member != fake) ::kill(member, SIGKILL);

@@ -279,35 +279,24 @@ TEST(MainWindowBehaviour, CtrlOAddsTheChosenFilesAsADrop) {
     EXPECT_FALSE(w.view.hintVisible);
 }
 
-struct ReasonKeyCase {
-    const char* name;
-    Key key;
-    std::vector<int> selection;
-    std::vector<std::pair<int, std::string>> shown;
-};
-
-class ReasonKey : public testing::TestWithParam<ReasonKeyCase> {};
-
-// Rows: pending, failed "first", converted, failed "second".
-TEST_P(ReasonKey, ShowsTheSelectedFailedRowsReason) {
+// The reason keys show the first failed row of the selection (rows: pending,
+// failed "first", converted, failed "second"); nothing without one.
+TEST(MainWindowBehaviour, TheReasonKeysShowTheSelectedFailedRowsReason) {
     Window w(kTwoPresets, true, {v("a.avi"), v("b.avi"), v("c.avi"), v("d.avi")});
     w.setStatus(1, Failed, "first");
     w.setStatus(2, Converted);
     w.setStatus(3, Failed, "second");
-    w.view.selection = GetParam().selection;
-    w.presenter.listKeyPressed(GetParam().key);
-    EXPECT_EQ(w.view.reasonsShown, GetParam().shown);
+    using Shown = std::vector<std::pair<int, std::string>>;
+    for (const auto& [key, selection, shown] :
+         {std::tuple{Key::Enter, std::vector<int>{3}, Shown{{3, "second"}}},
+          {Key::ContextMenu, {1}, {{1, "first"}}}, {Key::Enter, {0, 2, 3}, {{3, "second"}}},
+          {Key::Enter, {0, 2}, {}}, {Key::ContextMenu, {}, {}}, {Key::Delete, {1}, {}}}) {
+        w.view.reasonsShown.clear();
+        w.view.selection = selection;
+        w.presenter.listKeyPressed(key);
+        EXPECT_EQ(w.view.reasonsShown, shown) << testing::PrintToString(selection);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Keys, ReasonKey,
-    testing::Values(ReasonKeyCase{"EnterOnAFailedRow", Key::Enter, {3}, {{3, "second"}}},
-                    ReasonKeyCase{"ContextMenuKey", Key::ContextMenu, {1}, {{1, "first"}}},
-                    ReasonKeyCase{"FirstFailedOfTheSelection", Key::Enter, {0, 2, 3}, {{3, "second"}}},
-                    ReasonKeyCase{"NoFailedRowSelected", Key::Enter, {0, 2}, {}},
-                    ReasonKeyCase{"NothingSelected", Key::ContextMenu, {}, {}},
-                    ReasonKeyCase{"AnotherKey", Key::Delete, {1}, {}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MainWindowBehaviour, CtrlF1WhileIdleTurnsTheLogOff) {
     Window w;
