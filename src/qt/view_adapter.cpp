@@ -33,11 +33,9 @@ QString reasonTip(const QString& reason) {
 
 QString statusCellText(const QTreeWidgetItem& item) {
     const auto status = static_cast<JobStatus>(item.data(kStatusColumn, kStatusRole).toInt());
-    QString text = QString::fromUtf8(statusText(status));
     const QVariant percent = item.data(kStatusColumn, kPercentRole);
-    if (status == JobStatus::Converting && percent.isValid())
-        text += QStringLiteral(" %1%").arg(percent.toInt());
-    return text;
+    return QString::fromStdString(
+        statusCellText(status, percent.isValid() ? std::optional(percent.toInt()) : std::nullopt));
 }
 
 // What a change did to a status cell: its words, its description (the reason).

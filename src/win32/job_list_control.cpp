@@ -222,7 +222,7 @@ void JobListControl::displayInfo(NMLVDISPINFOW& info) const {
     const Row& row = m_rows[static_cast<std::size_t>(info.item.iItem)];
     const std::wstring* text = info.item.iSubItem == 0 ? &row.path : &statusLabel(row.status);
     if (info.item.iSubItem != 0 && row.status == JobStatus::Converting && row.percent) {
-        m_statusText = *text + L" " + std::to_wstring(*row.percent) + L"%";
+        m_statusText = toWide(statusCellText(row.status, row.percent));
         text = &m_statusText;
     }
     info.item.pszText = const_cast<wchar_t*>(text->c_str());

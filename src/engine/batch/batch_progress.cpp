@@ -53,7 +53,6 @@ BatchProgress::BatchProgress(MainWindowView& view, GaugeView& gauge) : m_view(vi
 BatchProgress::~BatchProgress() = default;
 
 void BatchProgress::batchStarted(int rows) {
-    m_rows = rows;
     m_finished = 0;
     m_running.clear();
     m_gauge.setMaxValue(std::max(rows, 1) * kRowShare);

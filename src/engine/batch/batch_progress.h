@@ -34,7 +34,6 @@ private:
 
     MainWindowView& m_view;
     GaugeView& m_gauge;
-    int m_rows = 0;
     int m_finished = 0;
     std::vector<std::unique_ptr<RowGauge>> m_running;
 };

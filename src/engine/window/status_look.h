@@ -4,6 +4,8 @@
 // JobStatus values.
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "engine/jobs/job_list.h"
 #include "engine/window/texts.h"
@@ -29,6 +31,14 @@ constexpr const char* statusText(JobStatus status) {
             return texts::kStatusError;
     }
     return "";
+}
+
+// The status cell's words: a converting row's own percentage, while it has
+// one, beside its status ("変換中 42%").
+inline std::string statusCellText(JobStatus status, std::optional<int> percent) {
+    std::string text = statusText(status);
+    if (status == JobStatus::Converting && percent) text += " " + std::to_string(*percent) + "%";
+    return text;
 }
 
 // A running job and a failed one share the same red.
