@@ -10,7 +10,8 @@ namespace {
 // other programs name theirs: in lower case on POSIX systems, capitalised on
 // Windows.
 std::string ownFolder(const std::string& userFolder, PathStyle style) {
-    return userFolder + platform::pathSeparator(style) + (style == PathStyle::Windows ? "Mirvane" : "mirvane");
+    return userFolder + platform::pathSeparator(style) +
+           (style == PathStyle::Windows ? "Mirvane" : "mirvane");
 }
 
 }  // namespace
@@ -21,8 +22,18 @@ AppFilePlaces PlaceAppFiles(const std::string& executablePath, const platform::U
     AppPaths& paths = places.paths;
     // Nothing beside the program says which kind of copy it is: the package
     // ships the settings and the encoder beside it as a portable copy has them.
-    if (!facts.isInstalledFolder(paths.folder) && facts.isWritableFolder(paths.folder)) return places;
     const char separator = platform::pathSeparator(style);
+    const bool writable = !facts.isInstalledFolder(paths.folder) && facts.isWritableFolder(paths.folder);
+    std::string folder = paths.folder;
+    // A drive's root ("D:\\") keeps its separator: "D:" is the drive's current folder.
+    const bool driveRoot = style == PathStyle::Windows && folder.size() == 3 && folder[1] == ':';
+    if (folder.size() > 1 && folder.back() == separator && !driveRoot) folder.pop_back();
+    if (writable && facts.ownFolderProblem(folder).empty()) return places;
+    if (writable && user.stateHome.empty()) {
+        paths.logFile.clear();
+        paths.scriptFile.clear();
+        paths.journalFile.clear();
+    }
 
     if (!user.configHome.empty()) {
         const std::string own = ownFolder(user.configHome, style) + separator + "MovieSet.ini";

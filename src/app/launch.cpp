@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "app/absolute_names.h"
+#include "engine/jobs/paths.h"
 #include "engine/platform/files.h"
 #include "engine/platform/hand_over_message.h"
 #include "engine/platform/single_instance.h"
@@ -25,9 +26,34 @@ constexpr const char* kInstalledFolder = MIRVANE_INSTALLED_FOLDER;
 
 bool isInstalledFolder(const std::string& folder) { return !folder.empty() && folder == kInstalledFolder; }
 
+void keepNoFiles(AppPaths& paths) {
+    paths.logFile.clear();
+    paths.scriptFile.clear();
+    paths.journalFile.clear();
+}
+
+// Two copies writing one log, one script or one journal would mix their
+// lines, convert each other's files and remove each other's working files:
+// a copy that cannot hold the lock beside them keeps none.
+std::shared_ptr<const platform::HeldLock> lockFiles(AppPaths& paths, const Report& report) {
+    if (paths.journalFile.empty()) return nullptr;
+    const std::string lockFile = ChangeExtension(paths.journalFile, ".lock");
+    std::error_code error;
+    auto lock = std::make_shared<platform::HeldLock>(platform::HeldLock::take(lockFile, error));
+    if (lock->isHeld()) return lock;
+    const std::string why = error == std::errc::resource_unavailable_try_again
+                                ? "another copy of Mirvane holds " + lockFile
+                                : "the lock " + lockFile + " cannot be taken (" + error.message() + ")";
+    report(Problem::Degraded,
+           "Mirvane: " + why + "; no conversion log, AviSynth script or list for the next start is kept.");
+    keepNoFiles(paths);
+    return nullptr;
+}
+
 AppFilePlaces placeFiles(const Report& report) {
-    AppFilePlaces places = PlaceAppFiles(platform::executablePath(), platform::userFolders(),
-                                         {platform::isWritableFolder, platform::entryExists, isInstalledFolder});
+    AppFilePlaces places = PlaceAppFiles(
+        platform::executablePath(), platform::userFolders(),
+        {platform::isWritableFolder, platform::entryExists, isInstalledFolder, platform::ownFolderProblem});
     if (places.privateFolder.empty()) return places;
     std::string problem;
     if (const std::error_code error = platform::makePrivateFolder(places.privateFolder)) {
@@ -40,11 +66,10 @@ AppFilePlaces placeFiles(const Report& report) {
         // Nothing of the user's is written where it could be read, replaced
         // or redirected: conversions go on as they do when the log cannot
         // be written, DirectShow conversions fail for want of their script.
-        report(Problem::Degraded, "Mirvane: " + problem +
-                                      "; no conversion log, AviSynth script or list for the next start is kept.");
-        places.paths.logFile.clear();
-        places.paths.scriptFile.clear();
-        places.paths.journalFile.clear();
+        report(Problem::Degraded,
+               "Mirvane: " + problem +
+                   "; no conversion log, AviSynth script or list for the next start is kept.");
+        keepNoFiles(places.paths);
     }
     return places;
 }
@@ -74,19 +99,22 @@ Launch launch(const std::vector<std::string>& files, const Report& report) {
         // does not answer in time (one that cannot listen, or one that has
         // just died) leaves the files unopened, as every second copy did
         // before the hand-over.
-        if (!files.empty()) (void)platform::handOverFiles(texts::kAppName, absoluteNames(files), kHandOverTimeout);
-        return {0, {}, false};
+        if (!files.empty())
+            (void)platform::handOverFiles(texts::kAppName, absoluteNames(files), kHandOverTimeout);
+        return {0, {}, false, nullptr};
     }
     // Whatever keeps the lock from being taken (another user may have made
     // its place first) must not keep the user from converting.
     if (!instance.failure.empty())
-        report(Problem::Degraded, "Mirvane: " + instance.failure + " This copy starts without receiving files from later copies.");
-    return {std::nullopt, placeFiles(report), instance.failure.empty()};
+        report(Problem::Degraded, "Mirvane: " + instance.failure +
+                                      " This copy starts without receiving files from later copies.");
+    AppFilePlaces places = placeFiles(report);
+    std::shared_ptr<const platform::HeldLock> filesLock = lockFiles(places.paths, report);
+    return {std::nullopt, std::move(places), instance.failure.empty(), std::move(filesLock)};
 }
 
-std::unique_ptr<platform::HandOverListener> listenForOtherCopies(const Launch& launched,
-                                                                 platform::HandOverListener::Receiver receiver,
-                                                                 const Report& report) {
+std::unique_ptr<platform::HandOverListener> listenForOtherCopies(
+    const Launch& launched, platform::HandOverListener::Receiver receiver, const Report& report) {
     // Only the lock's holder may take the hand-over's place: another copy
     // may hold the lock and listen there.
     if (!launched.holdsLock) return nullptr;
@@ -94,7 +122,8 @@ std::unique_ptr<platform::HandOverListener> listenForOtherCopies(const Launch& l
     std::unique_ptr<platform::HandOverListener> listener =
         platform::HandOverListener::start(texts::kAppName, std::move(receiver), error);
     if (!listener)
-        report(Problem::Degraded, "Mirvane: files opened with another copy cannot be received (" + error.message() + ").");
+        report(Problem::Degraded,
+               "Mirvane: files opened with another copy cannot be received (" + error.message() + ").");
     return listener;
 }
 

@@ -12,6 +12,7 @@
 
 #include "app/file_places.h"
 #include "engine/platform/hand_over.h"
+#include "engine/platform/journal_file.h"
 
 namespace mirvane::app {
 
@@ -32,6 +33,10 @@ struct Launch {
     // False when the lock could not be taken at all: this copy runs alone,
     // unknown to the copies started after it.
     bool holdsLock = false;
+    // Held for the process's life beside the log and the journal, so that
+    // no other copy (whatever its runtime folder) writes them meanwhile;
+    // null when this copy keeps none.
+    std::shared_ptr<const platform::HeldLock> filesLock;
 };
 
 // Takes the per-user lock. A second copy hands the files (exact bytes, in
@@ -48,8 +53,7 @@ Launch launch(const std::vector<std::string>& files, const Report& report);
 // to receiver on the listener's own thread. Call it once the window that
 // receives them exists. Null, with the reason reported, when it cannot;
 // null at once for a copy that does not hold the lock.
-std::unique_ptr<platform::HandOverListener> listenForOtherCopies(const Launch& launched,
-                                                                 platform::HandOverListener::Receiver receiver,
-                                                                 const Report& report);
+std::unique_ptr<platform::HandOverListener> listenForOtherCopies(
+    const Launch& launched, platform::HandOverListener::Receiver receiver, const Report& report);
 
 }  // namespace mirvane::app

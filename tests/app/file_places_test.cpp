@@ -22,6 +22,8 @@ struct PlacesCase {
     std::string settings, log, script, journal, privateFolder;
     PathStyle style = PathStyle::Posix;
     bool inInstalledFolder = false;
+    // Why the program's folder cannot be trusted; empty when it can.
+    std::string folderProblem = {};
 };
 
 // The installed folder as the package lays it out: the program, the shipped
@@ -43,15 +45,9 @@ const PlacesCase kCases[] = {
      "/home/yuki/apps/mirvane/Mirvane.avs",
      "/home/yuki/apps/mirvane/Mirvane.jobs",
      ""},
-    {"InstalledCopyReadsInstalledSettingsWhenUserHasNone",
-     "/usr/lib/mirvane/Mirvane",
-     kUser,
-     false,
-     kPackageLayout,
-     "/usr/lib/mirvane/MovieSet.ini",
-     "/home/yuki/.local/state/mirvane/Mirvane.log",
-     "/home/yuki/.local/state/mirvane/Mirvane.avs",
-     "/home/yuki/.local/state/mirvane/Mirvane.jobs",
+    {"InstalledCopyReadsInstalledSettingsWhenUserHasNone", "/usr/lib/mirvane/Mirvane", kUser, false,
+     kPackageLayout, "/usr/lib/mirvane/MovieSet.ini", "/home/yuki/.local/state/mirvane/Mirvane.log",
+     "/home/yuki/.local/state/mirvane/Mirvane.avs", "/home/yuki/.local/state/mirvane/Mirvane.jobs",
      "/home/yuki/.local/state/mirvane"},
     {"RootWhoMayWriteThereStillRunsThePackagedCopyAsInstalled",
      "/usr/lib/mirvane/Mirvane",
@@ -116,6 +112,47 @@ const PlacesCase kCases[] = {
      "C:\\Users\\yuki\\AppData\\Local\\Mirvane\\Mirvane.jobs",
      "C:\\Users\\yuki\\AppData\\Local\\Mirvane",
      PathStyle::Windows},
+    // Another user may put a journal naming the user's files, or a log of
+    // theirs that receives the user's, where the copy would keep them.
+    {"CopyInAFolderOthersMayWriteKeepsItsFilesInTheUsers",
+     "/srv/shared/Mirvane",
+     kUser,
+     true,
+     {},
+     "/srv/shared/MovieSet.ini",
+     "/home/yuki/.local/state/mirvane/Mirvane.log",
+     "/home/yuki/.local/state/mirvane/Mirvane.avs",
+     "/home/yuki/.local/state/mirvane/Mirvane.jobs",
+     "/home/yuki/.local/state/mirvane",
+     PathStyle::Posix,
+     false,
+     "the folder /srv/shared is open to other users (mode 1777)."},
+    {"CopyInAFolderOthersMayWriteWithoutAStateFolderKeepsNone",
+     "/srv/shared/Mirvane",
+     {"", ""},
+     true,
+     {},
+     "/srv/shared/MovieSet.ini",
+     "",
+     "",
+     "",
+     "",
+     PathStyle::Posix,
+     false,
+     "the folder /srv/shared belongs to another user (uid 1001), not to this one (uid 1000)."},
+    {"WindowsCopyInALinkedFolderKeepsItsFilesInTheUsers",
+     "D:\\Tools\\Mirvane\\Mirvane.exe",
+     kWindowsUser,
+     true,
+     {},
+     "D:\\Tools\\Mirvane\\MovieSet.ini",
+     "C:\\Users\\yuki\\AppData\\Local\\Mirvane\\Mirvane.log",
+     "C:\\Users\\yuki\\AppData\\Local\\Mirvane\\Mirvane.avs",
+     "C:\\Users\\yuki\\AppData\\Local\\Mirvane\\Mirvane.jobs",
+     "C:\\Users\\yuki\\AppData\\Local\\Mirvane",
+     PathStyle::Windows,
+     false,
+     "D:\\Tools\\Mirvane is not a folder but a link or a file."},
     {"PortableWindowsCopyKeepsAllBesideItself",
      "D:\\Tools\\Mirvane\\Mirvane.exe",
      kWindowsUser,
@@ -134,14 +171,18 @@ class AppFilePlacesTest : public testing::TestWithParam<PlacesCase> {};
 TEST_P(AppFilePlacesTest, PlacesEachFile) {
     const PlacesCase& row = GetParam();
     std::string askedFolder;
-    const FileSystemFacts facts{[&](const std::string& folder) {
-                                    askedFolder = folder;
-                                    return row.folderWritable;
-                                },
-                                [&](const std::string& path) { return row.existing.contains(path); },
-                                [&](const std::string& folder) {
-                                    return row.inInstalledFolder && folder == "/usr/lib/mirvane/";
-                                }};
+    const FileSystemFacts facts{
+        [&](const std::string& folder) {
+            askedFolder = folder;
+            return row.folderWritable;
+        },
+        [&](const std::string& path) { return row.existing.contains(path); },
+        [&](const std::string& folder) { return row.inInstalledFolder && folder == "/usr/lib/mirvane/"; },
+        [&](const std::string& folder) {
+            // Asked of the folder itself: with its separator, a link's target.
+            EXPECT_EQ(folder + (row.style == PathStyle::Windows ? '\\' : '/'), askedFolder);
+            return row.folderProblem;
+        }};
     const AppFilePlaces places = PlaceAppFiles(row.executable, row.user, facts, row.style);
     const char separator = row.style == PathStyle::Windows ? '\\' : '/';
     const std::string folder = row.executable.substr(0, row.executable.rfind(separator) + 1);

@@ -12,6 +12,7 @@
 #include "engine/jobs/job_command.h"
 #include "engine/jobs/paths.h"
 #include "engine/platform/files.h"
+#include "engine/platform/journal_file.h"
 #include "engine/window/texts.h"
 
 namespace mirvane {
@@ -109,6 +110,8 @@ void BatchRunner::startRow(int row, const BatchSettings& settings) {
     running.row = row;
     running.scriptSlot = scriptSlot;
     running.job = std::move(*prepared);
+    // The file now exists: its identity joins its name.
+    announceWorkingFiles();
     if (severalJobs()) running.log.emplace();
     GaugeView& gauge = severalJobs() ? m_progress.rowStarted(row) : static_cast<GaugeView&>(m_desktop);
     try {
@@ -273,10 +276,15 @@ bool BatchRunner::outputNameTaken(const std::string& path) const {
 
 void BatchRunner::announceWorkingFiles(const std::string& starting) {
     if (!m_workingFilesChanged) return;
-    std::vector<std::string> files;
-    for (const RunningRow& running : m_runningRows)
-        if (!running.job.workingName.empty()) files.push_back(running.job.workingName);
-    if (!starting.empty()) files.push_back(starting);
+    std::vector<JournalWorkingFile> files;
+    for (const RunningRow& running : m_runningRows) {
+        if (running.job.workingName.empty()) continue;
+        JournalWorkingFile& file =
+            files.emplace_back(JournalWorkingFile{running.job.workingName, std::nullopt});
+        platform::FileIdentity identity;
+        if (running.job.working.isOpen() && !running.job.working.identity(identity)) file.identity = identity;
+    }
+    if (!starting.empty()) files.push_back({starting, std::nullopt});
     m_workingFilesChanged(files);
 }
 

@@ -20,6 +20,7 @@
 #include "engine/encoding/job_result.h"
 #include "engine/jobs/app_paths.h"
 #include "engine/jobs/job_command.h"
+#include "engine/jobs/job_journal.h"
 #include "engine/jobs/job_list.h"
 #include "engine/platform/avisynth.h"
 #include "engine/platform/output_file.h"
@@ -51,8 +52,9 @@ public:
     void requestStop();
     // Told the working files of every running job whenever one starts or
     // ends (none between jobs), so that a run that ends in mid-job can be
-    // cleaned up after.
-    using WorkingFilesHandler = std::function<void(const std::vector<std::string>& paths)>;
+    // cleaned up after: a name before its file is made, then again with the
+    // made file's identity.
+    using WorkingFilesHandler = std::function<void(const std::vector<JournalWorkingFile>& files)>;
     void onWorkingFilesChanged(WorkingFilesHandler handler) { m_workingFilesChanged = std::move(handler); }
 
     // True while a job runs: the controls have their busy look.

@@ -8,7 +8,11 @@ void JobList::append(const std::vector<std::string>& paths) {
     if (paths.empty()) return;
     const std::size_t first = m_rows.size();
     m_rows.reserve(m_rows.size() + paths.size());
-    for (const std::string& path : paths) m_rows.push_back({path, JobStatus::Pending, {}});
+    // A name holding a NUL names no file on any system (a drop's URL can
+    // carry one): no job could name its output after it.
+    for (const std::string& path : paths)
+        if (path.find('\0') == std::string::npos) m_rows.push_back({path, JobStatus::Pending, {}});
+    if (m_rows.size() == first) return;
     m_view.rowsAppended(std::span<const JobRow>(m_rows).subspan(first));
 }
 
@@ -17,9 +21,11 @@ void JobList::appendRows(std::vector<JobRow> rows) {
     const std::size_t first = m_rows.size();
     m_rows.reserve(m_rows.size() + rows.size());
     for (JobRow& row : rows) {
+        if (row.path.find('\0') != std::string::npos) continue;
         if (row.status != JobStatus::Failed) row.reason.clear();
         m_rows.push_back(std::move(row));
     }
+    if (m_rows.size() == first) return;
     m_view.rowsAppended(std::span<const JobRow>(m_rows).subspan(first));
 }
 

@@ -2,16 +2,22 @@
 // Keeps the job list's journal on disk as current as the rows, so that a
 // crash or a power cut costs the user nothing they had dropped. It stands
 // between the list and the window: each change goes on to the window, then
-// the journal is written once, whole. Writing never decides anything: the
-// first failure deletes the journal, so that no stale list comes back, and
-// ends the writing for this run, silently.
+// what it did is appended to the journal as one record and waited for. A
+// change costs the same whatever the list's length: the journal is written
+// whole only when the changes appended since it was last written whole have
+// grown larger than it (and at the first write of a run). Writing never
+// decides anything: the first failure empties and deletes the journal, so
+// that no stale list comes back, and ends the writing for this run, silently.
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/jobs/job_journal.h"
 #include "engine/jobs/job_list.h"
+#include "engine/platform/journal_file.h"
 
 namespace mirvane {
 
@@ -23,14 +29,16 @@ public:
     JournalKeeper(JobListView& view, const JobList& jobs, const std::string& path);
 
     // Starts keeping the journal and returns what a run that did not end
-    // normally left in it; a journal that cannot be read or decoded is
-    // deleted. One that was found is written anew at the next change or the
-    // end of the current hold.
+    // normally left in it. Only the user's own journal is read (journal_file.h);
+    // one that is not, or that cannot be read or decoded, is deleted. One
+    // that was found is written anew, whole, at the next change or the end
+    // of the current hold.
     std::optional<JobJournal> takeOver();
-    // The files the running jobs write; none once they are done. Written
-    // with the next change of the rows (a job's status follows at once), so
-    // that a job's start and its end cost one write each.
-    void setWorkingFiles(std::vector<std::string> paths);
+    // The files the running jobs write; none once they are done. A new name
+    // is written with the next change of the rows (a job's status follows
+    // at once), so that a job's start and its end cost one write each; an
+    // identity learnt for a name already written is written at once.
+    void setWorkingFiles(std::vector<JournalWorkingFile> files);
     // A normal end: the journal is deleted and nothing more is written.
     void stop();
 
@@ -49,6 +57,9 @@ public:
 
     // How many times the journal was written (or its writing tried).
     int writes() const { return m_writes; }
+    // What has been asked of the disk: bytes written, waits for them.
+    std::uint64_t bytesWritten() const { return m_file.bytesWritten(); }
+    std::uint64_t syncs() const { return m_file.syncs(); }
 
     void rowsAppended(std::span<const JobRow> rows) override;
     void rowChanged(int row, const JobRow& data) override;
@@ -58,11 +69,20 @@ public:
 private:
     void changed();
     void write();
+    bool writeWhole();
+    void giveUp();
 
     JobListView& m_view;
     const JobList& m_jobs;
     const std::string& m_path;
-    std::vector<std::string> m_workingFiles;
+    platform::JournalFile m_file;
+    // The changes not yet written.
+    JournalRecord m_record;
+    std::vector<JournalWorkingFile> m_workingFiles;
+    // The size of the journal last written whole, and of what was appended since.
+    std::size_t m_wholeBytes = 0;
+    std::size_t m_appendedBytes = 0;
+    bool m_wholeDue = true;
     bool m_keeping = false;
     bool m_failed = false;
     bool m_due = false;

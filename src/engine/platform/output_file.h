@@ -11,6 +11,8 @@
 
 namespace mirvane::platform {
 
+struct FileIdentity;
+
 // The file the encoder writes, made by Mirvane itself under a working name in
 // the output's folder and given its final name only once it is complete.
 class WorkingFile {
@@ -54,6 +56,11 @@ private:
     struct Impl;
     explicit WorkingFile(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
+
+public:
+    // Which file Mirvane holds (journal_file.h), so that a later start
+    // removes that file only, whatever then bears its name.
+    std::error_code identity(FileIdentity& identity) const;
 };
 
 // Removes a working file an earlier run left behind (it ended in mid-job):

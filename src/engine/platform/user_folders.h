@@ -22,6 +22,12 @@ std::error_code makePrivateFolder(const std::string& path);
 // user's own, closed to others, in a folder no other user may change.
 std::string privateFolderProblem(const std::string& path);
 
+// The same for a portable copy's folder, which others may read (its files
+// are the program's): a real folder, not a link; on POSIX systems also the
+// user's own, that no other user may write in, in a folder no other user
+// may change.
+std::string ownFolderProblem(const std::string& path);
+
 // The user's own folders for settings and for state kept between runs,
 // without a trailing separator; empty when the system names none.
 struct UserFolders {

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "engine/platform/files.h"
-#include "engine/platform/output_file.h"
+#include "engine/platform/journal_file.h"
 #include "engine/window/texts.h"
 
 namespace mirvane {
@@ -17,7 +17,7 @@ MainWindowPresenter::MainWindowPresenter(BatchFlags& flags, UiThread& uiThread, 
       m_jobs(m_journal),
       m_batch(flags, uiThread, view, m_jobs, paths, m_presets, clock, platform::aviSynthLoads, desktop) {
     m_batch.onWorkingFilesChanged(
-        [this](const std::vector<std::string>& paths) { workingFilesChanged(paths); });
+        [this](const std::vector<JournalWorkingFile>& files) { workingFilesChanged(files); });
 }
 
 void MainWindowPresenter::windowCreated(const std::vector<std::string>& commandLineFiles) {
@@ -50,7 +50,12 @@ void MainWindowPresenter::windowCreated(const std::vector<std::string>& commandL
 
 std::vector<std::string> MainWindowPresenter::expandFolders(const std::vector<std::string>& paths,
                                                             bool sayNow) {
-    DroppedFiles dropped = ExpandFolders(paths, m_folderFileLimit);
+    // A name holding a NUL names no file: the system would read it only up
+    // to the NUL, another file or folder than the one shown.
+    std::vector<std::string> names;
+    for (const std::string& path : paths)
+        if (path.find('\0') == std::string::npos) names.push_back(path);
+    DroppedFiles dropped = ExpandFolders(names, m_folderFileLimit);
     if (dropped.cut && sayNow) m_view.showInformation(texts::folderFilesCut(m_folderFileLimit));
     if (dropped.cut && !sayNow) m_commandLineCut = true;
     return std::move(dropped.files);
@@ -62,7 +67,11 @@ std::vector<std::string> MainWindowPresenter::expandFolders(const std::vector<st
 void MainWindowPresenter::restoreJournal() {
     std::optional<JobJournal> journal = m_journal.takeOver();
     if (!journal) return;
-    for (const std::string& file : journal->workingFiles) platform::removeLeftoverWorkingFile(file);
+    // Only the very file the run made, and only while it bears a working
+    // name: a name alone, or a name now given to another file, is left be.
+    for (const JournalWorkingFile& file : journal->workingFiles)
+        if (file.identity && IsWorkingOutputName(file.path))
+            (void)platform::removeFileWithIdentity(file.path, *file.identity);
     if (journal->rows.empty()) return;
     for (JobRow& row : journal->rows)
         if (row.status == JobStatus::Converting) row.status = JobStatus::Pending;
@@ -148,8 +157,8 @@ void MainWindowPresenter::filesHandedOver(const std::vector<std::string>& paths)
     filesDropped(paths);
 }
 
-void MainWindowPresenter::workingFilesChanged(const std::vector<std::string>& paths) {
-    m_journal.setWorkingFiles(paths);
+void MainWindowPresenter::workingFilesChanged(const std::vector<JournalWorkingFile>& files) {
+    m_journal.setWorkingFiles(files);
 }
 
 void MainWindowPresenter::keyPressed(Key key, bool control) {

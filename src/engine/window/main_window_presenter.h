@@ -67,7 +67,7 @@ public:
     // The files the running jobs write (none between jobs), removed at the
     // next start if this run does not end normally; kept with the next
     // change of the rows.
-    void workingFilesChanged(const std::vector<std::string>& paths);
+    void workingFilesChanged(const std::vector<JournalWorkingFile>& files);
 
     const JobList& jobs() const { return m_jobs; }
     const JournalKeeper& journal() const { return m_journal; }

@@ -289,8 +289,11 @@ TEST(MainWindowBehaviour, TheReasonKeysShowTheSelectedFailedRowsReason) {
     using Shown = std::vector<std::pair<int, std::string>>;
     for (const auto& [key, selection, shown] :
          {std::tuple{Key::Enter, std::vector<int>{3}, Shown{{3, "second"}}},
-          {Key::ContextMenu, {1}, {{1, "first"}}}, {Key::Enter, {0, 2, 3}, {{3, "second"}}},
-          {Key::Enter, {0, 2}, {}}, {Key::ContextMenu, {}, {}}, {Key::Delete, {1}, {}}}) {
+          {Key::ContextMenu, {1}, {{1, "first"}}},
+          {Key::Enter, {0, 2, 3}, {{3, "second"}}},
+          {Key::Enter, {0, 2}, {}},
+          {Key::ContextMenu, {}, {}},
+          {Key::Delete, {1}, {}}}) {
         w.view.reasonsShown.clear();
         w.view.selection = selection;
         w.presenter.listKeyPressed(key);
@@ -433,36 +436,45 @@ TEST_P(DesktopAroundABatch, AwakeOnlyWhileItRunsAndAWordOnlyWhenNotStopped) {
     EXPECT_EQ(w.view.startFocused, GetParam().startFocused);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Endings, DesktopAroundABatch,
-    testing::Values(DesktopCase{"ByItself", [](Window&) {},
-                                {"error 0% 0 left", "hidden", "may sleep",
-                                 "変換が終わりました: 変換済 1件、エラー 1件"}},
-                    DesktopCase{"ByTheStopButton", [](Window& w) { w.presenter.startPressed(); },
-                                {"normal 0% 2 left", "hidden", "may sleep"},
-                                1},
-                    DesktopCase{"ByAClose", [](Window& w) { w.presenter.closeRequested(); },
-                                {"normal 0% 2 left", "hidden", "may sleep"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Endings, DesktopAroundABatch,
+                         testing::Values(DesktopCase{"ByItself",
+                                                     [](Window&) {},
+                                                     {"error 0% 0 left", "hidden", "may sleep",
+                                                      "変換が終わりました: 変換済 1件、エラー 1件"}},
+                                         DesktopCase{"ByTheStopButton",
+                                                     [](Window& w) { w.presenter.startPressed(); },
+                                                     {"normal 0% 2 left", "hidden", "may sleep"},
+                                                     1},
+                                         DesktopCase{"ByAClose",
+                                                     [](Window& w) { w.presenter.closeRequested(); },
+                                                     {"normal 0% 2 left", "hidden", "may sleep"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Working files known by name only, as a job announces them before they exist.
+std::vector<JournalWorkingFile> named(const Texts& paths) {
+    std::vector<JournalWorkingFile> files;
+    for (const std::string& path : paths) files.push_back({path, std::nullopt});
+    return files;
+}
 
 // Each change of the rows, however many rows it touches, writes the journal
-// once, whole; a normal close removes it.
+// once; a normal close removes it.
 TEST(Journal, FollowsEveryChangeWithOneWriteAndGoesWithANormalClose) {
     Window w(kTwoPresets, true, {"a", "b"});
     int writes = 0;
     auto written = [&](const char* change, int more, const Texts& workingFiles = {}) {
         EXPECT_EQ(w.presenter.journal().writes(), writes += more) << change;
-        EXPECT_EQ(w.journal(), (JobJournal{w.view.rows, workingFiles})) << change;
+        EXPECT_EQ(w.journal(), (JobJournal{w.view.rows, named(workingFiles)})) << change;
     };
     written("the command line's files", 1);
     w.presenter.filesDropped({"c", "d", "e"});
     written("drop", 1);
     w.setStatus(0, Failed, "why");
     written("status", 1);
-    w.presenter.workingFilesChanged({"b.mp4.part"});
+    w.presenter.workingFilesChanged(named({"b.mp4.part"}));
     w.setStatus(1, Converting);
     written("working file with the job's start", 1, {"b.mp4.part"});
-    w.presenter.workingFilesChanged({"b.mp4.part", "c.mp4.part"});
+    w.presenter.workingFilesChanged(named({"b.mp4.part", "c.mp4.part"}));
     w.setStatus(2, Converting);
     written("a second job's beside it", 1, {"b.mp4.part", "c.mp4.part"});
     w.presenter.workingFilesChanged({});
@@ -480,14 +492,23 @@ TEST(Journal, FollowsEveryChangeWithOneWriteAndGoesWithANormalClose) {
     EXPECT_FALSE(platform::entryExists(w.paths.journalFile));
 }
 
+// The very file a job made, as the journal records it once it exists.
+JournalWorkingFile made(const std::string& path) {
+    platform::FileIdentity identity;
+    EXPECT_FALSE(platform::fileIdentity(path, identity)) << path;
+    return {path, identity};
+}
+
 // The last run ended in mid-job: its rows come back, the interrupted ones
 // pending and their half-written outputs gone, before the command line's files.
 TEST(Journal, AStartAfterAnUncleanEndRestoresTheRowsAndSaysSoOnce) {
     TempDir outputs;
-    const Texts working = {outputs.write("b.mp4.part", "half"), outputs.write("e.mp4.part", "half")};
+    const Texts working = {outputs.write("b (変換中).mp4", "half"),
+                           outputs.write("e (変換中 2).mp4", "half")};
     std::vector<JobRow> rows = {
         {"a", Converted, ""}, {"b", Converting, ""}, {"c\x83", Failed, "why"}, {"e", Converting, ""}};
-    Window w(kTwoPresets, true, {"d"}, EncodeJobJournal(rows, working));
+    Window w(kTwoPresets, true, {"d"},
+             EncodeJobJournal(rows, std::vector<JournalWorkingFile>{made(working[0]), made(working[1])}));
     rows[1].status = Pending;
     rows[3].status = Pending;
     rows.push_back({"d", Pending, ""});
@@ -500,6 +521,76 @@ TEST(Journal, AStartAfterAnUncleanEndRestoresTheRowsAndSaysSoOnce) {
     for (const std::string& file : working) EXPECT_FALSE(platform::entryExists(file)) << file;
     EXPECT_EQ(w.presenter.journal().writes(), 1);
     EXPECT_EQ(w.journal(), (JobJournal{rows, {}}));
+}
+
+// What a start removes of the working files a journal names: only the very
+// file the run made, while it still bears a working name. Each other row is
+// what a journal of an earlier release, a crash before the file existed, or
+// a journal naming the user's own files would otherwise have removed.
+struct LeftoverCase {
+    const char* name;
+    // Makes the files in the folder; returns what the journal records.
+    std::function<JournalWorkingFile(const TempDir&)> record;
+    bool removed;
+};
+
+const LeftoverCase kLeftovers[] = {
+    {"TheFileTheRunMade", [](const TempDir& d) { return made(d.write("a (変換中).mp4", "half")); }, true},
+    {"ANameNotYetMade",
+     [](const TempDir& d) {
+         return JournalWorkingFile{d.write("a (変換中).mp4", "half"), std::nullopt};
+     },
+     false},
+    {"AnotherFileNowUnderTheWorkingName",
+     [](const TempDir& d) {
+         const JournalWorkingFile other = made(d.write("other.mp4", "mine"));
+         return JournalWorkingFile{d.write("a (変換中).mp4", "mine too"), other.identity};
+     },
+     false},
+    {"TheUsersOwnFileByItsOwnIdentity", [](const TempDir& d) { return made(d.write("thesis.odt", "mine")); },
+     false},
+    {"AFolderUnderTheWorkingName",
+     [](const TempDir& d) {
+         std::filesystem::create_directory(d.file("a (変換中).mp4"));
+         return made(d.file("a (変換中).mp4"));
+     },
+     false},
+#ifndef _WIN32
+    {"ALinkUnderTheWorkingName",
+     [](const TempDir& d) {
+         std::filesystem::create_symlink(d.write("thesis.odt", "mine"), d.file("a (変換中).mp4"));
+         return made(d.file("a (変換中).mp4"));
+     },
+     false},
+#endif
+};
+
+class Leftover : public testing::TestWithParam<LeftoverCase> {};
+
+TEST_P(Leftover, OnlyTheVeryFileTheRunMadeIsRemoved) {
+    const TempDir outputs;
+    const JournalWorkingFile file = GetParam().record(outputs);
+    Window w(
+        kTwoPresets, true, {},
+        EncodeJobJournal(std::vector<JobRow>{{"a", Converting, ""}}, std::vector<JournalWorkingFile>{file}));
+    EXPECT_EQ(w.view.paths(), Texts{"a"});
+    EXPECT_EQ(platform::entryExists(file.path), !GetParam().removed);
+    if (std::filesystem::exists(outputs.file("thesis.odt"))) {
+        EXPECT_EQ(readBytes(outputs.file("thesis.odt")), "mine");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Journal, Leftover, testing::ValuesIn(kLeftovers),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A name holding a NUL names no file (the system would read it only up to
+// the NUL); it never becomes a row, wherever it comes from.
+TEST(MainWindowBehaviour, ANameHoldingANulNeverBecomesARow) {
+    using namespace std::string_literals;
+    Window w(kTwoPresets, true, {"a\0b"s, "c"});
+    w.presenter.filesDropped({"d\0"s, "e"});
+    w.presenter.filesHandedOver({"\0"s, "f"});
+    EXPECT_EQ(w.view.paths(), (Texts{"c", "e", "f"}));
 }
 
 // One that cannot be decoded is deleted; a failed start leaves a good one.

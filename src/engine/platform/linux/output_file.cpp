@@ -194,3 +194,18 @@ std::error_code removeLeftoverWorkingFile(const std::string& path) {
 }
 
 }  // namespace mirvane::platform
+
+// Kept apart from the rest: the identity is the journal's concern.
+#include "engine/platform/journal_file.h"
+
+namespace mirvane::platform {
+
+std::error_code WorkingFile::identity(FileIdentity& identity) const {
+    struct stat info {};
+    if (!m_impl) return std::error_code(EBADF, std::system_category());
+    if (::fstat(m_impl->fd, &info) != 0) return std::error_code(errno, std::system_category());
+    identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    return {};
+}
+
+}  // namespace mirvane::platform

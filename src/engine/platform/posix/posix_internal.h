@@ -44,7 +44,8 @@ int openFolderNoLink(const std::string& folder, std::string& problem);
 
 // Why the open folder cannot be trusted (privateFolderProblem's rules),
 // examined through its descriptor; empty when it can.
-std::string folderProblem(int fd, const std::string& folder);
+// With othersMayRead, a folder others may read (not write) passes.
+std::string folderProblem(int fd, const std::string& folder, bool othersMayRead = false);
 
 // The single-instance lock inside the given per-user folder, which is made
 // (mode 0700, with the folders above it) when missing and must pass

@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "engine/platform/user_folders.h"
 #include "engine/platform/posix/posix_internal.h"
+#include "engine/platform/user_folders.h"
 
 namespace mirvane::platform {
 
@@ -67,7 +67,7 @@ int openFolderNoLink(const std::string& folder, std::string& problem) {
 // The folder above counts too: whoever may rename entries in it could put
 // a link of theirs in this folder's place once it has been checked. A
 // sticky folder (/tmp) lets only an entry's owner rename it.
-std::string folderProblem(int fd, const std::string& folder) {
+std::string folderProblem(int fd, const std::string& folder, bool othersMayRead) {
     struct stat info {};
     struct stat above {};
     const uid_t user = ::geteuid();
@@ -76,11 +76,11 @@ std::string folderProblem(int fd, const std::string& folder) {
     if (info.st_uid != user)
         return "the folder " + folder + " belongs to another user (uid " + std::to_string(info.st_uid) +
                "), not to this one (uid " + std::to_string(user) + ").";
-    if ((info.st_mode & 077) != 0)
+    if ((info.st_mode & (othersMayRead ? 022 : 077)) != 0)
         return "the folder " + folder + " is open to other users (mode " + modeText(info.st_mode) + ").";
     if (above.st_uid != user && above.st_uid != 0)
-        return "the folder " + folder + " lies in a folder of another user (uid " + std::to_string(above.st_uid) +
-               ").";
+        return "the folder " + folder + " lies in a folder of another user (uid " +
+               std::to_string(above.st_uid) + ").";
     if ((above.st_mode & 022) != 0 && (above.st_mode & S_ISVTX) == 0)
         return "the folder " + folder + " lies in a folder other users may write in (mode " +
                modeText(above.st_mode) + ").";
@@ -115,6 +115,15 @@ std::string privateFolderProblem(const std::string& path) {
     const int fd = posix::openFolderNoLink(path, problem);
     if (fd < 0) return problem;
     problem = posix::folderProblem(fd, path);
+    ::close(fd);
+    return problem;
+}
+
+std::string ownFolderProblem(const std::string& path) {
+    std::string problem;
+    const int fd = posix::openFolderNoLink(path, problem);
+    if (fd < 0) return problem;
+    problem = posix::folderProblem(fd, path, true);
     ::close(fd);
     return problem;
 }

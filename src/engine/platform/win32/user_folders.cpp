@@ -69,6 +69,10 @@ std::string privateFolderProblem(const std::string& path) {
     return {};
 }
 
+// A folder's rights on Windows come from its parent's inherited access
+// list: a portable copy's folder is refused when it is a link or a file.
+std::string ownFolderProblem(const std::string& path) { return privateFolderProblem(path); }
+
 // Settings roam with the user; state (the log, the script) stays on this
 // machine.
 UserFolders userFolders() {
