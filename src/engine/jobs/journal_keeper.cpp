@@ -12,6 +12,10 @@ namespace {
 // Below this, a small list's journal is not written whole again and again:
 // its changes are left to grow to this size first.
 constexpr std::size_t kSmallestWholeRewrite = 64 * 1024;
+// The changes appended may grow to this many times the whole journal: the
+// rewrite then adds half a change's bytes to each change, and the file stays
+// within three times the list's size.
+constexpr std::size_t kWholeRewriteAfter = 2;
 
 bool sameNames(const std::vector<JournalWorkingFile>& a, const std::vector<JournalWorkingFile>& b) {
     return std::equal(
@@ -104,7 +108,8 @@ void JournalKeeper::write() {
         const std::string record = m_record.framed();
         m_record.clear();
         if (m_wholeDue || !m_file.isOpen() || m_jobs.size() > static_cast<int>(kJournalMaxRows) ||
-            m_appendedBytes + record.size() > std::max(m_wholeBytes, kSmallestWholeRewrite)) {
+            m_appendedBytes + record.size() >
+                std::max(kWholeRewriteAfter * m_wholeBytes, kSmallestWholeRewrite)) {
             written = writeWhole();
         } else {
             written = record.empty() || !m_file.append(record);

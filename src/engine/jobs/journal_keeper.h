@@ -5,7 +5,7 @@
 // what it did is appended to the journal as one record and waited for. A
 // change costs the same whatever the list's length: the journal is written
 // whole only when the changes appended since it was last written whole have
-// grown larger than it (and at the first write of a run). Writing never
+// grown to twice its size (and at the first write of a run). Writing never
 // decides anything: the first failure empties and deletes the journal, so
 // that no stale list comes back, and ends the writing for this run, silently.
 
