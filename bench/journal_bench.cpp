@@ -32,8 +32,8 @@ struct Cost {
 };
 
 std::uint64_t fileOf(const std::string& path) {
-    platform::FileIdentity identity;
-    return platform::fileIdentity(path, identity) ? 0 : identity.file;
+    platform::FileId identity;
+    return platform::fileId(path, identity) ? 0 : identity.file;
 }
 
 // A list whose journal is kept in the given folder.
@@ -59,7 +59,7 @@ Cost measure(const std::string& folder, int rows) {
     std::uint64_t bytes = 0;
     std::uint64_t syncs = 0;
     long changes = 0;
-    const platform::FileIdentity made{1, 2};
+    const platform::FileId made{1, 2};
     for (int job = 0; rewrites < 2; ++job) {
         const int row = job % rows;
         const std::string working = "/home/yuki/Videos/holiday/clip-" + std::to_string(row) + " (変換中).mp4";

@@ -281,7 +281,7 @@ void BatchRunner::announceWorkingFiles(const std::string& starting) {
         if (running.job.workingName.empty()) continue;
         JournalWorkingFile& file =
             files.emplace_back(JournalWorkingFile{running.job.workingName, std::nullopt});
-        platform::FileIdentity identity;
+        platform::FileId identity;
         if (running.job.working.isOpen() && !running.job.working.identity(identity)) file.identity = identity;
     }
     if (!starting.empty()) files.push_back({starting, std::nullopt});

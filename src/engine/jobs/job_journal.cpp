@@ -169,7 +169,7 @@ std::optional<JournalWorkingFile> readWorkingFile(Reader& in) {
         const std::optional<std::uint64_t> volume = in.wide();
         const std::optional<std::uint64_t> index = in.wide();
         if (!volume || !index) return std::nullopt;
-        file.identity = platform::FileIdentity{*volume, *index};
+        file.identity = platform::FileId{*volume, *index};
     }
     return file;
 }

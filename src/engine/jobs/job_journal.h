@@ -57,7 +57,7 @@ inline constexpr std::size_t kJournalMaxWorkingFiles = 1024;
 struct JournalWorkingFile {
     std::string path;
     // Known once the file has been made: only that very file is removed.
-    std::optional<platform::FileIdentity> identity;
+    std::optional<platform::FileId> identity;
 
     bool operator==(const JournalWorkingFile&) const = default;
 };

@@ -15,20 +15,20 @@ namespace mirvane::platform {
 
 // Which file an entry is, whatever its name: the device and inode on POSIX
 // systems, the volume's serial number and the file's index on Windows.
-struct FileIdentity {
+struct FileId {
     std::uint64_t volume = 0;
     std::uint64_t file = 0;
 
-    bool operator==(const FileIdentity&) const = default;
+    bool operator==(const FileId&) const = default;
 };
 
 // The identity of the entry at path itself (a link's own, not its target's).
-std::error_code fileIdentity(const std::string& path, FileIdentity& identity);
+std::error_code fileId(const std::string& path, FileId& identity);
 
 // Removes the entry at path only while it is a regular file with this
 // identity, never a link or what someone put in its place. Nothing for a
 // missing entry; std::errc::operation_not_permitted for another file.
-std::error_code removeFileWithIdentity(const std::string& path, const FileIdentity& identity);
+std::error_code removeFileWithId(const std::string& path, const FileId& identity);
 
 // A journal that is written by appending and now and then replaced whole.
 // It stays open from its opening to its removal or the object's end.

@@ -11,7 +11,7 @@
 
 namespace mirvane::platform {
 
-struct FileIdentity;
+struct FileId;
 
 // The file the encoder writes, made by Mirvane itself under a working name in
 // the output's folder and given its final name only once it is complete.
@@ -60,7 +60,7 @@ private:
 public:
     // Which file Mirvane holds (journal_file.h), so that a later start
     // removes that file only, whatever then bears its name.
-    std::error_code identity(FileIdentity& identity) const;
+    std::error_code identity(FileId& identity) const;
 };
 
 // Removes a working file an earlier run left behind (it ended in mid-job):

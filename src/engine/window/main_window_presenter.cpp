@@ -71,7 +71,7 @@ void MainWindowPresenter::restoreJournal() {
     // name: a name alone, or a name now given to another file, is left be.
     for (const JournalWorkingFile& file : journal->workingFiles)
         if (file.identity && IsWorkingOutputName(file.path))
-            (void)platform::removeFileWithIdentity(file.path, *file.identity);
+            (void)platform::removeFileWithId(file.path, *file.identity);
     if (journal->rows.empty()) return;
     for (JobRow& row : journal->rows)
         if (row.status == JobStatus::Converting) row.status = JobStatus::Pending;

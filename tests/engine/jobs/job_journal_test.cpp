@@ -8,7 +8,7 @@ namespace {
 using enum JobStatus;
 using namespace std::string_literals;
 
-const platform::FileIdentity kMade{0x0102030405060708u, 0xfffffffffffffff0u};
+const platform::FileId kMade{0x0102030405060708u, 0xfffffffffffffff0u};
 
 // A journal written whole, then each change appended as its own record.
 struct Written {

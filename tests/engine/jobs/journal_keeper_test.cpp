@@ -92,7 +92,7 @@ TEST(JournalKeeper, WritesAnIdentityAtOnceAndANewNameWithTheNextChange) {
     EXPECT_EQ(list.onDisk()->workingFiles, std::vector<JournalWorkingFile>{}) << "with the row's status";
     list.jobs.setStatus(0, Converting);
     EXPECT_EQ(list.onDisk()->workingFiles, std::vector<JournalWorkingFile>{named});
-    const JournalWorkingFile made{named.path, platform::FileIdentity{7, 9}};
+    const JournalWorkingFile made{named.path, platform::FileId{7, 9}};
     list.keeper.setWorkingFiles({made});
     EXPECT_EQ(list.onDisk()->workingFiles, std::vector<JournalWorkingFile>{made});
 }

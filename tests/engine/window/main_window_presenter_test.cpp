@@ -494,8 +494,8 @@ TEST(Journal, FollowsEveryChangeWithOneWriteAndGoesWithANormalClose) {
 
 // The very file a job made, as the journal records it once it exists.
 JournalWorkingFile made(const std::string& path) {
-    platform::FileIdentity identity;
-    EXPECT_FALSE(platform::fileIdentity(path, identity)) << path;
+    platform::FileId identity;
+    EXPECT_FALSE(platform::fileId(path, identity)) << path;
     return {path, identity};
 }
 

@@ -200,7 +200,7 @@ std::error_code removeLeftoverWorkingFile(const std::string& path) {
 
 namespace mirvane::platform {
 
-std::error_code WorkingFile::identity(FileIdentity& identity) const {
+std::error_code WorkingFile::identity(FileId& identity) const {
     struct stat info {};
     if (!m_impl) return std::error_code(EBADF, std::system_category());
     if (::fstat(m_impl->fd, &info) != 0) return std::error_code(errno, std::system_category());

@@ -80,14 +80,14 @@ bool namesDescriptor(const std::string& path, int fd) {
 
 }  // namespace
 
-std::error_code fileIdentity(const std::string& path, FileIdentity& identity) {
+std::error_code fileId(const std::string& path, FileId& identity) {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0) return lastError();
     identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
     return {};
 }
 
-std::error_code removeFileWithIdentity(const std::string& path, const FileIdentity& identity) {
+std::error_code removeFileWithId(const std::string& path, const FileId& identity) {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0) return errno == ENOENT ? std::error_code() : lastError();
     if (!S_ISREG(info.st_mode)) return systemError(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);

@@ -224,3 +224,19 @@ std::error_code removeLeftoverWorkingFile(const std::string& path) {
 }
 
 }  // namespace mirvane::platform
+
+// Kept apart from the rest: the identity is the journal's concern.
+#include "engine/platform/journal_file.h"
+
+namespace mirvane::platform {
+
+std::error_code WorkingFile::identity(FileId& identity) const {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!m_impl || !m_impl->handle) return std::make_error_code(std::errc::bad_file_descriptor);
+    if (!GetFileInformationByHandle(m_impl->handle.get(), &info)) return win32::lastError();
+    identity = {info.dwVolumeSerialNumber,
+                (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    return {};
+}
+
+}  // namespace mirvane::platform
