@@ -107,17 +107,5 @@ TEST_P(OwnFile, OnlyTheUsersOwnLockIsTaken) {
 INSTANTIATE_TEST_SUITE_P(Planted, OwnFile, testing::ValuesIn(kOwnFiles),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Two copies never hold it at once, whichever folders they were told of.
-TEST(HeldLock, IsHeldByOneAtATime) {
-    const TempDir dir;
-    std::error_code error;
-    std::optional<HeldLock> first = HeldLock::take(dir.file("Mirvane.lock"), error);
-    ASSERT_TRUE(first->isHeld()) << error.message();
-    EXPECT_FALSE(HeldLock::take(dir.file("Mirvane.lock"), error).isHeld());
-    EXPECT_EQ(error, std::errc::resource_unavailable_try_again);
-    first.reset();
-    EXPECT_TRUE(HeldLock::take(dir.file("Mirvane.lock"), error).isHeld());
-}
-
 }  // namespace
 }  // namespace mirvane::platform

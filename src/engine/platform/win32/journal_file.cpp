@@ -30,7 +30,8 @@ std::error_code ownFileProblem(HANDLE handle) {
     FileId identity;
     BY_HANDLE_FILE_INFORMATION info{};
     if (!readId(handle, identity, info)) return lastError();
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::make_error_code(std::errc::is_a_directory);
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return std::make_error_code(std::errc::is_a_directory);
     if (GetFileType(handle) != FILE_TYPE_DISK) return std::make_error_code(std::errc::invalid_argument);
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || info.nNumberOfLinks != 1)
         return std::make_error_code(std::errc::permission_denied);
@@ -43,7 +44,8 @@ std::error_code ownFileProblem(HANDLE handle) {
 constexpr DWORD kJournalAccess = GENERIC_READ | GENERIC_WRITE | DELETE | SYNCHRONIZE;
 constexpr DWORD kJournalSharing = FILE_SHARE_READ | FILE_SHARE_DELETE;
 
-Handle openOwn(const std::wstring& path, DWORD access, DWORD sharing, DWORD disposition, std::error_code& error) {
+Handle openOwn(const std::wstring& path, DWORD access, DWORD sharing, DWORD disposition,
+               std::error_code& error) {
     Handle file(CreateFileW(path.c_str(), access, sharing, nullptr, disposition,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) {
@@ -81,9 +83,9 @@ bool isMissing(DWORD code) { return code == ERROR_FILE_NOT_FOUND || code == ERRO
 }  // namespace
 
 std::error_code fileId(const std::string& path, FileId& identity) {
-    const Handle file(CreateFileW(toWide(path).c_str(), FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const Handle file(CreateFileW(
+        toWide(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
     if (!file || !readId(file.get(), identity, info)) return lastError();
     return {};
@@ -91,8 +93,8 @@ std::error_code fileId(const std::string& path, FileId& identity) {
 
 std::error_code removeFileWithId(const std::string& path, const FileId& identity) {
     const Handle file(CreateFileW(toWide(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) {
         const DWORD code = GetLastError();
         return isMissing(code) ? std::error_code() : windowsError(code);
@@ -165,7 +167,8 @@ std::error_code JournalFile::replace(const std::string& path, std::string_view c
         file = openOwn(temporary, kJournalAccess, kJournalSharing, CREATE_NEW, error);
         if (!file) {
             const DWORD code = static_cast<DWORD>(error.value());
-            if ((code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) || !DeleteFileW(temporary.c_str()))
+            if ((code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) ||
+                !DeleteFileW(temporary.c_str()))
                 return error;
         }
     }
@@ -180,7 +183,8 @@ std::error_code JournalFile::replace(const std::string& path, std::string_view c
         // The journal held so far must give way to its replacement.
         m_impl.reset();
         ++m_syncs;
-        if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        if (!MoveFileExW(temporary.c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             error = lastError();
     }
     if (error) {
@@ -198,7 +202,8 @@ void JournalFile::remove(const std::string& path) {
     }
     // Emptied first: should the name not go, an empty journal brings nothing back.
     LARGE_INTEGER start{};
-    if (SetFilePointerEx(m_impl->handle.get(), start, nullptr, FILE_BEGIN)) SetEndOfFile(m_impl->handle.get());
+    if (SetFilePointerEx(m_impl->handle.get(), start, nullptr, FILE_BEGIN))
+        SetEndOfFile(m_impl->handle.get());
     FlushFileBuffers(m_impl->handle.get());
     (void)deleteThrough(m_impl->handle.get());
     m_impl.reset();
