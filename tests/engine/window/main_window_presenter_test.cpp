@@ -551,7 +551,8 @@ const LeftoverCase kLeftovers[] = {
      false},
     {"AFolderUnderTheWorkingName",
      [](const TempDir& d) {
-         std::filesystem::create_directory(d.file("a (変換中).mp4"));
+         const std::string name = d.file("a (変換中).mp4");
+         std::filesystem::create_directory(std::filesystem::path(std::u8string(name.begin(), name.end())));
          return made(d.file("a (変換中).mp4"));
      },
      false},

@@ -191,7 +191,20 @@ std::error_code JournalFile::replace(const std::string& path, std::string_view c
         (void)deleteThrough(file.get());
         return error;
     }
-    m_impl = std::make_unique<Impl>(Impl{std::move(file)});
+    // Held again through its new name, once that is still this very file:
+    // a handle made under the temporary name is not known by the new one
+    // everywhere (Wine), and a removal must reach the name. The handle made
+    // goes first, as it shares no writing.
+    FileId made;
+    FileId named;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!readId(file.get(), made, info)) return lastError();
+    file.reset();
+    Handle reopened = openOwn(target, kJournalAccess, kJournalSharing, OPEN_EXISTING, error);
+    if (!reopened) return error;
+    if (!readId(reopened.get(), named, info)) return lastError();
+    if (made != named) return std::make_error_code(std::errc::no_such_file_or_directory);
+    m_impl = std::make_unique<Impl>(Impl{std::move(reopened)});
     return {};
 }
 
@@ -205,8 +218,14 @@ void JournalFile::remove(const std::string& path) {
     if (SetFilePointerEx(m_impl->handle.get(), start, nullptr, FILE_BEGIN))
         SetEndOfFile(m_impl->handle.get());
     FlushFileBuffers(m_impl->handle.get());
-    (void)deleteThrough(m_impl->handle.get());
+    FileId held;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = readId(m_impl->handle.get(), held, info);
+    const std::error_code error = deleteThrough(m_impl->handle.get());
     m_impl.reset();
+    // Where a handle does not follow its file's renames (Wine), its own
+    // deletion missed the name: the name goes if it is still this file.
+    if (known && !error) (void)removeFileWithId(path, held);
 }
 
 struct HeldLock::Impl {
