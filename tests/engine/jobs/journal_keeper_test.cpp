@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "engine/platform/files.h"
 #include "support/temp_dir.h"
 
 namespace mirvane {
@@ -21,7 +22,12 @@ struct NoView : JobListView {
 // A list whose journal is kept in a folder of its own.
 struct KeptList {
     KeptList() { keeper.takeOver(); }
-    std::optional<JobJournal> onDisk() const { return DecodeJobJournal(readBytes(path)); }
+    // Read as another program may while the journal is held.
+    std::optional<JobJournal> onDisk() const {
+        std::string bytes;
+        if (platform::readFile(path, kJournalMaxSize, bytes)) return std::nullopt;
+        return DecodeJobJournal(bytes);
+    }
 
     TempDir dir;
     std::string path = dir.file("Mirvane.jobs");

@@ -33,7 +33,8 @@ TEST(JournalFile, AppendsAfterWhatReplacedIt) {
     std::error_code error;
     JournalFile journal = JournalFile::openExisting(path, error);
     ASSERT_TRUE(journal.isOpen()) << error.message();
-    ASSERT_FALSE(journal.replace(path, "whole"));
+    const std::error_code replaced = journal.replace(path, "whole");
+    ASSERT_FALSE(replaced) << replaced.message();
     ASSERT_FALSE(journal.append("+change"));
     std::string content;
     EXPECT_FALSE(readFile(path, 100, content));

@@ -179,6 +179,11 @@ std::error_code JournalFile::replace(const std::string& path, std::string_view c
         ++m_syncs;
         if (!FlushFileBuffers(file.get())) error = lastError();
     }
+    // Its identity is read under the name it was made with: after a rename,
+    // a handle may no longer tell its volume (Wine).
+    FileId made;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!error && !readId(file.get(), made, info)) error = lastError();
     if (!error) {
         // The journal held so far must give way to its replacement.
         m_impl.reset();
@@ -195,10 +200,7 @@ std::error_code JournalFile::replace(const std::string& path, std::string_view c
     // a handle made under the temporary name is not known by the new one
     // everywhere (Wine), and a removal must reach the name. The handle made
     // goes first, as it shares no writing.
-    FileId made;
     FileId named;
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!readId(file.get(), made, info)) return lastError();
     file.reset();
     Handle reopened = openOwn(target, kJournalAccess, kJournalSharing, OPEN_EXISTING, error);
     if (!reopened) return error;
