@@ -66,9 +66,9 @@ TEST(MakeOutputPath, AFileOrAFolderTakesTheName) {
 }
 
 TEST(WorkingOutputPath, MarksTheNameAndKeepsTheExtensionLast) {
-    EXPECT_EQ(WorkingOutputPath("C:\\v.d\\clip.mp4", 1, PathStyle::Windows), "C:\\v.d\\clip (変換中).mp4");
-    EXPECT_EQ(WorkingOutputPath("/v.d/clip.mp4.mp4", 3, PathStyle::Posix), "/v.d/clip.mp4 (変換中 3).mp4");
-    EXPECT_EQ(WorkingOutputPath("/v.d/clip", 1, PathStyle::Posix), "/v.d/clip (変換中)");
+    EXPECT_EQ(WorkingOutputPath("C:\\v.d\\clip.mp4", 1, {}, PathStyle::Windows), "C:\\v.d\\clip (変換中).mp4");
+    EXPECT_EQ(WorkingOutputPath("/v.d/clip.mp4.mp4", 3, {}, PathStyle::Posix), "/v.d/clip.mp4 (変換中 3).mp4");
+    EXPECT_EQ(WorkingOutputPath("/v.d/clip", 1, {}, PathStyle::Posix), "/v.d/clip (変換中)");
 }
 
 TEST(MakeJobCommand, BuildsTheEncoderCommand) {
