@@ -270,7 +270,8 @@ void BatchRunner::finishRow(RunningRow& running, const BatchSettings& settings) 
         result = keepOutput(job, settings);
     } else {
         // The encoder's words name the file as it was told; the user knows the output's name.
-        if (!job.encoderOutput.empty()) result.reason = ReplaceAll(result.reason, job.encoderOutput, job.output);
+        if (!job.encoderOutput.empty())
+            result.reason = ReplaceAll(result.reason, job.encoderOutput, job.output);
         job.working.discard();
         job.folder.discard();
     }
@@ -346,8 +347,9 @@ JobResult BatchRunner::keepSeveralFiles(Job& job) {
     if (!error) return {kResultCompleted, {}};
     const std::string folder = job.folder.path();
     job.folder.keep();
-    std::string reason = error == std::errc::file_exists ? std::string(texts::kReasonKeptInWorkingFolder)
-                                                         : explainFailure(texts::kReasonOutputNotRenamed, error);
+    std::string reason = error == std::errc::file_exists
+                             ? std::string(texts::kReasonKeptInWorkingFolder)
+                             : explainFailure(texts::kReasonOutputNotRenamed, error);
     reason += ": " + folder;
     if (!taken.empty()) reason += " (" + taken + ")";
     return {kResultNothingSeen, reason};

@@ -79,12 +79,13 @@ void dropLastCharacter(std::string& text) {
 
 }  // namespace
 
-std::string WorkingOutputPath(std::string_view outputPath, int attempt, const NameFitsFn& fits, PathStyle style,
-                              LeadByteTest isLeadByte) {
+std::string WorkingOutputPath(std::string_view outputPath, int attempt, const NameFitsFn& fits,
+                              PathStyle style, LeadByteTest isLeadByte) {
     const std::string extension = ExtractExtension(outputPath, style, isLeadByte);
     const std::string folder = ExtractFolder(outputPath, style, isLeadByte);
     std::string stem(outputPath.substr(folder.size(), outputPath.size() - folder.size() - extension.size()));
-    const std::string mark = attempt > 1 ? " (変換中 " + std::to_string(attempt) + ")" : std::string(" (変換中)");
+    const std::string mark =
+        attempt > 1 ? " (変換中 " + std::to_string(attempt) + ")" : std::string(" (変換中)");
     while (fits && !stem.empty() && !fits(stem + mark + extension)) dropLastCharacter(stem);
     return folder + stem + mark + extension;
 }
@@ -134,8 +135,10 @@ std::vector<std::string> FirstNumberedNames(std::string_view outputPath) {
     std::vector<std::string> names;
     for (int number : {0, 1}) {
         std::string digits = std::to_string(number);
-        if (static_cast<int>(digits.size()) < width) digits.insert(0, std::min(width, 64) - digits.size(), '0');
-        names.push_back(std::string(outputPath.substr(0, begin)) + digits + std::string(outputPath.substr(end)));
+        if (static_cast<int>(digits.size()) < width)
+            digits.insert(0, std::min(width, 64) - digits.size(), '0');
+        names.push_back(std::string(outputPath.substr(0, begin)) + digits +
+                        std::string(outputPath.substr(end)));
     }
     return names;
 }
@@ -144,8 +147,8 @@ bool WritesSeveralFiles(std::string_view options, std::string_view ext) {
     if (HasNumberPattern(ext) || endsWithIgnoringCase(ext, ".m3u8") || endsWithIgnoringCase(ext, ".mpd")) {
         return true;
     }
-    static constexpr std::string_view kSeveralFileMuxers[] = {"hls", "dash", "segment", "ssegment",
-                                                              "stream_segment", "image2", "webm_chunk"};
+    static constexpr std::string_view kSeveralFileMuxers[] = {
+        "hls", "dash", "segment", "ssegment", "stream_segment", "image2", "webm_chunk"};
     std::vector<std::string_view> words;
     for (std::size_t i = 0; i < options.size();) {
         while (i < options.size() && (options[i] == ' ' || options[i] == '\t')) ++i;

@@ -55,7 +55,8 @@ using NameFitsFn = std::function<bool(std::string_view name)>;
 // the first is taken. It is Mirvane's own name: where it would not fit, the
 // name before the mark is shortened, a whole character at a time.
 std::string WorkingOutputPath(std::string_view outputPath, int attempt, const NameFitsFn& fits = {},
-                              PathStyle style = kNativePathStyle, LeadByteTest isLeadByte = platform::isLeadByte);
+                              PathStyle style = kNativePathStyle,
+                              LeadByteTest isLeadByte = platform::isLeadByte);
 
 // Whether the encoder writes several files for this preset: its output name
 // is a pattern ("_%03d.png": an image sequence, numbered segments), or its

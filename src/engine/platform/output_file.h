@@ -93,7 +93,8 @@ public:
     // Creates the folder at path exclusively (std::errc::file_exists on any
     // entry there). With an input, no file it ends up holding is more
     // readable than the input.
-    static WorkingFolder create(const std::string& path, std::error_code& error, const std::string& input = {});
+    static WorkingFolder create(const std::string& path, std::error_code& error,
+                                const std::string& input = {});
 
     bool isOpen() const;
     const std::string& path() const;

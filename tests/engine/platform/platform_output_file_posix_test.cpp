@@ -100,7 +100,9 @@ TEST(WorkingFile, TheEncoderGetsTheWorkingNameOnlyWhereNoOneElseMayRename) {
     const struct {
         std::string path;
         bool named;
-    } cases[] = {{dir.file("clip.mp4"), true}, {sticky + "/clip.mp4", true}, {open + "/clip.mp4", false},
+    } cases[] = {{dir.file("clip.mp4"), true},
+                 {sticky + "/clip.mp4", true},
+                 {open + "/clip.mp4", false},
                  {open + "/../clip2.mp4", false}};
     for (const auto& c : cases) {
         std::error_code error;
@@ -245,10 +247,11 @@ TEST(WorkingFile, LinkFoldersOfEndedRunsAreSwept) {
     };
     const std::string dead = linkFolder("mirvane-output-dead01", "/proc/" + std::to_string(ended) + "/fd/15",
                                         fs::perms::owner_all);
-    const std::string live = linkFolder("mirvane-output-live01", "/proc/" + std::to_string(::getpid()) + "/fd/0",
-                                        fs::perms::owner_all);
-    const std::string shared = linkFolder("mirvane-output-open01", "/proc/" + std::to_string(ended) + "/fd/15",
-                                          fs::perms::owner_all | fs::perms::group_read);
+    const std::string live = linkFolder(
+        "mirvane-output-live01", "/proc/" + std::to_string(::getpid()) + "/fd/0", fs::perms::owner_all);
+    const std::string shared =
+        linkFolder("mirvane-output-open01", "/proc/" + std::to_string(ended) + "/fd/15",
+                   fs::perms::owner_all | fs::perms::group_read);
     std::error_code error;
     WorkingFile file = WorkingFile::create(openFolder(dir) + "/clip.mp4", error);
     ::unsetenv("TMPDIR");

@@ -94,7 +94,8 @@ bool closedToOthers(const struct stat& folder) {
 bool everyPrefixClosed(const std::string& path) {
     for (std::size_t end = 0; end != std::string::npos;) {
         end = path.find('/', end + 1);
-        const std::string prefix = end == std::string::npos ? path : path.substr(0, std::max<std::size_t>(end, 1));
+        const std::string prefix =
+            end == std::string::npos ? path : path.substr(0, std::max<std::size_t>(end, 1));
         struct stat info {};
         if (::stat(prefix.c_str(), &info) != 0 || !closedToOthers(info)) return false;
     }
@@ -109,7 +110,8 @@ bool wayClosedToOthers(const std::string& folder, int dirfd) {
     if (folder.empty() || folder.front() != '/') return false;
     struct stat named {};
     struct stat held {};
-    if (::stat(folder.c_str(), &named) != 0 || ::fstat(dirfd, &held) != 0 || !sameFile(named, held)) return false;
+    if (::stat(folder.c_str(), &named) != 0 || ::fstat(dirfd, &held) != 0 || !sameFile(named, held))
+        return false;
     char* resolved = ::realpath(folder.c_str(), nullptr);
     if (resolved == nullptr) return false;
     const std::string real(resolved);
@@ -226,7 +228,8 @@ std::error_code restrict(int fd, const OutputRights& rights) {
     struct stat info {};
     if (::fstat(fd, &info) != 0) return lastError();
     mode_t mode = info.st_mode & rights.mode & 0777;
-    if (rights.hasGroup && info.st_gid != rights.group && ::fchown(fd, static_cast<uid_t>(-1), rights.group) != 0)
+    if (rights.hasGroup && info.st_gid != rights.group &&
+        ::fchown(fd, static_cast<uid_t>(-1), rights.group) != 0)
         mode &= ~static_cast<mode_t>(070);
     if (mode != (info.st_mode & 07777) && ::fchmod(fd, mode) != 0) return lastError();
     return {};
@@ -405,9 +408,11 @@ std::error_code WorkingFile::commit(const std::string& finalPath) {
         struct stat info {};
         // Someone removed its every name: the bytes held are still the
         // output, written anew and named the same way.
-        if (error != std::errc::no_such_file_or_directory || ::fstat(file.fd, &info) != 0 || info.st_nlink != 0)
+        if (error != std::errc::no_such_file_or_directory || ::fstat(file.fd, &info) != 0 ||
+            info.st_nlink != 0)
             return error;
-        if (const std::error_code copied = nameACopy(file.dirfd, file.fd, nameOf(finalPath), info)) return copied;
+        if (const std::error_code copied = nameACopy(file.dirfd, file.fd, nameOf(finalPath), info))
+            return copied;
     }
     if (namesDescriptor(file.dirfd, file.name, file.fd)) ::unlinkat(file.dirfd, file.name.c_str(), 0);
     // Makes the new name survive a crash; a folder that cannot be synced
@@ -465,7 +470,8 @@ WorkingFolder::WorkingFolder(WorkingFolder&& other) noexcept = default;
 WorkingFolder& WorkingFolder::operator=(WorkingFolder&& other) noexcept = default;
 WorkingFolder::~WorkingFolder() = default;
 
-WorkingFolder WorkingFolder::create(const std::string& path, std::error_code& error, const std::string& input) {
+WorkingFolder WorkingFolder::create(const std::string& path, std::error_code& error,
+                                    const std::string& input) {
     auto impl = std::make_unique<Impl>();
     impl->path = path;
     impl->name = nameOf(path);
@@ -490,9 +496,10 @@ WorkingFolder WorkingFolder::create(const std::string& path, std::error_code& er
         error = systemError(EEXIST);
         return {};
     }
-    impl->encoderPrefix = wayClosedToOthers(parent, impl->parentfd)
-                              ? path + "/"
-                              : "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(impl->fd) + "/";
+    impl->encoderPrefix =
+        wayClosedToOthers(parent, impl->parentfd)
+            ? path + "/"
+            : "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(impl->fd) + "/";
     error.clear();
     return WorkingFolder(std::move(impl));
 }
@@ -523,7 +530,9 @@ std::error_code WorkingFolder::commit(std::vector<std::string>& moved, std::stri
     if (!m_impl) return systemError(EBADF);
     Impl& folder = *m_impl;
     const std::string parent = folderOf(folder.path);
-    auto finalPath = [&parent](const std::string& file) { return parent == "/" ? "/" + file : parent + "/" + file; };
+    auto finalPath = [&parent](const std::string& file) {
+        return parent == "/" ? "/" + file : parent + "/" + file;
+    };
     const std::vector<std::string> files = regularFilesIn(folder.fd);
     if (files.empty()) return systemError(ENOENT);
     for (const std::string& file : files) {
@@ -557,7 +566,8 @@ std::error_code WorkingFolder::commit(std::vector<std::string>& moved, std::stri
             struct stat outside {};
             struct stat inside {};
             if (::fstatat(folder.parentfd, done.c_str(), &outside, AT_SYMLINK_NOFOLLOW) == 0 &&
-                ::fstatat(folder.fd, done.c_str(), &inside, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(outside, inside))
+                ::fstatat(folder.fd, done.c_str(), &inside, AT_SYMLINK_NOFOLLOW) == 0 &&
+                sameFile(outside, inside))
                 ::unlinkat(folder.parentfd, done.c_str(), 0);
         }
         return error;
