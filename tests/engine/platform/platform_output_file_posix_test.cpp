@@ -113,29 +113,6 @@ TEST(WorkingFile, TheEncoderGetsTheWorkingNameOnlyWhereNoOneElseMayRename) {
     }
 }
 
-// A power cut right after the final name is made must find the bytes there.
-TEST(WorkingFile, CommitFlushesBeforeItNames) {
-    for (const bool several : {false, true}) {
-        TempDir dir;
-        std::vector<std::string> steps;
-        observeCommitSteps([&steps](std::string_view step) { steps.emplace_back(step); });
-        std::error_code error;
-        if (several) {
-            WorkingFolder folder = WorkingFolder::create(dir.file("clip (変換中)"), error);
-            encode(folder.encoderPath("clip.m3u8"), "playlist");
-            std::vector<std::string> moved;
-            std::string taken;
-            EXPECT_FALSE(folder.commit(moved, taken));
-        } else {
-            WorkingFile file = WorkingFile::create(dir.file("clip (変換中).mp4"), error);
-            encode(file.encoderPath(), "bytes");
-            EXPECT_FALSE(file.commit(dir.file("clip.mp4")));
-        }
-        observeCommitSteps({});
-        EXPECT_EQ(steps, (std::vector<std::string>{"flush", "name"})) << several;
-    }
-}
-
 // The output of a private input, made in a folder others can read, is no
 // more readable than the input; a file made alone keeps the usual bits.
 TEST(WorkingFile, AnOutputIsNeverMoreReadableThanItsInput) {
