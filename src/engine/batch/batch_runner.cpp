@@ -343,8 +343,13 @@ JobResult BatchRunner::keepOneFile(Job& job, const BatchSettings& settings) {
 
 JobResult BatchRunner::keepSeveralFiles(Job& job) {
     std::string taken;
-    const std::error_code error = job.folder.commit(job.kept, taken);
-    if (!error) return {kResultCompleted, {}};
+    std::vector<std::string> moved;
+    const std::error_code error = job.folder.commit(moved, taken);
+    if (!error) {
+        // One record for a sequence, however many files it has.
+        job.kept = {job.output + " (" + std::to_string(moved.size()) + " ファイル)"};
+        return {kResultCompleted, {}};
+    }
     const std::string folder = job.folder.path();
     job.folder.keep();
     std::string reason = error == std::errc::file_exists

@@ -125,15 +125,9 @@ std::string temporaryFolder() {
     return value != nullptr && value[0] == '/' ? std::string(value) : std::string("/tmp");
 }
 
-std::string readLink(const std::string& path) {
-    std::string target(4096, '\0');
-    const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
-    return length <= 0 ? std::string() : target.substr(0, static_cast<std::size_t>(length));
-}
-
-// Whether a link folder's link points into a process that is no longer a
-// running copy of this program: the process is gone, or its pid now runs
-// another program.
+// Whether a link folder's link points into a run that is over: its process
+// is gone, or no longer holds that descriptor. A live run's link is kept,
+// whatever program it is.
 bool linkOfAnEndedRun(const std::string& target) {
     int pid = 0;
     int fd = 0;
@@ -141,8 +135,8 @@ bool linkOfAnEndedRun(const std::string& target) {
     if (std::sscanf(target.c_str(), "/proc/%d/fd/%d%c", &pid, &fd, &rest) != 2 || pid <= 0) return false;
     if (pid == ::getpid()) return false;
     if (::kill(pid, 0) != 0 && errno == ESRCH) return true;
-    const std::string ours = readLink("/proc/self/exe");
-    return ours.empty() || readLink("/proc/" + std::to_string(pid) + "/exe") != ours;
+    struct stat info {};
+    return ::stat(target.c_str(), &info) != 0 && errno == ENOENT;
 }
 
 // Removes the link folders of runs that ended without removing theirs (a
