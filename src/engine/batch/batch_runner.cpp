@@ -49,7 +49,11 @@ BatchRunner::BatchRunner(BatchFlags& flags, UiThread& uiThread, MainWindowView& 
       m_clock(clock),
       m_aviSynthLoads(std::move(aviSynthLoads)),
       m_desktop(view, desktop),
-      m_progress(view, m_desktop) {}
+      m_progress(view, m_desktop) {
+    // At each start: a run killed in mid-job leaves nothing outside the
+    // outputs' folders for long.
+    platform::sweepLeftoverLinkFolders();
+}
 
 void BatchRunner::startOrStop() {
     if (m_busy) {

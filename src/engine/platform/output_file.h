@@ -124,6 +124,11 @@ private:
 // only a regular file, never through a link. Nothing for a missing entry.
 std::error_code removeLeftoverWorkingFile(const std::string& path);
 
+// Removes what runs that ended in mid-job (a kill -9, a power cut) left
+// outside the outputs' folders: on Linux the private link folders of this
+// user's runs whose process is gone. Nothing on Windows, which makes none.
+void sweepLeftoverLinkFolders();
+
 // The order in which a commit flushes and names, seen by tests: "flush",
 // "name". Empty by default.
 using CommitStepObserver = std::function<void(std::string_view step)>;

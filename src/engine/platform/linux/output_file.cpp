@@ -142,7 +142,7 @@ bool linkOfAnEndedRun(const std::string& target) {
 // Removes the link folders of runs that ended without removing theirs (a
 // kill -9, a power cut): only this user's own, mode 0700, holding nothing but
 // links into /proc of a process that is no longer one of ours.
-void sweepLinkFoldersOfEndedRuns() {
+void sweepLinkFolders() {
     const std::string temporary = temporaryFolder();
     const int tmpfd = ::open(temporary.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (tmpfd < 0) return;
@@ -269,6 +269,8 @@ std::error_code nameACopy(int dirfd, int fd, const std::string& name, const stru
 
 void observeCommitSteps(CommitStepObserver observer) { commitObserver() = std::move(observer); }
 
+void sweepLeftoverLinkFolders() { sweepLinkFolders(); }
+
 InputKind inputKind(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return errno == ENOENT ? InputKind::Missing : InputKind::Other;
@@ -304,7 +306,7 @@ struct WorkingFile::Impl {
 
     // A link, in a folder of Mirvane's own, that reaches the held file.
     std::error_code makeEncoderLink(const std::string& extension) {
-        sweepLinkFoldersOfEndedRuns();
+        sweepLinkFolders();
         std::string folder = temporaryFolder() + "/" + std::string(kLinkFolderPrefix) + "XXXXXX";
         if (::mkdtemp(folder.data()) == nullptr) return lastError();
         linkFolder = folder;

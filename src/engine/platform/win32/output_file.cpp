@@ -114,6 +114,8 @@ bool entryExists(const std::string& path) {
 
 void observeCommitSteps(CommitStepObserver observer) { commitObserver() = std::move(observer); }
 
+void sweepLeftoverLinkFolders() {}
+
 InputKind inputKind(const std::string& path) {
     // The device namespace (pipes, consoles, volumes) holds no files; a
     // pipe's client open would even connect to it.
