@@ -92,6 +92,8 @@ bool closedToOthers(const struct stat& folder) {
 }
 
 bool everyPrefixClosed(const std::string& path) {
+    struct stat root {};
+    if (::stat("/", &root) != 0 || !closedToOthers(root)) return false;
     for (std::size_t end = 0; end != std::string::npos;) {
         end = path.find('/', end + 1);
         const std::string prefix =
