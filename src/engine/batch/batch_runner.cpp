@@ -50,7 +50,11 @@ BatchRunner::BatchRunner(BatchFlags& flags, UiThread& uiThread, MainWindowView& 
       m_clock(clock),
       m_aviSynthLoads(std::move(aviSynthLoads)),
       m_desktop(view, desktop),
-      m_progress(view, m_desktop) {}
+      m_progress(view, m_desktop) {
+    // At each start: a run killed in mid-job leaves nothing outside the
+    // outputs' folders for long.
+    platform::sweepLeftoverLinkFolders();
+}
 
 void BatchRunner::startOrStop() {
     if (m_busy) {
@@ -129,7 +133,13 @@ void BatchRunner::startRow(int row, const BatchSettings& settings) {
 std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSettings& settings,
                                                         int scriptSlot) {
     const std::string& rowPath = m_jobs.row(row).path;
-    Job job{rowPath, rowPath, {}, {}, {}, {}};
+    Job job{rowPath, rowPath, {}, {}, {}, {}, false, {}, {}, {}};
+    // A FIFO or a device would keep the encoder waiting for ever; a link to
+    // a file is the file.
+    if (platform::inputKind(rowPath) == platform::InputKind::Other) {
+        fail(row, texts::kReasonInputNotAFile);
+        return std::nullopt;
+    }
     if (settings.directShow) {
         if (settings.aviSynthMissing) {
             fail(row, texts::kReasonAviSynthMissing);
@@ -150,6 +160,7 @@ std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSett
             return std::nullopt;
         }
     }
+    const bool severalFiles = WritesSeveralFiles(settings.commandTemplate.options, settings.extension);
     std::optional<std::string> output = MakeOutputPath(
         rowPath, settings.extension, [this](const std::string& path) { return outputNameTaken(path); });
     if (!output) {
@@ -157,11 +168,49 @@ std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSett
         return std::nullopt;
     }
     job.output = std::move(*output);
-    // The encoder writes into a file made here, under a name of its own: a
-    // name taken meanwhile, or a link put there, cannot receive its output.
+    job.severalFiles = severalFiles;
+    if (severalFiles) {
+        // The encoder reads every '%' of such a name as the start of a number.
+        const std::string named = job.output.substr(0, job.output.size() - settings.extension.size());
+        if (named.find('%') != std::string::npos) {
+            fail(row, texts::kReasonPercentInName);
+            return std::nullopt;
+        }
+        // The moves at the end never replace a file; a sequence already
+        // begun under these names is said at once rather than after the work.
+        for (const std::string& name : FirstNumberedNames(job.output)) {
+            if (name != job.output && outputNameTaken(name)) {
+                fail(row, std::string(texts::kReasonOutputNameTaken) + ": " + name);
+                return std::nullopt;
+            }
+        }
+    }
+    if (!makeWorkingOutput(row, job, settings)) return std::nullopt;
+    // The log records the very command the encoder runs.
+    const std::string command = MakeJobCommand(settings.commandTemplate, job.input, job.encoderOutput);
+    job.command = {command, command};
+    return job;
+}
+
+bool BatchRunner::makeWorkingOutput(int row, Job& job, const BatchSettings& settings) {
+    const std::string folder = ExtractFolder(job.output);
+    const std::string outputName = job.output.substr(folder.size());
+    const std::string fitsIn = folder.empty() ? std::string(".") : folder;
+    const auto fits = [&fitsIn](std::string_view name) { return platform::nameFits(fitsIn, name); };
+    // A final name the system refuses would only fail after the work.
+    if (!fits(outputName)) {
+        fail(row, explainFailure(texts::kReasonOutputNotCreated,
+                                 std::make_error_code(std::errc::filename_too_long), job.output));
+        return false;
+    }
+    // Several files go into a folder named like the output without its
+    // extension; one file is made under a name of its own. Either way a
+    // name taken meanwhile, or a link put there, cannot receive the output.
+    const std::string workingBase =
+        job.severalFiles ? job.output.substr(0, job.output.size() - settings.extension.size()) : job.output;
     std::error_code error;
-    for (int attempt = 1; attempt <= kWorkingNameAttempts && !job.working.isOpen(); ++attempt) {
-        const std::string name = WorkingOutputPath(job.output, attempt);
+    for (int attempt = 1; attempt <= kWorkingNameAttempts; ++attempt) {
+        const std::string name = WorkingOutputPath(workingBase, attempt, fits);
         if (platform::entryExists(name)) {
             error = std::make_error_code(std::errc::file_exists);
             continue;
@@ -171,18 +220,22 @@ std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSett
         // to remove.
         announceWorkingFiles(name);
         m_jobs.setStatus(row, JobStatus::Converting);
-        job.working = platform::WorkingFile::create(name, error);
+        if (job.severalFiles) {
+            job.folder = platform::WorkingFolder::create(name, error, job.rowPath);
+        } else {
+            job.working = platform::WorkingFile::create(name, error, job.rowPath);
+        }
         job.workingName = name;
-        if (error && error != std::errc::file_exists) break;
+        if (!error || error != std::errc::file_exists) break;
     }
-    if (!job.working.isOpen()) {
+    if (!job.working.isOpen() && !job.folder.isOpen()) {
+        job.workingName.clear();
         announceWorkingFiles();
         fail(row, explainFailure(texts::kReasonOutputNotCreated, error));
-        return std::nullopt;
+        return false;
     }
-    job.command = {MakeJobCommand(settings.commandTemplate, job.input, job.working.encoderPath()),
-                   MakeJobCommand(settings.commandTemplate, job.input, job.working.path())};
-    return job;
+    job.encoderOutput = job.severalFiles ? job.folder.encoderPath(outputName) : job.working.encoderPath();
+    return true;
 }
 
 void BatchRunner::waitForAnEnd() {
@@ -224,8 +277,21 @@ void BatchRunner::finishRow(RunningRow& running, const BatchSettings& settings) 
         result = keepOutput(job, settings);
     } else {
         // The encoder's words name the file as it was told; the user knows the output's name.
-        result.reason = ReplaceAll(result.reason, job.working.encoderPath(), job.output);
+        if (!job.encoderOutput.empty())
+            result.reason = ReplaceAll(result.reason, job.encoderOutput, job.output);
         job.working.discard();
+        job.folder.discard();
+    }
+    if (result.code == kResultCompleted && m_flags.logEnabled) {
+        // The log names what the user finds, besides the name the encoder was given.
+        for (const std::string& file : job.kept) {
+            const std::string record = std::string(texts::kStatusConverted) + ": " + file;
+            if (running.log) {
+                running.log->add(record);
+            } else {
+                WriteLog(m_paths.logFile, record);
+            }
+        }
     }
     // Gone from the journal with the row's new status.
     job.workingName.clear();
@@ -248,24 +314,57 @@ void BatchRunner::finishRow(RunningRow& running, const BatchSettings& settings) 
 
 // A complete output gets its final name; one that is missing or empty is no
 // conversion. A name taken while the job ran is never replaced: the next free
-// one by the same rule is used.
+// one by the same rule is used. A complete output is never removed: when it
+// cannot be named, it stays where it is and the reason says where.
 JobResult BatchRunner::keepOutput(Job& job, const BatchSettings& settings) {
     std::uint64_t bytes = 0;
-    if (const std::error_code error = job.working.size(bytes)) {
-        return {kResultNothingSeen, explainFailure(texts::kReasonOutputNotRenamed, error)};
-    }
+    const std::error_code error = job.severalFiles ? job.folder.size(bytes) : job.working.size(bytes);
+    if (error) return {kResultNothingSeen, explainFailure(texts::kReasonOutputNotRenamed, error)};
     if (bytes == 0) return {kResultNothingSeen, texts::kReasonOutputEmpty};
+    return job.severalFiles ? keepSeveralFiles(job) : keepOneFile(job, settings);
+}
+
+JobResult BatchRunner::keepOneFile(Job& job, const BatchSettings& settings) {
+    std::error_code error;
     for (;;) {
-        const std::error_code error = job.working.commit(job.output);
-        if (!error) return {kResultCompleted, {}};
-        if (error != std::errc::file_exists)
-            return {kResultNothingSeen, explainFailure(texts::kReasonOutputNotRenamed, error)};
+        error = job.working.commit(job.output);
+        if (!error) {
+            job.kept = {job.output};
+            return {kResultCompleted, {}};
+        }
+        if (error != std::errc::file_exists) break;
         std::optional<std::string> next =
             MakeOutputPath(job.rowPath, settings.extension,
                            [this](const std::string& path) { return outputNameTaken(path); });
-        if (!next) return {kResultNothingSeen, texts::kReasonNoOutputName};
+        if (!next) break;
         job.output = std::move(*next);
     }
+    const std::string working = job.working.path();
+    const bool noNameLeft = error == std::errc::file_exists || error == std::errc::filename_too_long;
+    const std::string why = noNameLeft ? std::string(texts::kReasonKeptUnderWorkingName)
+                                       : explainFailure(texts::kReasonOutputNotRenamed, error);
+    if (job.working.keep()) return {kResultNothingSeen, why};
+    return {kResultNothingSeen,
+            why + (noNameLeft ? "" : std::string(". ") + texts::kReasonKeptAtWorkingName) + ": " + working};
+}
+
+JobResult BatchRunner::keepSeveralFiles(Job& job) {
+    std::string taken;
+    std::vector<std::string> moved;
+    const std::error_code error = job.folder.commit(moved, taken);
+    if (!error) {
+        // One record for a sequence, however many files it has.
+        job.kept = {job.output + " (" + std::to_string(moved.size()) + " ファイル)"};
+        return {kResultCompleted, {}};
+    }
+    const std::string folder = job.folder.path();
+    job.folder.keep();
+    std::string reason = error == std::errc::file_exists
+                             ? std::string(texts::kReasonKeptInWorkingFolder)
+                             : explainFailure(texts::kReasonOutputNotRenamed, error);
+    reason += ": " + folder;
+    if (!taken.empty()) reason += " (" + taken + ")";
+    return {kResultNothingSeen, reason};
 }
 
 bool BatchRunner::outputNameTaken(const std::string& path) const {

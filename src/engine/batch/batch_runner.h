@@ -77,6 +77,13 @@ private:
         std::string output;  // the final name, as free as when it was chosen
         std::string workingName;
         platform::WorkingFile working;
+        // In its place, when the encoder writes several files.
+        platform::WorkingFolder folder;
+        bool severalFiles = false;
+        // The output's name as the encoder was handed it.
+        std::string encoderOutput;
+        // The files the user finds once the output is kept.
+        std::vector<std::string> kept;
         EncoderCommand command;
     };
     // A row whose job runs: what it reports, and what the batch keeps for it.
@@ -104,6 +111,11 @@ private:
     void finishEndedRows(const BatchSettings& settings);
     void finishRow(RunningRow& running, const BatchSettings& settings);
     JobResult keepOutput(Job& job, const BatchSettings& settings);
+    JobResult keepOneFile(Job& job, const BatchSettings& settings);
+    JobResult keepSeveralFiles(Job& job);
+    // The working files (or folder) made for the job, under a working name
+    // that fits; false, with the row failed, when none could be made.
+    bool makeWorkingOutput(int row, Job& job, const BatchSettings& settings);
     // Taken on disk, or the final name of a running job.
     bool outputNameTaken(const std::string& path) const;
     // The running jobs' working files, and one about to be made.

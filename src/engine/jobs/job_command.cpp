@@ -1,5 +1,7 @@
 #include "engine/jobs/job_command.h"
 
+#include <algorithm>
+
 #include "engine/jobs/command_line.h"
 #include "engine/platform/files.h"
 #include "engine/platform/text.h"
@@ -51,10 +53,14 @@ std::error_code MakeAvsScript(const AppPaths& paths, std::string_view inputPath,
 std::optional<std::string> MakeOutputPath(std::string_view rowPath, std::string_view ext,
                                           const FileExistsFn& fileExists, PathStyle style,
                                           LeadByteTest isLeadByte) {
+    // No system name holds a NUL: the tests would all ask about a shorter one.
+    if (rowPath.find('\0') != std::string_view::npos || ext.find('\0') != std::string_view::npos) {
+        return std::nullopt;
+    }
     std::string candidate = ChangeExtension(rowPath, ext, style, isLeadByte);
-    while (fileExists(candidate)) {
+    for (int tried = 1; fileExists(candidate); ++tried) {
         // Appending nothing would test the same name for ever.
-        if (ext.empty()) {
+        if (ext.empty() || tried >= kMaxOutputNameCandidates) {
             return std::nullopt;
         }
         candidate += ext;
@@ -62,12 +68,101 @@ std::optional<std::string> MakeOutputPath(std::string_view rowPath, std::string_
     return candidate;
 }
 
-std::string WorkingOutputPath(std::string_view outputPath, int attempt, PathStyle style,
-                              LeadByteTest isLeadByte) {
+namespace {
+
+// The text without its last character: the engine's texts are UTF-8, whose
+// continuation bytes are 10xxxxxx.
+void dropLastCharacter(std::string& text) {
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) text.pop_back();
+    if (!text.empty()) text.pop_back();
+}
+
+}  // namespace
+
+std::string WorkingOutputPath(std::string_view outputPath, int attempt, const NameFitsFn& fits,
+                              PathStyle style, LeadByteTest isLeadByte) {
     const std::string extension = ExtractExtension(outputPath, style, isLeadByte);
-    std::string working(outputPath.substr(0, outputPath.size() - extension.size()));
-    working += attempt > 1 ? " (変換中 " + std::to_string(attempt) + ")" : std::string(" (変換中)");
-    return working + extension;
+    const std::string folder = ExtractFolder(outputPath, style, isLeadByte);
+    std::string stem(outputPath.substr(folder.size(), outputPath.size() - folder.size() - extension.size()));
+    const std::string mark =
+        attempt > 1 ? " (変換中 " + std::to_string(attempt) + ")" : std::string(" (変換中)");
+    while (fits && !stem.empty() && !fits(stem + mark + extension)) dropLastCharacter(stem);
+    return folder + stem + mark + extension;
+}
+
+namespace {
+
+// Where a number pattern begins and ends: '%', digits, 'd'.
+bool findNumberPattern(std::string_view name, std::size_t& begin, std::size_t& end, int& width) {
+    for (std::size_t percent = name.find('%'); percent != std::string_view::npos;
+         percent = name.find('%', percent + 1)) {
+        std::size_t i = percent + 1;
+        width = 0;
+        while (i < name.size() && name[i] >= '0' && name[i] <= '9') width = width * 10 + (name[i++] - '0');
+        if (i < name.size() && name[i] == 'd') {
+            begin = percent;
+            end = i + 1;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool endsWithIgnoringCase(std::string_view text, std::string_view tail) {
+    if (text.size() < tail.size()) return false;
+    for (std::size_t i = 0; i < tail.size(); ++i) {
+        char c = text[text.size() - tail.size() + i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != tail[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool HasNumberPattern(std::string_view name) {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    int width = 0;
+    return findNumberPattern(name, begin, end, width);
+}
+
+std::vector<std::string> FirstNumberedNames(std::string_view outputPath) {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    int width = 0;
+    if (!findNumberPattern(outputPath, begin, end, width)) return {std::string(outputPath)};
+    std::vector<std::string> names;
+    for (int number : {0, 1}) {
+        std::string digits = std::to_string(number);
+        if (static_cast<int>(digits.size()) < width)
+            digits.insert(0, std::min(width, 64) - digits.size(), '0');
+        names.push_back(std::string(outputPath.substr(0, begin)) + digits +
+                        std::string(outputPath.substr(end)));
+    }
+    return names;
+}
+
+bool WritesSeveralFiles(std::string_view options, std::string_view ext) {
+    if (HasNumberPattern(ext) || endsWithIgnoringCase(ext, ".m3u8") || endsWithIgnoringCase(ext, ".mpd")) {
+        return true;
+    }
+    static constexpr std::string_view kSeveralFileMuxers[] = {
+        "hls", "dash", "segment", "ssegment", "stream_segment", "image2", "webm_chunk"};
+    std::vector<std::string_view> words;
+    for (std::size_t i = 0; i < options.size();) {
+        while (i < options.size() && (options[i] == ' ' || options[i] == '\t')) ++i;
+        const std::size_t start = i;
+        while (i < options.size() && options[i] != ' ' && options[i] != '\t') ++i;
+        if (i > start) words.push_back(options.substr(start, i - start));
+    }
+    for (std::size_t i = 0; i + 1 < words.size(); ++i) {
+        if (words[i] != "-f") continue;
+        for (std::string_view muxer : kSeveralFileMuxers) {
+            if (words[i + 1] == muxer) return true;
+        }
+    }
+    return false;
 }
 
 namespace {

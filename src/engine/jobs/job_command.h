@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "engine/jobs/app_paths.h"
 
@@ -34,18 +35,41 @@ std::optional<std::string> AvsScriptPath(std::string_view inputPath);
 std::error_code MakeAvsScript(const AppPaths& paths, std::string_view inputPath, std::string_view dshowFps,
                               std::string& scriptPath);
 
+// Candidates MakeOutputPath tries before it gives up; each is one extension
+// longer, so the system's name limit refuses them long before.
+inline constexpr int kMaxOutputNameCandidates = 256;
+
 // The row path with its final extension replaced by ext, extended by ext while
-// a file exists there; nothing when no free name can be made (empty ext).
+// a file exists there; nothing when no free name can be made (empty ext, a
+// NUL in either, kMaxOutputNameCandidates taken).
 std::optional<std::string> MakeOutputPath(std::string_view rowPath, std::string_view ext,
                                           const FileExistsFn& fileExists, PathStyle style = kNativePathStyle,
                                           LeadByteTest isLeadByte = platform::isLeadByte);
 
+// Whether one name (no folder) fits the system's limit where it is made.
+using NameFitsFn = std::function<bool(std::string_view name)>;
+
 // The name an output is written under until it is complete: the output's
 // name with " (変換中)" before its extension, which the encoder picks the
 // format from; attempt 2 and on add their number (" (変換中 2)") for when
-// the first is taken.
-std::string WorkingOutputPath(std::string_view outputPath, int attempt, PathStyle style = kNativePathStyle,
+// the first is taken. It is Mirvane's own name: where it would not fit, the
+// name before the mark is shortened, a whole character at a time.
+std::string WorkingOutputPath(std::string_view outputPath, int attempt, const NameFitsFn& fits = {},
+                              PathStyle style = kNativePathStyle,
                               LeadByteTest isLeadByte = platform::isLeadByte);
+
+// Whether the encoder writes several files for this preset: its output name
+// is a pattern ("_%03d.png": an image sequence, numbered segments), or its
+// muxer writes a playlist and segments ("-f hls", dash, segment, image2, or
+// the extensions that choose them).
+bool WritesSeveralFiles(std::string_view options, std::string_view ext);
+
+// Whether a name holds a number pattern the encoder fills in ("%d", "%03d").
+bool HasNumberPattern(std::string_view name);
+
+// The first names a numbered output would take (numbers 0 and 1), or the
+// name itself when it has no pattern.
+std::vector<std::string> FirstNumberedNames(std::string_view outputPath);
 
 // The program's part followed by the options with %INPFILE and %OUTFILE
 // replaced, in one pass, by the quoted input and output paths. A relative

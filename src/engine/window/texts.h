@@ -61,6 +61,16 @@ inline constexpr const char* kReasonNoOutput = "ffmpegは何も出力せずに�
 inline constexpr const char* kReasonOutputNotCreated = "出力ファイルを作成できません";
 inline constexpr const char* kReasonOutputEmpty = "出力ファイルが空です";
 inline constexpr const char* kReasonOutputNotRenamed = "出力ファイルを仕上げられません";
+inline constexpr const char* kReasonInputNotAFile =
+    "入力が通常のファイルではありません (フォルダー、FIFO、デバイスなど)";
+inline constexpr const char* kReasonPercentInName =
+    "名前に % を含むファイルは、連番や分割で書き出すプリセットでは変換できません";
+inline constexpr const char* kReasonOutputNameTaken = "出力ファイル名がすでに使われています";
+inline constexpr const char* kReasonKeptUnderWorkingName =
+    "出力ファイル名がすべて使われているため、変換した出力を作業中の名前のまま残しました";
+inline constexpr const char* kReasonKeptAtWorkingName = "変換した出力は作業中の名前のまま残っています";
+inline constexpr const char* kReasonKeptInWorkingFolder =
+    "出力ファイル名が使われているため、変換した出力を作業フォルダーに残しました";
 inline constexpr const char* kReasonEncoderCrashed = "ffmpegが異常終了しました";
 inline constexpr const char* kReasonEncoderExitCode = "ffmpegがエラーで終了しました: 終了コード ";
 

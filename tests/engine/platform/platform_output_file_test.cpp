@@ -7,6 +7,8 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "engine/jobs/paths.h"
 #include "engine/platform/files.h"
@@ -82,6 +84,56 @@ TEST(WorkingFile, EveryWayOfLettingGoRemovesTheFile) {
         EXPECT_FALSE(entryExists(dir.file("clip.mp4")));
         EXPECT_FALSE(entryExists(encoderPath));
     }
+}
+
+// A power cut right after the final name is made must find the bytes there.
+TEST(WorkingFile, CommitFlushesBeforeItNames) {
+    for (const bool several : {false, true}) {
+        TempDir dir;
+        std::vector<std::string> steps;
+        observeCommitSteps([&steps](std::string_view step) { steps.emplace_back(step); });
+        std::error_code error;
+        if (several) {
+            WorkingFolder folder = WorkingFolder::create(dir.file("clip (変換中)"), error);
+            ASSERT_FALSE(error) << error.message();
+            std::ofstream(native(folder.encoderPath("clip.m3u8")), std::ios::binary) << "playlist";
+            std::vector<std::string> moved;
+            std::string taken;
+            EXPECT_FALSE(folder.commit(moved, taken));
+            EXPECT_EQ(moved, (std::vector<std::string>{dir.file("clip.m3u8")}));
+        } else {
+            WorkingFile file = createWritten(dir.file("clip (変換中).mp4"), "bytes");
+            EXPECT_FALSE(file.commit(dir.file("clip.mp4")));
+        }
+        observeCommitSteps({});
+        EXPECT_EQ(steps, (std::vector<std::string>{"flush", "name"})) << several;
+        EXPECT_FALSE(entryExists(dir.file("clip (変換中)")));
+    }
+}
+
+// Several files: a name taken beside the folder moves none of them; once it
+// is free, all move and the folder goes.
+TEST(WorkingFolder, MovesAllItsFilesOrNone) {
+    TempDir dir;
+    std::error_code error;
+    WorkingFolder folder = WorkingFolder::create(dir.file("clip (変換中)"), error);
+    ASSERT_FALSE(error) << error.message();
+    EXPECT_EQ(WorkingFolder::create(dir.file("clip (変換中)"), error).isOpen(), false);
+    EXPECT_EQ(error, std::errc::file_exists);
+    for (const char* name : {"clip_001.png", "clip_002.png"})
+        std::ofstream(native(folder.encoderPath(name)), std::ios::binary) << name;
+    const std::string theirs = dir.write("clip_002.png", "theirs");
+    std::vector<std::string> moved;
+    std::string taken;
+    EXPECT_EQ(folder.commit(moved, taken), std::errc::file_exists);
+    EXPECT_EQ(taken, theirs);
+    EXPECT_FALSE(entryExists(dir.file("clip_001.png")));
+    EXPECT_EQ(readBytes(theirs), "theirs");
+    std::filesystem::remove(native(theirs));
+    EXPECT_FALSE(folder.commit(moved, taken));
+    EXPECT_EQ(moved.size(), 2u);
+    EXPECT_EQ(readBytes(dir.file("clip_002.png")), "clip_002.png");
+    EXPECT_FALSE(entryExists(dir.file("clip (変換中)")));
 }
 
 TEST(RemoveLeftoverWorkingFile, RemovesOnlyARegularFile) {

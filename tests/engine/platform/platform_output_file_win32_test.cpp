@@ -51,5 +51,19 @@ TEST(WorkingFile, CreateRefusesADevice) {
     EXPECT_EQ(error, std::errc::file_exists) << error.message();
 }
 
+// A device or a pipe would keep the encoder reading for ever.
+TEST(InputKind, DevicesPipesAndFoldersAreNoInputs) {
+    TempDir dir;
+    const struct {
+        std::string path;
+        InputKind kind;
+    } cases[] = {{dir.write("clip.mkv", "x"), InputKind::File},
+                 {dir.path(), InputKind::Other},
+                 {dir.file("NUL"), InputKind::Other},
+                 {"\\\\.\\pipe\\mirvane-none", InputKind::Other},
+                 {dir.file("missing.mkv"), InputKind::Missing}};
+    for (const auto& c : cases) EXPECT_EQ(inputKind(c.path), c.kind) << c.path;
+}
+
 }  // namespace
 }  // namespace mirvane::platform
