@@ -50,9 +50,12 @@ void MainWindowPresenter::windowCreated(const std::vector<std::string>& commandL
 
 std::vector<std::string> MainWindowPresenter::expandFolders(const std::vector<std::string>& paths,
                                                             bool sayNow) {
-    DroppedFiles dropped = ExpandFolders(paths, m_folderFileLimit);
+    DroppedFiles dropped = ExpandFolders(paths, {m_folderFileLimit});
     if (dropped.cut && sayNow) m_view.showInformation(texts::folderFilesCut(m_folderFileLimit));
     if (dropped.cut && !sayNow) m_commandLineCut = true;
+    if (dropped.foldersCut && sayNow)
+        m_view.showInformation(texts::folderFoldersCut(kMaxFolderFolders, kMaxFolderDepth));
+    if (dropped.foldersCut && !sayNow) m_commandLineFoldersCut = true;
     return std::move(dropped.files);
 }
 
@@ -81,6 +84,8 @@ void MainWindowPresenter::windowShown() {
     if (std::exchange(m_listRestored, false)) m_view.showInformation(texts::kListRestored);
     if (std::exchange(m_commandLineCut, false))
         m_view.showInformation(texts::folderFilesCut(m_folderFileLimit));
+    if (std::exchange(m_commandLineFoldersCut, false))
+        m_view.showInformation(texts::folderFoldersCut(kMaxFolderFolders, kMaxFolderDepth));
 }
 
 bool MainWindowPresenter::closeRequested() {

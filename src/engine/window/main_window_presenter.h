@@ -105,6 +105,8 @@ private:
     std::size_t m_folderFileLimit = kMaxFolderFiles;
     // The command line's folders held too many files, to be said once the window is up.
     bool m_commandLineCut = false;
+    // ... or held too many folders, or too deep ones.
+    bool m_commandLineFoldersCut = false;
     // Files handed over during a batch, added once it is over.
     std::vector<std::string> m_handedOver;
 };
