@@ -89,7 +89,8 @@ void MainWindowPresenter::windowShown() {
 }
 
 bool MainWindowPresenter::closeRequested() {
-    if (m_batch.busy() && !m_view.confirmForcedQuit(texts::kForcedQuitQuestion)) return false;
+    if (m_batch.busy() && !m_terminating && !m_view.confirmForcedQuit(texts::kForcedQuitQuestion))
+        return false;
     m_batch.requestStop();
     // A running batch lives inside the start button's handler, called from
     // this very window: the window stays until that handler has returned.
@@ -100,7 +101,16 @@ bool MainWindowPresenter::closeRequested() {
     return true;
 }
 
-void MainWindowPresenter::windowClosed() { m_journal.stop(); }
+void MainWindowPresenter::windowClosed() {
+    if (!m_terminating) m_journal.stop();
+}
+
+void MainWindowPresenter::terminationRequested() {
+    if (std::exchange(m_terminating, true)) return;
+    m_batch.requestStop();
+    m_batch.stopAndWait();
+    m_view.closeWindow();
+}
 
 void MainWindowPresenter::startPressed() {
     m_batch.startOrStop();
