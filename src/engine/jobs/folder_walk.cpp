@@ -1,6 +1,7 @@
 #include "engine/jobs/folder_walk.h"
 
 #include <algorithm>
+#include <deque>
 #include <memory>
 
 #include "engine/jobs/media_extensions.h"
@@ -101,11 +102,14 @@ std::vector<std::string> listOne(const platform::OpenFolder& folder, const std::
     // more that says the rest was cut: a folder of millions holds no more
     // than twice that many at a time.
     const std::size_t wanted = walk.room + 1;
+    // Of its subfolders likewise: no more can be opened than the bound leaves.
+    const std::size_t wantedFolders = walk.foldersLeft + 1;
     // A folder that cannot be read, or no longer can, adds what it gave.
     (void)folder.list([&](const platform::FolderEntry& entry) {
         if (entry.hidden) return;
         if (entry.kind == platform::EntryKind::Folder) {
             folders.push_back(entry.name);
+            if (folders.size() >= 2 * wantedFolders) keepFirst(folders, wantedFolders);
         } else if (entry.kind == platform::EntryKind::File && HasMediaExtension(entry.name)) {
             files.push_back(entry.name);
             if (files.size() >= 2 * wanted) keepFirst(files, wanted);
@@ -119,7 +123,12 @@ std::vector<std::string> listOne(const platform::OpenFolder& folder, const std::
     }
     for (const std::string& name : files) walk.dropped.files.push_back(joinPath(path, name));
     walk.room -= files.size();
+    keepFirst(folders, wantedFolders);
     std::sort(folders.begin(), folders.end(), NaturalLess);
+    if (folders.size() == wantedFolders) {
+        folders.pop_back();
+        walk.dropped.foldersCut = true;
+    }
     return folders;
 }
 
@@ -127,7 +136,7 @@ std::vector<std::string> listOne(const platform::OpenFolder& folder, const std::
 // stack, never in nested calls, so no depth of folders can exhaust the
 // program's stack.
 void walkFolder(platform::OpenFolder top, const std::string& path, Walk& walk) {
-    std::vector<PendingFolder> pending;
+    std::deque<PendingFolder> pending;
     auto walkOne = [&](platform::OpenFolder folder, const std::string& folderPath, std::size_t depth) {
         const std::vector<std::string> folders = listOne(folder, folderPath, walk);
         if (walk.listed) walk.listed(folderPath);
@@ -139,6 +148,11 @@ void walkFolder(platform::OpenFolder top, const std::string& path, Walk& walk) {
         const auto parent = std::make_shared<const platform::OpenFolder>(std::move(folder));
         for (auto name = folders.rbegin(); name != folders.rend(); ++name)
             pending.push_back({parent, *name, joinPath(folderPath, *name), depth + 1});
+        // The last to wait are opened first: those below them never will be.
+        while (pending.size() > walk.foldersLeft) {
+            pending.pop_front();
+            walk.dropped.foldersCut = true;
+        }
     };
     --walk.foldersLeft;
     walkOne(std::move(top), path, 0);
