@@ -510,8 +510,8 @@ TEST(Journal, AStartAfterAnUncleanEndRestoresTheRowsAndSaysSoOnce) {
 }
 
 // The system asks the program to end (SIGTERM at a logout, a shutdown or a
-// plain kill; the session's end on Windows) while the encoders would run on
-// for ever: the batch stops as the stop button stops it, within the stop's
+// plain kill; the session's end on Windows) while the encoders, after some
+// progress, would run on for ever: the batch stops as the stop button stops it, within the stop's
 // watchdog, no working file is left, the window closes without a question,
 // and the rows stay for the next start, as after a crash.
 struct SystemEndCase {
@@ -527,7 +527,8 @@ TEST_P(SystemEnd, StopsTheBatchRemovesItsWorkingFilesAndKeepsTheList) {
     Texts files;
     for (const char* name : {"a", "b", "c"}) {
         const std::string pidFile = inputs.file(std::string(name) + ".pid");
-        files.push_back(inputs.write(std::string(name) + ".avi", "pidfile:" + pidFile + "\nhang\n"));
+        files.push_back(
+            inputs.write(std::string(name) + ".avi", "pidfile:" + pidFile + "\nprogress:60:50\nhang\n"));
     }
     const std::string settings =
         "[List]\nListTitle00=Runs on\nListOption00=input-steps -i %INPFILE %OUTFILE\n"
@@ -550,7 +551,11 @@ TEST_P(SystemEnd, StopsTheBatchRemovesItsWorkingFilesAndKeepsTheList) {
         bool asked = false;
         w.runBatch([&] {
             // The batch's stop handles events too, which come back here.
-            if (asked || static_cast<int>(leftBeside().size()) < c.jobsAtOnce) return asked;
+            if (asked) return true;
+            // Each encoder has started once it has written its id.
+            for (int job = 0; job < c.jobsAtOnce; ++job)
+                if (readBytes(inputs.file(std::string(1, static_cast<char>('a' + job)) + ".pid")).empty())
+                    return false;
             asked = true;
             const auto begun = std::chrono::steady_clock::now();
             w.presenter.terminationRequested();
