@@ -50,11 +50,11 @@ void MainWindowPresenter::windowCreated(const std::vector<std::string>& commandL
 
 std::vector<std::string> MainWindowPresenter::expandFolders(const std::vector<std::string>& paths,
                                                             bool sayNow) {
-    DroppedFiles dropped = ExpandFolders(paths, {m_folderFileLimit});
+    DroppedFiles dropped = ExpandFolders(paths, {m_folderFileLimit, m_folderFolderLimit});
     if (dropped.cut && sayNow) m_view.showInformation(texts::folderFilesCut(m_folderFileLimit));
     if (dropped.cut && !sayNow) m_commandLineCut = true;
     if (dropped.foldersCut && sayNow)
-        m_view.showInformation(texts::folderFoldersCut(kMaxFolderFolders, kMaxFolderDepth));
+        m_view.showInformation(texts::folderFoldersCut(m_folderFolderLimit, kMaxFolderDepth));
     if (dropped.foldersCut && !sayNow) m_commandLineFoldersCut = true;
     return std::move(dropped.files);
 }
@@ -85,7 +85,7 @@ void MainWindowPresenter::windowShown() {
     if (std::exchange(m_commandLineCut, false))
         m_view.showInformation(texts::folderFilesCut(m_folderFileLimit));
     if (std::exchange(m_commandLineFoldersCut, false))
-        m_view.showInformation(texts::folderFoldersCut(kMaxFolderFolders, kMaxFolderDepth));
+        m_view.showInformation(texts::folderFoldersCut(m_folderFolderLimit, kMaxFolderDepth));
 }
 
 bool MainWindowPresenter::closeRequested() {

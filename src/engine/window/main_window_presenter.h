@@ -87,6 +87,8 @@ public:
     // The most files the folders of one drop add: kMaxFolderFiles unless
     // set (a test sets a few).
     void limitFolderFiles(std::size_t limit) { m_folderFileLimit = limit; }
+    // The most folders they open: kMaxFolderFolders unless set.
+    void limitFolderFolders(std::size_t limit) { m_folderFolderLimit = limit; }
 
 private:
     void restoreJournal();
@@ -113,6 +115,7 @@ private:
     // The system asked the program to end.
     bool m_terminating = false;
     std::size_t m_folderFileLimit = kMaxFolderFiles;
+    std::size_t m_folderFolderLimit = kMaxFolderFolders;
     // The command line's folders held too many files, to be said once the window is up.
     bool m_commandLineCut = false;
     // ... or held too many folders, or too deep ones.

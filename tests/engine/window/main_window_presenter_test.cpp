@@ -182,6 +182,17 @@ TEST(MainWindowBehaviour, FoldersAddTheirMediaInOrderUpToTheLimit) {
     EXPECT_EQ(w.view.messages, Texts{"information: " + texts::folderFilesCut(2)});
     EXPECT_EQ(texts::folderFilesCut(kMaxFolderFiles),
               "フォルダー内のファイルが多すぎるため、最初の100,000件だけを追加しました。");
+
+    // A tree of folders says so as well, though its files are within the limit.
+    w.view.messages.clear();
+    w.presenter.clearAllPressed();
+    w.presenter.limitFolderFiles(kMaxFolderFiles);
+    w.presenter.limitFolderFolders(1);
+    w.presenter.filesDropped({media.path()});
+    EXPECT_EQ(w.view.paths(), (Texts{walked[0], walked[1]}));
+    EXPECT_EQ(w.view.messages, Texts{"information: " + texts::folderFoldersCut(1, kMaxFolderDepth)});
+    EXPECT_EQ(texts::folderFoldersCut(kMaxFolderFolders, kMaxFolderDepth),
+              "フォルダー内のフォルダーが多すぎるため、最初の10,000個(100階層まで)だけを調べました。");
 }
 
 // Files handed over by a second copy: added at once while idle; during a
