@@ -1,6 +1,7 @@
 // Entry of Mirvane on Linux: one copy per user, every argument an input file.
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "app/launch.h"
 #include "engine/batch/batch_flags.h"
+#include "engine/platform/termination.h"
 #include "engine/window/texts.h"
 #include "qt/display_check.h"
 #include "qt/main_window.h"
@@ -50,6 +52,15 @@ int main(int argc, char* argv[]) {
     const auto listener = mirvane::app::listenForOtherCopies(launch,
         [&window](std::vector<std::string> handed) { window.openHandedOverFiles(std::move(handed)); },
         reportOnTerminal);
+    // A logout, a shutdown or a plain kill ends the program as a close would,
+    // the batch stopped and its working files gone; the signal only wakes the loop.
+    std::unique_ptr<QSocketNotifier> termination;
+    if (const int requests = mirvane::platform::catchTerminationRequests(); requests >= 0) {
+        termination = std::make_unique<QSocketNotifier>(requests, QSocketNotifier::Read);
+        QObject::connect(termination.get(), &QSocketNotifier::activated, &window, [&window] {
+            if (mirvane::platform::takeTerminationRequests()) window.terminationRequested();
+        });
+    }
     window.show();
     return app.exec();
 }

@@ -175,6 +175,16 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::FormCloseQuery(bool& canClose) { canClose = m_presenter.closeRequested(); }
 
+void MainWindow::terminationRequested() {
+    m_presenter.terminationRequested();
+    // A box left open would keep the program from ending: each is answered
+    // as its Escape key would answer it (Cancel to the question on closing).
+    for (int boxes = 0; boxes < 8; ++boxes) {
+        QWidget* box = QApplication::activeModalWidget();
+        if (!box || !box->close()) break;
+    }
+}
+
 void MainWindow::btnStartClick() { m_presenter.startPressed(); }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

@@ -39,6 +39,9 @@ public:
     // they reach the window's behaviour on the UI thread, in the order of
     // the calls.
     void openHandedOverFiles(std::vector<std::string> files);
+    // The system asks the program to end: the batch stops, its working files
+    // go, and the window closes with any box it shows.
+    void terminationRequested();
 
     // For tests: the behaviour behind the window and the adapter it draws through.
     const MainWindowPresenter& presenter() const { return m_presenter; }

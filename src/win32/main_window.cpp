@@ -295,6 +295,10 @@ void MainWindow::FormShow() { m_presenter.windowShown(); }
 
 void MainWindow::FormCloseQuery(bool& canClose) { canClose = m_presenter.closeRequested(); }
 
+// Everything is done before returning: the batch stopped, its encoders ended
+// and its working files removed, the list kept for the next start.
+void MainWindow::WMEndSession() { m_presenter.terminationRequested(); }
+
 // Any key moves the user on from a reason shown beside its row.
 void MainWindow::FormKeyDown(WORD key) {
     m_rows.hideReason();
@@ -538,6 +542,12 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_DPICHANGED:
             WMDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        case WM_QUERYENDSESSION:
+            // Nothing to refuse: a batch stops when the session really ends.
+            return TRUE;
+        case WM_ENDSESSION:
+            if (wParam) WMEndSession();
             return 0;
         case WM_CLOSE: {
             bool canClose = true;

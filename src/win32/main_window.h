@@ -81,6 +81,9 @@ private:
     // Chooses the text colour of the cell at row and column before it is drawn.
     void lvDataAdvancedCustomDrawSubItem(int row, int column, COLORREF& textColour) const;
     void WMDpiChanged(UINT dpi, const RECT& suggested);
+    // The session ends (a logout, a shutdown): the system may end the
+    // process as soon as this returns.
+    void WMEndSession();
     void balloonClicked();
 
     static LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

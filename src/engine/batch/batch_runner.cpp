@@ -80,6 +80,7 @@ void BatchRunner::startOrStop() {
     m_desktop.batchStarted(pending);
     if (severalJobs() && pending > 0) m_progress.batchStarted(pending);
     m_running = true;
+    m_settings = &settings;
     int next = 0;
     for (;;) {
         while (next < rowCount && static_cast<int>(m_runningRows.size()) < m_jobsAtOnce &&
@@ -94,6 +95,7 @@ void BatchRunner::startOrStop() {
     if (rowCount > 0) setIdleControls(true);
     if (severalJobs() && pending > 0) m_progress.batchEnded();
     m_running = false;
+    m_settings = nullptr;
     // A close stops the batch as the stop button does.
     m_desktop.batchEnded(m_flags.stopRequested);
 }
@@ -243,7 +245,8 @@ void BatchRunner::waitForAnEnd() {
         return std::any_of(m_runningRows.begin(), m_runningRows.end(),
                            [](const RunningRow& running) { return running.ended.has_value(); });
     };
-    while (!anyEnded()) {
+    // A stop that waited from inside this loop may have ended every job.
+    while (!m_runningRows.empty() && !anyEnded()) {
         std::optional<std::chrono::milliseconds> wait;
         if (m_flags.stopRequested) {
             for (RunningRow& running : m_runningRows) {
@@ -414,6 +417,15 @@ void BatchRunner::setIdleControls(bool idle) {
 void BatchRunner::requestStop() {
     m_flags.stopRequested = true;
     m_view.setStartEnabled(false);
+}
+
+void BatchRunner::stopAndWait() {
+    if (!m_settings) return;
+    requestStop();
+    while (!m_runningRows.empty()) {
+        waitForAnEnd();
+        finishEndedRows(*m_settings);
+    }
 }
 
 }  // namespace mirvane

@@ -50,6 +50,11 @@ public:
     void setIdleControls(bool idle);
     // The stop request of a press during a job or of a confirmed close.
     void requestStop();
+    // Stops the running batch as requestStop does and returns once each of
+    // its jobs has ended and its row has its status (working files removed,
+    // within the same watchdog); the batch's own loop, which this call runs
+    // inside of, then ends at once. Nothing happens while no batch runs.
+    void stopAndWait();
     // Told the working files of every running job whenever one starts or
     // ends (none between jobs), so that a run that ends in mid-job can be
     // cleaned up after: a name before its file is made, then again with the
@@ -141,6 +146,8 @@ private:
     int m_jobsAtOnce = 1;
     // In row order; a list, as the end handlers hold their row's address.
     std::list<RunningRow> m_runningRows;
+    // The running batch's settings, for a stop that waits from inside it.
+    const BatchSettings* m_settings = nullptr;
     WorkingFilesHandler m_workingFilesChanged;
 };
 

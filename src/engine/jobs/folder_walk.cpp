@@ -1,9 +1,12 @@
 #include "engine/jobs/folder_walk.h"
 
 #include <algorithm>
+#include <deque>
+#include <memory>
 
 #include "engine/jobs/media_extensions.h"
 #include "engine/platform/files.h"
+#include "engine/platform/folder_listing.h"
 #include "engine/platform/path_style.h"
 
 namespace mirvane {
@@ -72,45 +75,102 @@ void keepFirst(std::vector<std::string>& names, std::size_t count) {
     names.resize(count);
 }
 
-// Adds the walk of one folder to `dropped` while `room` lasts; the first
-// file found past it sets `cut` and ends the walk. The folders still
-// to walk wait on a stack, never in nested calls, so no depth of folders can
-// exhaust the program's stack.
-void walkFolder(const std::string& top, std::size_t& room, DroppedFiles& dropped) {
-    std::vector<std::string> pending{top};
+// Where the walk stands: what it may still add and open, and what it left out.
+struct Walk {
+    const FolderWalkBounds& bounds;
+    const FolderListed& listed;
+    DroppedFiles& dropped;
+    std::size_t room;
+    std::size_t foldersLeft;
+};
+
+// A subfolder still to walk: opened through its parent, which stays open
+// until its last waiting subfolder has been opened.
+struct PendingFolder {
+    std::shared_ptr<const platform::OpenFolder> parent;
+    std::string name;
+    std::string path;
+    std::size_t depth;
+};
+
+// Lists one open folder: adds its files while room lasts (the first file past
+// it sets cut), and returns its subfolders' names in natural order.
+std::vector<std::string> listOne(const platform::OpenFolder& folder, const std::string& path, Walk& walk) {
     std::vector<std::string> files;
     std::vector<std::string> folders;
-    while (!pending.empty()) {
-        const std::string folder = std::move(pending.back());
-        pending.pop_back();
-        files.clear();
-        folders.clear();
-        // Of a folder's files only the first in order that fit matter, and
-        // one more that says the rest was cut: a folder of millions holds
-        // no more than twice that many at a time.
-        const std::size_t wanted = room + 1;
-        // A folder that cannot be read, or no longer can, adds what it gave.
-        (void)platform::listFolder(folder, [&](const platform::FolderEntry& entry) {
-            if (entry.hidden) return;
-            if (entry.kind == platform::EntryKind::Folder) {
-                folders.push_back(entry.name);
-            } else if (entry.kind == platform::EntryKind::File && HasMediaExtension(entry.name)) {
-                files.push_back(entry.name);
-                if (files.size() >= 2 * wanted) keepFirst(files, wanted);
-            }
-        });
-        keepFirst(files, wanted);
-        std::sort(files.begin(), files.end(), NaturalLess);
-        if (files.size() == wanted) {
-            files.pop_back();
-            dropped.cut = true;
+    // Of a folder's files only the first in order that fit matter, and one
+    // more that says the rest was cut: a folder of millions holds no more
+    // than twice that many at a time.
+    const std::size_t wanted = walk.room + 1;
+    // Of its subfolders likewise: no more can be opened than the bound leaves.
+    const std::size_t wantedFolders = walk.foldersLeft + 1;
+    // A folder that cannot be read, or no longer can, adds what it gave.
+    (void)folder.list([&](const platform::FolderEntry& entry) {
+        if (entry.hidden) return;
+        if (entry.kind == platform::EntryKind::Folder) {
+            folders.push_back(entry.name);
+            if (folders.size() >= 2 * wantedFolders) keepFirst(folders, wantedFolders);
+        } else if (entry.kind == platform::EntryKind::File && HasMediaExtension(entry.name)) {
+            files.push_back(entry.name);
+            if (files.size() >= 2 * wanted) keepFirst(files, wanted);
         }
-        for (const std::string& name : files) dropped.files.push_back(joinPath(folder, name));
-        room -= files.size();
-        if (dropped.cut) return;
-        std::sort(folders.begin(), folders.end(), NaturalLess);
+    });
+    keepFirst(files, wanted);
+    std::sort(files.begin(), files.end(), NaturalLess);
+    if (files.size() == wanted) {
+        files.pop_back();
+        walk.dropped.cut = true;
+    }
+    for (const std::string& name : files) walk.dropped.files.push_back(joinPath(path, name));
+    walk.room -= files.size();
+    keepFirst(folders, wantedFolders);
+    std::sort(folders.begin(), folders.end(), NaturalLess);
+    if (folders.size() == wantedFolders) {
+        folders.pop_back();
+        walk.dropped.foldersCut = true;
+    }
+    return folders;
+}
+
+// Adds the walk of one open folder. The folders still to walk wait on a
+// stack, never in nested calls, so no depth of folders can exhaust the
+// program's stack.
+void walkFolder(platform::OpenFolder top, const std::string& path, Walk& walk) {
+    std::deque<PendingFolder> pending;
+    auto walkOne = [&](platform::OpenFolder folder, const std::string& folderPath, std::size_t depth) {
+        const std::vector<std::string> folders = listOne(folder, folderPath, walk);
+        if (walk.listed) walk.listed(folderPath);
+        if (walk.dropped.cut || folders.empty()) return;
+        if (depth == walk.bounds.depth) {
+            walk.dropped.foldersCut = true;
+            return;
+        }
+        const auto parent = std::make_shared<const platform::OpenFolder>(std::move(folder));
         for (auto name = folders.rbegin(); name != folders.rend(); ++name)
-            pending.push_back(joinPath(folder, *name));
+            pending.push_back({parent, *name, joinPath(folderPath, *name), depth + 1});
+        // The last to wait are opened first: those below them never will be.
+        while (pending.size() > walk.foldersLeft) {
+            pending.pop_front();
+            walk.dropped.foldersCut = true;
+        }
+    };
+    --walk.foldersLeft;
+    walkOne(std::move(top), path, 0);
+    while (!pending.empty() && !walk.dropped.cut) {
+        if (walk.foldersLeft == 0) {
+            walk.dropped.foldersCut = true;
+            return;
+        }
+        PendingFolder next = std::move(pending.back());
+        pending.pop_back();
+        std::error_code error;
+        platform::OpenFolder folder = next.parent->openSubfolder(next.name, error);
+        next.parent.reset();
+        // A subfolder that is no folder any more (a link put in its place
+        // included) or cannot be opened adds nothing.
+        if (!folder.isOpen()) continue;
+        --walk.foldersLeft;
+        walkOne(std::move(folder), next.path, next.depth);
     }
 }
 
@@ -121,14 +181,21 @@ bool NaturalLess(std::string_view a, std::string_view b) {
     return order != 0 ? order < 0 : a < b;
 }
 
-DroppedFiles ExpandFolders(const std::vector<std::string>& paths, std::size_t limit) {
+DroppedFiles ExpandFolders(const std::vector<std::string>& paths, const FolderWalkBounds& bounds,
+                           const FolderListed& listed) {
     DroppedFiles dropped;
-    std::size_t room = limit;
+    Walk walk{bounds, listed, dropped, bounds.files, bounds.folders};
     for (const std::string& path : paths) {
-        if (!platform::isFolder(path)) {
-            dropped.files.push_back(path);
+        std::error_code error;
+        platform::OpenFolder folder = platform::OpenFolder::open(path, error);
+        if (!folder.isOpen()) {
+            // A folder this process may not open adds nothing; anything else
+            // is the user's own choice of file.
+            if (!platform::isFolder(path)) dropped.files.push_back(path);
+        } else if (walk.foldersLeft == 0 && !dropped.cut) {
+            dropped.foldersCut = true;
         } else if (!dropped.cut) {
-            walkFolder(path, room, dropped);
+            walkFolder(std::move(folder), path, walk);
         }
     }
     return dropped;

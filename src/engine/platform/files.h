@@ -42,11 +42,6 @@ struct FolderEntry {
     bool hidden = false;
 };
 
-// Hands each entry of the folder to take, in the order the system keeps
-// them, "." and ".." left out; an entry whose name the engine cannot hold
-// exactly is left out too. An error when the folder cannot be read.
-std::error_code listFolder(const std::string& folder, const std::function<void(const FolderEntry&)>& take);
-
 // True for a regular file (links followed) that this process may read.
 bool isReadableFile(const std::string& path);
 

@@ -55,9 +55,12 @@ std::vector<std::string> MainWindowPresenter::expandFolders(const std::vector<st
     std::vector<std::string> names;
     for (const std::string& path : paths)
         if (path.find('\0') == std::string::npos) names.push_back(path);
-    DroppedFiles dropped = ExpandFolders(names, m_folderFileLimit);
+    DroppedFiles dropped = ExpandFolders(names, {m_folderFileLimit, m_folderFolderLimit});
     if (dropped.cut && sayNow) m_view.showInformation(texts::folderFilesCut(m_folderFileLimit));
     if (dropped.cut && !sayNow) m_commandLineCut = true;
+    if (dropped.foldersCut && sayNow)
+        m_view.showInformation(texts::folderFoldersCut(m_folderFolderLimit, kMaxFolderDepth));
+    if (dropped.foldersCut && !sayNow) m_commandLineFoldersCut = true;
     return std::move(dropped.files);
 }
 
@@ -90,10 +93,13 @@ void MainWindowPresenter::windowShown() {
     if (std::exchange(m_listRestored, false)) m_view.showInformation(texts::kListRestored);
     if (std::exchange(m_commandLineCut, false))
         m_view.showInformation(texts::folderFilesCut(m_folderFileLimit));
+    if (std::exchange(m_commandLineFoldersCut, false))
+        m_view.showInformation(texts::folderFoldersCut(m_folderFolderLimit, kMaxFolderDepth));
 }
 
 bool MainWindowPresenter::closeRequested() {
-    if (m_batch.busy() && !m_view.confirmForcedQuit(texts::kForcedQuitQuestion)) return false;
+    if (m_batch.busy() && !m_terminating && !m_view.confirmForcedQuit(texts::kForcedQuitQuestion))
+        return false;
     m_batch.requestStop();
     // A running batch lives inside the start button's handler, called from
     // this very window: the window stays until that handler has returned.
@@ -104,7 +110,16 @@ bool MainWindowPresenter::closeRequested() {
     return true;
 }
 
-void MainWindowPresenter::windowClosed() { m_journal.stop(); }
+void MainWindowPresenter::windowClosed() {
+    if (!m_terminating) m_journal.stop();
+}
+
+void MainWindowPresenter::terminationRequested() {
+    if (std::exchange(m_terminating, true)) return;
+    m_batch.requestStop();
+    m_batch.stopAndWait();
+    m_view.closeWindow();
+}
 
 void MainWindowPresenter::startPressed() {
     m_batch.startOrStop();

@@ -43,8 +43,16 @@ public:
     // close during a batch stops it; the window then closes by itself once
     // the batch is over.
     bool closeRequested();
-    // The window really closes: a normal end, whose rows are not brought back.
+    // The window really closes: a normal end, whose rows are not brought
+    // back, unless the system asked the program to end.
     void windowClosed();
+    // The system asks the program to end (a logout, a shutdown, a plain
+    // kill; on Windows the session's end): a running batch stops as the stop
+    // button stops it, and this returns only once its jobs have ended and
+    // their working files are gone; the window then closes without a
+    // question. The rows stay in the journal for the next start, as after a
+    // crash, since the user did not choose to end.
+    void terminationRequested();
 
     void startPressed();
     void clearAllPressed();
@@ -79,6 +87,8 @@ public:
     // The most files the folders of one drop add: kMaxFolderFiles unless
     // set (a test sets a few).
     void limitFolderFiles(std::size_t limit) { m_folderFileLimit = limit; }
+    // The most folders they open: kMaxFolderFolders unless set.
+    void limitFolderFolders(std::size_t limit) { m_folderFolderLimit = limit; }
 
 private:
     void restoreJournal();
@@ -102,9 +112,14 @@ private:
     int m_lastPresetIndex = 0;
     // A confirmed close that waits for the running batch to return.
     bool m_closePending = false;
+    // The system asked the program to end.
+    bool m_terminating = false;
     std::size_t m_folderFileLimit = kMaxFolderFiles;
+    std::size_t m_folderFolderLimit = kMaxFolderFolders;
     // The command line's folders held too many files, to be said once the window is up.
     bool m_commandLineCut = false;
+    // ... or held too many folders, or too deep ones.
+    bool m_commandLineFoldersCut = false;
     // Files handed over during a batch, added once it is over.
     std::vector<std::string> m_handedOver;
 };

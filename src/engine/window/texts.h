@@ -47,6 +47,14 @@ inline std::string folderFilesCut(std::size_t limit) {
     for (std::size_t digits = count.size(); digits > 3; digits -= 3) count.insert(digits - 3, ",");
     return "フォルダー内のファイルが多すぎるため、最初の" + count + "件だけを追加しました。";
 }
+// Said when the folders of one drop held more folders than it opens, or
+// deeper ones: "最初の10,000個(100階層まで)".
+inline std::string folderFoldersCut(std::size_t limit, std::size_t depth) {
+    std::string count = std::to_string(limit);
+    for (std::size_t digits = count.size(); digits > 3; digits -= 3) count.insert(digits - 3, ",");
+    return "フォルダー内のフォルダーが多すぎるため、最初の" + count + "個(" + std::to_string(depth) +
+           "階層まで)だけを調べました。";
+}
 
 // Why a job failed before or without the encoder's own words.
 inline constexpr const char* kReasonNoOutputName = "出力ファイル名を決められません";

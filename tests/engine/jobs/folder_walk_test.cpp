@@ -13,15 +13,19 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// The dropped folder's entries: "a/b.mkv" a file (its folders made with it), "l -> a" a link
-// to a folder, "x (hidden)" an entry hidden the system's way, "a (unreadable)" a folder this
-// process may not list. A row whose entries this system cannot make is skipped.
+// The dropped folder's entries: "a/b.mkv" a file (its folders made with it), "a/" an empty
+// folder, "l -> a" a link to a folder, "x (hidden)" an entry hidden the system's way,
+// "a (unreadable)" a folder this process may not list. A row whose entries this system cannot
+// make is skipped.
 struct WalkCase {
     const char* name;
     Names entries;
     Names added;  // '/' between names
     std::size_t limit = kMaxFolderFiles;
     bool cut = false;
+    std::size_t folders = kMaxFolderFolders;
+    std::size_t depth = kMaxFolderDepth;
+    bool foldersCut = false;
 };
 
 class FolderWalk : public testing::TestWithParam<WalkCase> {};
@@ -44,6 +48,8 @@ TEST_P(FolderWalk, AddsTheMediaFilesInNaturalOrder) {
         if (how.starts_with("-> ")) {
             std::filesystem::create_directory_symlink(entryAt(how.substr(3)), entryAt(name), made);
             if (!std::filesystem::is_symlink(entryAt(name), made)) GTEST_SKIP() << "this system made no link";
+        } else if (name.ends_with("/")) {
+            std::filesystem::create_directories(entryAt(name));
         } else if (!std::filesystem::exists(entryAt(name))) {
             dir.write("drop/" + name, "");
         }
@@ -52,13 +58,14 @@ TEST_P(FolderWalk, AddsTheMediaFilesInNaturalOrder) {
         if (!test::makeUnreadable(path(name))) GTEST_SKIP() << "this process reads every folder";
         unreadable = path(name);
     }
-    const DroppedFiles dropped = ExpandFolders({dir.file("drop")}, c.limit);
+    const DroppedFiles dropped = ExpandFolders({dir.file("drop")}, {c.limit, c.folders, c.depth});
     if (!unreadable.empty()) std::filesystem::permissions(unreadable, std::filesystem::perms::owner_all);
 
     Names expected;
     for (const std::string& name : c.added) expected.push_back(path(name));
     EXPECT_EQ(dropped.files, expected);
     EXPECT_EQ(dropped.cut, c.cut);
+    EXPECT_EQ(dropped.foldersCut, c.foldersCut);
 }
 
 std::vector<WalkCase> walkCases() {
@@ -84,11 +91,89 @@ std::vector<WalkCase> walkCases() {
          {"1.ts", "2.ts"},
          2,
          true},
+        // A tree of empty folders holds nothing to add, but costs as much to walk as one of files.
+        {"EmptyFoldersStopAtTheFolderBound",
+         {"1.mkv", "a/", "b/", "c/2.mkv", "d/"},
+         {"1.mkv"},
+         kMaxFolderFiles,
+         false,
+         3,
+         kMaxFolderDepth,
+         true},
+        {"FolderBoundJustHeld", {"1.mkv", "a/", "b/2.mkv"}, {"1.mkv", "b/2.mkv"}, kMaxFolderFiles, false, 3},
+        {"DeeperFoldersNotEnteredTheRestWalked",
+         {"a/b/c/4.mkv", "a/b/3.mkv", "a/2.mkv", "z/5.mkv"},
+         {"a/2.mkv", "a/b/3.mkv", "z/5.mkv"},
+         kMaxFolderFiles,
+         false,
+         kMaxFolderFolders,
+         2,
+         true},
     };
 }
 
 INSTANTIATE_TEST_SUITE_P(Trees, FolderWalk, testing::ValuesIn(walkCases()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Another user who may write in the dropped folder swaps a name for a link to
+// the victim's own folder between the walk's listing of a folder and its
+// descent: the walk never follows it. "moved" is where the swapped folder
+// went; the walk's bytes never name the victim's folder.
+struct SwapCase {
+    const char* name;
+    Names entries;        // in the dropped folder, as above
+    const char* listed;   // the folder whose listing is followed by the swap ("" the dropped one)
+    const char* swapped;  // the name swapped for a link to the victim's folder
+    Names added;
+};
+
+class FolderSwappedForALink : public testing::TestWithParam<SwapCase> {};
+
+TEST_P(FolderSwappedForALink, AddsNoneOfTheLinkedFoldersFiles) {
+    const SwapCase& c = GetParam();
+    const TempDir dir;
+    const auto path = [&](std::string name) {
+        std::replace(name.begin(), name.end(), '/', platform::pathSeparator(platform::kNativePathStyle));
+        return dir.file(name);
+    };
+    for (const std::string& entry : c.entries) dir.write("drop/" + entry, "");
+    // The victim's folder holds names the tree has too, so that a followed
+    // link would pass for the tree's own files.
+    for (const char* entry : {"secret.mkv", "sub/secret.mkv", "a/sub/secret.mkv"})
+        dir.write(std::string("victim/") + entry, "");
+
+    const std::string listedAt = path(std::string("drop") + (*c.listed ? "/" : "") + c.listed);
+    bool swapped = false;
+    const DroppedFiles dropped = ExpandFolders({path("drop")}, {}, [&](const std::string& folder) {
+        if (folder != listedAt || swapped) return;
+        const std::filesystem::path name = std::filesystem::u8path(path(std::string("drop/") + c.swapped));
+        std::error_code error;
+        std::filesystem::rename(name, std::filesystem::u8path(path("moved")), error);
+        // Windows refuses to rename a folder the walk holds open: nothing to swap.
+        if (error) return;
+        std::filesystem::create_directory_symlink(std::filesystem::u8path(path("victim")), name, error);
+        swapped = !error;
+    });
+    if (!swapped) GTEST_SKIP() << "no link took the folder's place";
+
+    Names expected;
+    for (const std::string& name : c.added) expected.push_back(path("drop/" + name));
+    EXPECT_EQ(dropped.files, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Swaps, FolderSwappedForALink,
+    testing::Values(
+        // Listed as a folder, a link by the time it is opened.
+        SwapCase{"SubfolderAfterItsParentsListing", {"1.mkv", "sub/2.mkv"}, "", "sub", {"1.mkv"}},
+        // Already open: its own subfolders are still the folder's own, under the names
+        // the user sees.
+        SwapCase{"FolderWhileItsSubfoldersWait",
+                 {"a/1.mkv", "a/sub/2.mkv"},
+                 "a",
+                 "a",
+                 {"a/1.mkv", "a/sub/2.mkv"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace mirvane

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 
@@ -7,6 +8,7 @@
 #include "engine/platform/files.h"
 #include "engine/window/main_window_presenter.h"
 #include "engine/window/texts.h"
+#include "support/encoder_runs.h"
 #include "support/fake_main_window_view.h"
 #include "support/queue_ui_thread.h"
 #include "support/recording_desktop.h"
@@ -180,6 +182,17 @@ TEST(MainWindowBehaviour, FoldersAddTheirMediaInOrderUpToTheLimit) {
     EXPECT_EQ(w.view.messages, Texts{"information: " + texts::folderFilesCut(2)});
     EXPECT_EQ(texts::folderFilesCut(kMaxFolderFiles),
               "フォルダー内のファイルが多すぎるため、最初の100,000件だけを追加しました。");
+
+    // A tree of folders says so as well, though its files are within the limit.
+    w.view.messages.clear();
+    w.presenter.clearAllPressed();
+    w.presenter.limitFolderFiles(kMaxFolderFiles);
+    w.presenter.limitFolderFolders(1);
+    w.presenter.filesDropped({media.path()});
+    EXPECT_EQ(w.view.paths(), (Texts{walked[0], walked[1]}));
+    EXPECT_EQ(w.view.messages, Texts{"information: " + texts::folderFoldersCut(1, kMaxFolderDepth)});
+    EXPECT_EQ(texts::folderFoldersCut(kMaxFolderFolders, kMaxFolderDepth),
+              "フォルダー内のフォルダーが多すぎるため、最初の10,000個(100階層まで)だけを調べました。");
 }
 
 // Files handed over by a second copy: added at once while idle; during a
@@ -593,6 +606,88 @@ TEST(MainWindowBehaviour, ANameHoldingANulNeverBecomesARow) {
     w.presenter.filesHandedOver({"\0"s, "f"});
     EXPECT_EQ(w.view.paths(), (Texts{"c", "e", "f"}));
 }
+
+// The system asks the program to end (SIGTERM at a logout, a shutdown or a
+// plain kill; the session's end on Windows) while the encoders, after some
+// progress, would run on for ever: the batch stops as the stop button stops it, within the stop's
+// watchdog, no working file is left, the window closes without a question,
+// and the rows stay for the next start, as after a crash.
+struct SystemEndCase {
+    const char* name;
+    int jobsAtOnce;  // 0: the request comes while idle
+};
+
+class SystemEnd : public testing::TestWithParam<SystemEndCase> {};
+
+TEST_P(SystemEnd, StopsTheBatchRemovesItsWorkingFilesAndKeepsTheList) {
+    const SystemEndCase& c = GetParam();
+    const TempDir inputs;
+    Texts files;
+    for (const char* name : {"a", "b", "c"}) {
+        const std::string pidFile = inputs.file(std::string(name) + ".pid");
+        files.push_back(
+            inputs.write(std::string(name) + ".avi", "pidfile:" + pidFile + "\nprogress:60:50\nhang\n"));
+    }
+    const std::string settings =
+        "[List]\nListTitle00=Runs on\nListOption00=input-steps -i %INPFILE %OUTFILE\n"
+        "ListExt00=.mp4\n[Option]\nJobs=" +
+        std::to_string(std::max(1, c.jobsAtOnce)) + "\n";
+    Window w(settings.c_str(), true, files);
+    const auto leftBeside = [&] {
+        Texts left;
+        for (const auto& entry : std::filesystem::directory_iterator(inputs.path()))
+            if (entry.path().extension() != ".avi" && entry.path().extension() != ".pid")
+                left.push_back(entry.path().filename().string());
+        return left;
+    };
+
+    std::chrono::steady_clock::duration took{};
+    if (c.jobsAtOnce == 0) {
+        w.presenter.terminationRequested();
+        EXPECT_EQ(w.view.closeRequests, 1);
+    } else {
+        bool asked = false;
+        w.runBatch([&] {
+            // The batch's stop handles events too, which come back here.
+            if (asked) return true;
+            // Each encoder has started once it has written its id.
+            for (int job = 0; job < c.jobsAtOnce; ++job)
+                if (readBytes(inputs.file(std::string(1, static_cast<char>('a' + job)) + ".pid")).empty())
+                    return false;
+            asked = true;
+            const auto begun = std::chrono::steady_clock::now();
+            w.presenter.terminationRequested();
+            took = std::chrono::steady_clock::now() - begun;
+            // Everything is done before the call returns: the session may end the
+            // process the moment it does.
+            EXPECT_EQ(w.view.statuses(), (Statuses{Pending, Pending, Pending}));
+            EXPECT_EQ(leftBeside(), Texts{}) << "working files";
+            for (int job = 0; job < c.jobsAtOnce; ++job) {
+                const int pid =
+                    test::readPidFile(inputs.file(std::string(1, static_cast<char>('a' + job)) + ".pid"));
+                EXPECT_GT(pid, 0);
+                EXPECT_TRUE(test::groupGone(pid)) << "encoder " << job;
+            }
+            EXPECT_EQ(w.view.closeRequests, 1);
+            // The window's close, asked while the batch still unwinds, waits for it.
+            EXPECT_FALSE(w.presenter.closeRequested());
+            return true;
+        });
+        EXPECT_LT(took, std::chrono::milliseconds(2500 + 2000));
+        EXPECT_EQ(w.view.closeRequests, 2) << "closed once the batch was over";
+    }
+    EXPECT_TRUE(w.presenter.closeRequested());
+    w.presenter.windowClosed();
+    EXPECT_TRUE(w.view.messages.empty()) << "no question";
+    std::vector<JobRow> rows;
+    for (const std::string& file : files) rows.push_back({file, Pending, ""});
+    EXPECT_EQ(w.journal(), (JobJournal{rows, {}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, SystemEnd,
+                         testing::Values(SystemEndCase{"WhileIdle", 0}, SystemEndCase{"InMidJob", 1},
+                                         SystemEndCase{"InMidJobWithTwoAtOnce", 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // One that cannot be decoded is deleted; a failed start leaves a good one.
 TEST(Journal, OnlyAGoodOneAtAGoodStartBringsRowsBack) {

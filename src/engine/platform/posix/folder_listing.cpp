@@ -1,12 +1,13 @@
-// One folder's entries, for the walk of a dropped folder.
+// One folder's entries, for the walk of a dropped folder, read through a
+// descriptor the walk holds: each subfolder is opened relative to the folder
+// that listed it (openat with O_NOFOLLOW), never by its path.
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <memory>
-
-#include "engine/platform/files.h"
+#include "engine/platform/folder_listing.h"
 #include "engine/platform/posix/posix_internal.h"
 
 namespace mirvane::platform {
@@ -41,28 +42,84 @@ EntryKind kindOf(int folder, const dirent& entry) {
     }
 }
 
+// O_DIRECTORY refuses anything but a folder before a FIFO or a device could
+// be opened, so no open here can block.
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
 }  // namespace
 
-bool isFolder(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+struct OpenFolder::Impl {
+    explicit Impl(DIR* opened) : dir(opened) {}
+    ~Impl() { ::closedir(dir); }
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+    DIR* dir;
+};
+
+OpenFolder::OpenFolder() = default;
+OpenFolder::OpenFolder(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+OpenFolder::OpenFolder(OpenFolder&& other) noexcept = default;
+OpenFolder& OpenFolder::operator=(OpenFolder&& other) noexcept = default;
+OpenFolder::~OpenFolder() = default;
+
+namespace {
+
+std::unique_ptr<DIR, int (*)(DIR*)> folderFrom(int fd, std::error_code& error) {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(nullptr, ::closedir);
+    if (fd < 0) {
+        error = posix::lastError();
+        return dir;
+    }
+    dir.reset(::fdopendir(fd));
+    if (!dir) {
+        error = posix::lastError();
+        ::close(fd);
+    }
+    return dir;
 }
 
-std::error_code listFolder(const std::string& folder, const std::function<void(const FolderEntry&)>& take) {
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir) return posix::lastError();
+}  // namespace
+
+OpenFolder OpenFolder::open(const std::string& path, std::error_code& error) {
+    error.clear();
+    auto dir = folderFrom(::open(path.c_str(), kFolderFlags), error);
+    if (!dir) return {};
+    return OpenFolder(std::make_unique<Impl>(dir.release()));
+}
+
+OpenFolder OpenFolder::openSubfolder(const std::string& name, std::error_code& error) const {
+    error.clear();
+    if (!m_impl || name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
+        error = std::make_error_code(std::errc::invalid_argument);
+        return {};
+    }
+    auto dir = folderFrom(::openat(::dirfd(m_impl->dir), name.c_str(), kFolderFlags | O_NOFOLLOW), error);
+    if (!dir) return {};
+    return OpenFolder(std::make_unique<Impl>(dir.release()));
+}
+
+bool OpenFolder::isOpen() const { return m_impl != nullptr; }
+
+std::error_code OpenFolder::list(const std::function<void(const FolderEntry&)>& take) const {
+    if (!m_impl) return std::make_error_code(std::errc::bad_file_descriptor);
+    ::rewinddir(m_impl->dir);
     FolderEntry entry;
     for (;;) {
         errno = 0;
-        const dirent* found = ::readdir(dir.get());
+        const dirent* found = ::readdir(m_impl->dir);
         if (!found) return errno == 0 ? std::error_code() : posix::lastError();
         const std::string_view name = found->d_name;
         if (name == "." || name == "..") continue;
         entry.name.assign(name);
-        entry.kind = kindOf(::dirfd(dir.get()), *found);
+        entry.kind = kindOf(::dirfd(m_impl->dir), *found);
         entry.hidden = name.front() == '.';
         take(entry);
     }
+}
+
+bool isFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 }  // namespace mirvane::platform
