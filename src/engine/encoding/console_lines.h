@@ -1,10 +1,9 @@
 #pragma once
 // The encoder's console text as lines, whatever pieces the reads cut it into.
-// A line ends at CR, at LF or at CR LF (also when a read falls between the
-// two): a progress line that ends in CR alone is a line like any other.
-// Empty lines are passed over; a line longer than the bound is cut to it
-// (before a UTF-8 character that would not fit) and the rest of it dropped,
-// so that one job's text costs bounded memory whatever it holds.
+// A line ends at CR or at LF: a progress line that ends in CR alone is a line
+// like any other. Empty lines are passed over (so CR LF is one break); a line longer than the bound is cut to
+// it (before a UTF-8 character that would not fit) and the rest of it dropped, so that one job's text costs
+// bounded memory whatever it holds.
 
 #include <algorithm>
 #include <cstddef>
@@ -23,8 +22,6 @@ public:
     template <typename OnLine>
     void add(std::string_view chunk, OnLine&& onLine) {
         while (!chunk.empty()) {
-            if (m_afterCr && chunk.front() == '\n') chunk.remove_prefix(1);
-            m_afterCr = false;
             const std::size_t end = chunk.find_first_of("\r\n");
             const std::string_view piece = chunk.substr(0, end);
             if (end != std::string_view::npos && m_line.empty()) {
@@ -38,7 +35,6 @@ public:
                 onLine(cutToBound(m_line));
                 m_line.clear();
             }
-            m_afterCr = chunk[end] == '\r';
             chunk.remove_prefix(end + 1);
         }
     }
@@ -48,7 +44,6 @@ public:
     void finish(OnLine&& onLine) {
         if (!m_line.empty()) onLine(cutToBound(m_line));
         m_line.clear();
-        m_afterCr = false;
     }
 
     // The line cut to kMaxLineBytes, never inside a UTF-8 character.
@@ -56,7 +51,6 @@ public:
 
 private:
     std::string m_line;  // the line being received, at most one byte beyond the bound
-    bool m_afterCr = false;
 };
 
 }  // namespace mirvane
