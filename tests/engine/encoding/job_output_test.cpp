@@ -221,8 +221,8 @@ TEST(JobOutput, WordsEchoedFromANameOrATagDecideNothing) {
         {"a title tag holding a length", "Duration: 99:00:00.00", nullptr},
         {"a title tag holding a full disk", "Error writing trailer: No space left on device", nullptr},
         {"a title tag with line breaks",
-         "x\n                      : Duration: 99:00:00.00, start: 0.000000, bitrate: 1 kb/s"
-         "\n                      : Error writing trailer of a.mp4: No space left on device",
+         "x\n                    : Duration: 99:00:00.00, start: 0.000000, bitrate: 1 kb/s"
+         "\n                    : Error writing trailer of a.mp4: No space left on device",
          nullptr},
         {"a name holding a full disk", nullptr, "Error writing trailer: No space left on device"},
         {"a name holding a length and a summary", nullptr,
