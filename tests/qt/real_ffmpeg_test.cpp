@@ -38,13 +38,28 @@ QString run(const QString& program, const QStringList& arguments) {
 }
 
 // A clip of `seconds` with a test picture and a tone, made by the encoder.
-void makeClip(const std::string& path, int seconds) {
+void makeClip(const std::string& path, int seconds, const QString& title = {}) {
     const QString length = QString::number(seconds);
-    const QString result =
-        run("ffmpeg",
-            {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=duration=" + length + ":size=320x240:rate=25",
-             "-f", "lavfi", "-i", "sine=frequency=440:duration=" + length, "-c:v", "libx264", "-c:a", "aac",
-             "-shortest", QString::fromStdString(path)});
+    QStringList arguments = {"-v",
+                             "error",
+                             "-y",
+                             "-f",
+                             "lavfi",
+                             "-i",
+                             "testsrc=duration=" + length + ":size=320x240:rate=25",
+                             "-f",
+                             "lavfi",
+                             "-i",
+                             "sine=frequency=440:duration=" + length,
+                             "-c:v",
+                             "libx264",
+                             "-c:a",
+                             "aac",
+                             "-shortest"};
+    if (!title.isEmpty())
+        arguments << "-metadata"
+                  << "title=" + title;
+    const QString result = run("ffmpeg", arguments << QString::fromStdString(path));
     ASSERT_FALSE(result.startsWith("failed")) << result.toStdString();
 }
 
@@ -151,6 +166,24 @@ TEST_F(RealEncoder, AFolderWithBlanksAndJapaneseCharacters) {
     ASSERT_TRUE(std::filesystem::exists(output));
     EXPECT_NEAR(probe(output).duration, 2.0, 0.2);
     EXPECT_EQ(probe(sameExtension).codecs, (QStringList{"h264", "aac"})) << "the input was touched";
+}
+
+// The encoder echoes a file's name and its title tag, where anyone may put
+// the words of its own lines: they decide nothing.
+TEST_F(RealEncoder, ANameAndATitleHoldingTheEncodersWords) {
+    const std::string settings = shippedSettings();
+    ProgramFolder folder(settings.c_str(), true, QStandardPaths::findExecutable("ffmpeg").toStdString());
+    const std::string input = folder.dir.file("No space left on device - Error writing trailer.mkv");
+    makeClip(input, 3,
+             "Duration: 99:00:00.00\nError writing trailer: No space left on device video:1kB audio:1kB");
+
+    const Converted result = convertThroughTheWindow(folder, input, 0);
+    EXPECT_EQ(result.status, "変換済");
+    EXPECT_EQ(result.gaugeMax, 3);
+    EXPECT_EQ(result.gaugeHighest, 3);
+    const std::string output = folder.dir.file("No space left on device - Error writing trailer.mp4");
+    ASSERT_TRUE(std::filesystem::exists(output)) << "the complete output was deleted";
+    EXPECT_NEAR(probe(output).duration, 3.0, 0.2);
 }
 
 // Two clips at once with an audio-only preset, which leaves cores idle.

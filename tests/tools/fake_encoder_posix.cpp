@@ -21,7 +21,7 @@
 //                     of the output, writes its id to PIDFILE and sleeps MS
 //   close-output      close standard output and standard error, go on
 //   pidfile:PATH      write the own process id to PATH
-//   progress:SECONDS:INTERVAL_MS  a Duration line, one time= line per second
+//   progress:SECONDS:INTERVAL_MS  an input header with its Duration, one time= line per second
 //                     of input every INTERVAL_MS, then the closing summary
 //   list-fds          print "fds:" and each open descriptor as
 //                     " N=TARGET", then "\n"

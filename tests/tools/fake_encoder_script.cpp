@@ -27,8 +27,8 @@ void progress(std::string_view timing, ScriptHost& host) {
     const std::size_t colon = timing.find(':');
     const long long seconds = number(timing.substr(0, colon));
     const long long interval = colon == timing.npos ? 0 : number(timing.substr(colon + 1));
-    host.write(Stream::Output,
-               "  Duration: " + timestamp(seconds) + ", start: 0.000000, bitrate: 100 kb/s\n");
+    host.write(Stream::Output, "Input #0, lavfi, from 'fake':\n  Duration: " + timestamp(seconds) +
+                                   ", start: 0.000000, bitrate: 100 kb/s\n");
     for (long long second = 1; second <= seconds; ++second) {
         host.sleepMs(interval);
         host.write(Stream::Output, progressLine(second * 25, second));

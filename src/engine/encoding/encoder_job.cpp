@@ -7,9 +7,7 @@
 #include "engine/encoding/conversion_log.h"
 #include "engine/encoding/encoder_verdict.h"
 #include "engine/encoding/failure_reason.h"
-#include "engine/encoding/output_scanner.h"
 #include "engine/platform/text.h"
-#include "engine/window/gauge_scale.h"
 #include "engine/window/texts.h"
 
 namespace mirvane {
@@ -32,9 +30,10 @@ EncoderJob::EncoderJob(EncoderCommand command, const BatchFlags& flags, UiThread
       m_encoder(paths.encoder),
       m_logFile(paths.logFile),
       m_logBlock(block),
+      m_gaugeOnUiThread(uiThread, gauge),
+      m_output(m_gaugeOnUiThread),
       m_flags(flags),
       m_uiThread(uiThread),
-      m_gauge(gauge),
       m_onEnded(std::move(onEnded)),
       m_thread(&EncoderJob::run, this) {}
 
@@ -51,7 +50,7 @@ void EncoderJob::run() {
             writeLog(RunHeaderNow());
             writeLog(m_loggedCommandLine);
         }
-        const int32_t seen = readOutput();
+        readOutput();
         EncoderEnd end;
         if (m_flags.stopRequested) {
             m_process.kill();
@@ -61,8 +60,7 @@ void EncoderJob::run() {
         end.stopped = end.stopped || m_flags.stopRequested;
         m_process.close();
         end.exitCode = m_process.exitCode();
-        m_verdict.finish();
-        result = JudgeEncoderRun(m_verdict, end, seen != kResultNothingSeen, m_tail.lastLine());
+        result = m_output.judge(end);
     }
     // The queued call holds a copy of the handler and the result, never this
     // object, which the UI thread may free as soon as the handler has run.
@@ -80,69 +78,32 @@ bool EncoderJob::waitForEncoderEnd() {
     return true;
 }
 
-int32_t EncoderJob::readOutput() {
+void EncoderJob::readOutput() {
     // Without our copy of the write end closed the pipe would never report
     // its end, even after the encoder has exited.
-    if (!m_process.closeWriteEnd()) return kResultNothingSeen;
-
-    int32_t code = kResultNothingSeen;
-    std::vector<char> buffer(kChunkSize + 1, '\0');
-    std::string chunk;
-    OutputScanner scanner;
-    while (!m_flags.stopRequested) {
-        const std::ptrdiff_t count = m_process.read(buffer.data(), kChunkSize);
-        if (count <= 0) break;
-        // The text ends at the first NUL byte, as the encoder's console would.
-        chunk.assign(buffer.data(), ::strnlen(buffer.data(), static_cast<std::size_t>(count)));
-        platform::consoleToSystemText(chunk);
-
-        m_tail.add(chunk);
-        m_verdict.add(chunk);
-        const ChunkMarkers markers = scanner.scan(chunk);
-        if (markers.duration) {
-            m_duration = *markers.duration;
-            sendToGauge(GaugeUpdate::MaxValue);
-            code = kResultDurationSeen;
+    if (m_process.closeWriteEnd()) {
+        std::vector<char> buffer(kChunkSize + 1, '\0');
+        std::string chunk;
+        while (!m_flags.stopRequested) {
+            const std::ptrdiff_t count = m_process.read(buffer.data(), kChunkSize);
+            if (count <= 0) break;
+            // The text ends at the first NUL byte, as the encoder's console would.
+            chunk.assign(buffer.data(), ::strnlen(buffer.data(), static_cast<std::size_t>(count)));
+            platform::consoleToSystemText(chunk);
+            m_output.add(chunk, [this](std::string_view line) { logLine(line); });
+            logChunkRecords();
         }
-        if (markers.position) {
-            m_position = *markers.position;
-            sendToGauge(GaugeUpdate::Progress);
-        }
-        if (markers.completed) {
-            m_position = m_duration;
-            sendToGauge(GaugeUpdate::Progress);
-            code = kResultCompleted;
-        }
-        if (m_flags.logEnabled) logOutput(chunk);
     }
-    return code;
+    m_output.finish([this](std::string_view line) { logLine(line); });
+    logChunkRecords();
 }
 
-void EncoderJob::sendToGauge(GaugeUpdate update) {
-    // Nothing else writes the gauge while a job runs, so a value that would
-    // show the same as what this job has already sent changes nothing on
-    // screen: a flood of progress lines then costs no trips to the UI thread.
-    if (update == GaugeUpdate::MaxValue
-            ? m_sentMax == m_duration
-            : m_sentProgress && m_sentMax && GaugeShowsAlike(m_position, *m_sentProgress, *m_sentMax))
-        return;
-    m_update = update;
-    m_uiThread.invoke([this] { applyToGauge(); });
-    if (update == GaugeUpdate::MaxValue) {
-        m_sentMax = m_duration;
-        // A new maximum may have pulled the progress down with it.
-        m_sentProgress.reset();
-    } else {
-        m_sentProgress = m_position;
-    }
+void EncoderJob::GaugeOnUiThread::setMaxValue(int value) {
+    m_uiThread.invoke([this, value] { m_gauge.setMaxValue(value); });
 }
 
-void EncoderJob::applyToGauge() {
-    if (m_update == GaugeUpdate::MaxValue) {
-        m_gauge.setMaxValue(m_duration);
-    } else {
-        m_gauge.setProgress(m_position);
-    }
+void EncoderJob::GaugeOnUiThread::setProgress(int value) {
+    m_uiThread.invoke([this, value] { m_gauge.setProgress(value); });
 }
 
 void EncoderJob::writeLog(std::string_view text) {
@@ -156,15 +117,25 @@ void EncoderJob::writeLog(std::string_view text) {
     }
 }
 
-void EncoderJob::logOutput(std::string_view chunk) {
-    if (m_outputOmitted) return;
-    if (chunk.size() > kLoggedOutputPerJob - m_loggedOutput) {
+void EncoderJob::logLine(std::string_view line) {
+    if (!m_flags.logEnabled || m_outputOmitted) return;
+    const std::size_t record = line.size() + 2;  // with its CR LF
+    if (record > kLoggedOutputPerJob - m_loggedOutput) {
         m_outputOmitted = true;
-        writeLog(texts::kLogOutputOmitted);
-        return;
+        line = texts::kLogOutputOmitted;
+    } else {
+        m_loggedOutput += record;
     }
-    m_loggedOutput += chunk.size();
-    writeLog(chunk);
+    if (!m_chunkRecords.empty()) m_chunkRecords += "\r\n";
+    m_chunkRecords += line;
+}
+
+void EncoderJob::logChunkRecords() {
+    // One write for a read's lines: the file is opened once per read, as
+    // when a read was a record.
+    if (m_chunkRecords.empty()) return;
+    writeLog(m_chunkRecords);
+    m_chunkRecords.clear();
 }
 
 }  // namespace mirvane

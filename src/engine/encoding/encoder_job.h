@@ -13,8 +13,8 @@
 #include "engine/batch/batch_flags.h"
 #include "engine/encoding/conversion_log.h"
 #include "engine/encoding/encoder_verdict.h"
+#include "engine/encoding/job_output.h"
 #include "engine/encoding/job_result.h"
-#include "engine/encoding/output_tail.h"
 #include "engine/jobs/app_paths.h"
 #include "engine/platform/process.h"
 #include "engine/window/main_window_view.h"
@@ -49,23 +49,33 @@ public:
     void kill() { m_process.kill(); }
 
 private:
-    enum class GaugeUpdate { MaxValue, Progress };
+    // The job's gauge as its thread sees it: each change is applied on the
+    // UI thread while this thread waits.
+    class GaugeOnUiThread : public GaugeView {
+    public:
+        GaugeOnUiThread(UiThread& uiThread, GaugeView& gauge) : m_uiThread(uiThread), m_gauge(gauge) {}
+        void setMaxValue(int value) override;
+        void setProgress(int value) override;
+
+    private:
+        UiThread& m_uiThread;
+        GaugeView& m_gauge;
+    };
 
     void run();
-    // Reads the output until its end or a stop: what the markers showed.
-    int32_t readOutput();
+    // Reads the output until its end or a stop.
+    void readOutput();
     // False when a stop ended the wait (the encoder is then killed).
     bool waitForEncoderEnd();
-    // Has the UI thread apply the update, unless the gauge would show it as
-    // it shows what this job sent last.
-    void sendToGauge(GaugeUpdate update);
-    void applyToGauge();
     // Writes one record unless this job's log has already failed.
     void writeLog(std::string_view text);
-    // Logs a chunk of the encoder's output while this job's share of the
-    // log lasts; the chunk that would pass it is replaced by one record
-    // saying the rest was left out, and nothing follows it.
-    void logOutput(std::string_view chunk);
+    // Adds one line of the encoder's output to the records of the chunk
+    // being read, while this job's share of the log lasts; the line that
+    // would pass it is replaced by one record saying the rest was left out,
+    // and nothing follows it.
+    void logLine(std::string_view line);
+    // Writes the records of the chunk just read.
+    void logChunkRecords();
 
     const std::string m_commandLine;
     const std::string m_loggedCommandLine;
@@ -77,18 +87,14 @@ private:
     bool m_logFailed = false;
     std::size_t m_loggedOutput = 0;
     bool m_outputOmitted = false;
-    OutputTail m_tail;
-    VerdictReader m_verdict;
-    // The values the UI thread applies while this thread waits in invoke().
-    int32_t m_duration = 0;
-    int32_t m_position = 0;
-    GaugeUpdate m_update = GaugeUpdate::Progress;
-    std::optional<int32_t> m_sentMax;
-    std::optional<int32_t> m_sentProgress;
+    // The records of the chunk being read, written as one: the lines it
+    // completed, CR LF between them.
+    std::string m_chunkRecords;
+    GaugeOnUiThread m_gaugeOnUiThread;
+    JobOutput m_output;
 
     const BatchFlags& m_flags;
     UiThread& m_uiThread;
-    GaugeView& m_gauge;
     const EndHandler m_onEnded;
     platform::EncoderProcess m_process;
     std::thread m_thread;  // last: starts once everything above is in place

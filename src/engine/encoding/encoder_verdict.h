@@ -15,30 +15,44 @@
 
 namespace mirvane {
 
-// Reads the encoder's console text line by line as it comes.
+// Reads the encoder's console text one whole line at a time.
 class VerdictReader {
 public:
-    void add(std::string_view chunk);
-    // Reads the unfinished last line too; call once the text has ended.
-    void finish();
-
-    bool summarySeen() const { return m_summarySeen; }
-    // The encoder's first line that reports a failed write or close; empty
-    // when there was none.
-    const std::string& writeError() const { return m_writeError; }
-
-private:
+    // One line, without its line break.
     void readLine(std::string_view line);
 
-    std::string m_line;  // the line being received, bounded
+    bool summarySeen() const { return m_summarySeen; }
+    // The encoder's first line that reports a failed write or close, as
+    // printed; empty when there was none.
+    const std::string& writeError() const { return m_writeError; }
+
+    // A line of the encoder's made readable as a failed job's reason: without
+    // the encoder's internal tags ("[out#0/mp4 @ 0x55d1c0] "), and naming the
+    // file it is about where the line itself does not.
+    std::string readable(std::string_view line) const;
+    // The write error made readable; it names the output where its line does not.
+    std::string readableWriteError() const;
+
+private:
     bool m_summarySeen = false;
     std::string m_writeError;
+    // The files the encoder named on its own lines: the first output
+    // ("Output #0, mp4, to '...':"), and the files it could not open
+    // ("Error opening input file ....").
+    std::string m_output;
+    std::string m_unopenedInput;
+    std::string m_unopenedOutput;
 };
 
 // True for the encoder's closing summary line ("video:12kB audio:3kB ..."),
 // also with the output's tag that newer encoders put in front of it
 // ("[out#0/mp4 @ 0x55d1c0] video:12KiB audio:3KiB ..."). Exposed for tests.
 bool IsSummaryLine(std::string_view line);
+
+// The line without the tags ffmpeg puts in front of a message to say which of
+// its parts speaks: "[vost#0:0/libx264 @ 0x55d1c0] ", "[in#0 @ 0x1f0] ",
+// "[mp4 @ 000001F2A3B4C5D0] " (Windows prints pointers without "0x").
+std::string_view WithoutTags(std::string_view line);
 
 // How the run ended, beside what the encoder said.
 struct EncoderEnd {
@@ -52,7 +66,8 @@ struct EncoderEnd {
 // with 0, printed its summary and reported no write error; kResultStopped for
 // a stopped run; otherwise a failure (kResultDurationSeen or
 // kResultNothingSeen, as the text went) with a reason: the encoder's write
-// error, else its last line worth showing (lastLine), else our sentence.
+// error, else its last line worth showing (lastLine), each made readable,
+// else our sentence.
 JobResult JudgeEncoderRun(const VerdictReader& text, const EncoderEnd& end, bool durationSeen,
                           const std::string& lastLine);
 

@@ -7,13 +7,11 @@ namespace mirvane {
 
 namespace {
 
-constexpr std::string_view kDurationMarker = "Duration: ";
+// The header's own line: two blanks, as ffmpeg indents an input's details.
+// Tags are indented further ("    title           : ..."), and so are the
+// continuation lines of a tag that holds a line break.
+constexpr std::string_view kDurationLine = "  Duration: ";
 constexpr std::string_view kTimeMarker = "time=";
-constexpr std::string_view kCompletionMarker = "video:";
-
-// Longer than any marker with its value; a longer unfinished line holds no
-// marker worth waiting for.
-constexpr std::size_t kMaxCarry = 128;
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -43,28 +41,16 @@ std::optional<int32_t> parseClock(std::string_view text) {
     return static_cast<int32_t>(seconds);
 }
 
-struct Found {
-    std::size_t valueBegin = 0;
-    std::size_t valueEnd = 0;
-};
+// The value after a marker: up to the first blank or comma.
+std::string_view valueAfter(std::string_view line, std::size_t markerEnd) {
+    const std::string_view rest = line.substr(markerEnd);
+    return rest.substr(0, rest.find_first_of(" ,"));
+}
 
-// A marker's value runs over valueChars; the first other character completes
-// it ("N/A" at once, with an empty value). The first occurrence of marker
-// whose value is completed at or after
-// `fresh` (the first byte of the new chunk); occurrences completed before it
-// were counted with the previous chunk. Nothing when the first candidate is
-// still open at the text's end: the next chunk completes it.
-std::optional<Found> findCompleted(std::string_view text, std::size_t fresh, std::string_view marker,
-                                   std::string_view valueChars) {
-    for (std::size_t at = text.find(marker); at != std::string_view::npos; at = text.find(marker, at + 1)) {
-        std::size_t begin = at + marker.size();
-        std::size_t end = valueChars.empty() ? begin : text.find_first_not_of(valueChars, begin);
-        if (end == std::string_view::npos) return std::nullopt;
-        // The byte that completes the value (or the marker's own last byte).
-        std::size_t completedAt = valueChars.empty() ? begin - 1 : end;
-        if (completedAt >= fresh) return Found{begin, end};
-    }
-    return std::nullopt;
+// ffmpeg's progress line: "frame=  25 fps=... time=00:00:01.00 ..." with a
+// video stream, "size=  128kB time=..." without; the last one with "L".
+bool isProgressLine(std::string_view line) {
+    return line.starts_with("frame=") || line.starts_with("size=") || line.starts_with("Lsize=");
 }
 
 }  // namespace
@@ -77,27 +63,28 @@ std::optional<int32_t> ParseMediaTime(std::string_view text) {
     return parseClock(text.substr(0, text.find('.')));
 }
 
-ChunkMarkers OutputScanner::scan(std::string_view chunk) {
-    const std::size_t fresh = m_text.size();
-    m_text.append(chunk);
-    const std::string_view text = m_text;
-
-    ChunkMarkers markers;
-    if (auto found = findCompleted(text, fresh, kDurationMarker, "0123456789:.")) {
-        markers.duration = ParseDuration(text.substr(found->valueBegin, found->valueEnd - found->valueBegin));
+void OutputScanner::readLine(std::string_view line) {
+    if (isProgressLine(line)) {
+        m_inInputHeader = false;
+        const std::size_t at = line.find(kTimeMarker);
+        if (at == std::string_view::npos) return;
+        const std::optional<int32_t> time = ParseMediaTime(valueAfter(line, at + kTimeMarker.size()));
+        if (time && (!m_position || *time > *m_position)) m_position = time;
+        return;
     }
-    if (auto found = findCompleted(text, fresh, kTimeMarker, "0123456789:.-")) {
-        markers.position =
-            ParseMediaTime(text.substr(found->valueBegin, found->valueEnd - found->valueBegin));
+    // The header of each input begins with the encoder's "Input #N, " line
+    // and ends at the first line that is not indented.
+    if (line.starts_with("Input #")) {
+        m_inInputHeader = true;
+        return;
     }
-    markers.completed = findCompleted(text, fresh, kCompletionMarker, "").has_value();
-
-    // Keep only the unfinished last line for the next chunk.
-    std::size_t lineStart = text.find_last_of("\r\n");
-    lineStart = lineStart == std::string_view::npos ? 0 : lineStart + 1;
-    if (text.size() - lineStart > kMaxCarry) lineStart = text.size() - kMaxCarry;
-    m_text.erase(0, lineStart);
-    return markers;
+    if (!line.starts_with(' ')) {
+        m_inInputHeader = false;
+        return;
+    }
+    if (m_inInputHeader && !m_duration && line.starts_with(kDurationLine)) {
+        m_duration = ParseDuration(valueAfter(line, kDurationLine.size()));
+    }
 }
 
 }  // namespace mirvane

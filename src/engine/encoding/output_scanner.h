@@ -1,34 +1,34 @@
 #pragma once
-// Finds the encoder's three markers in its console text: "Duration: " with
-// the input's length, "time=" with the elapsed media time, and "video:" from
-// the closing summary. Pure: fed one chunk at a time, it says what the chunk
-// brought.
+// Finds the input's length and the elapsed media time in the encoder's own
+// lines: the "  Duration: " line of an input's header (the one right under
+// "Input #N, ... from '...':", at the header's indentation) and "time=" on
+// its progress lines. Text the encoder echoes (a file name, a title or
+// comment tag, its "Input #0 ... from" line) may hold the same words
+// anywhere else and never counts.
 
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <string_view>
 
 namespace mirvane {
 
-struct ChunkMarkers {
-    std::optional<int32_t> duration;  // whole seconds
-    std::optional<int32_t> position;  // whole seconds
-    bool completed = false;
-};
-
 class OutputScanner {
 public:
-    // Each marker counts at most once per chunk (its first occurrence). A
-    // marker and its value cut by a read boundary count in the chunk that
-    // completes them, and never again.
-    ChunkMarkers scan(std::string_view chunk);
+    // Reads one whole line, without its line break.
+    void readLine(std::string_view line);
+
+    // The first input's length in whole seconds (0 for "N/A"); nothing until
+    // an input's header has given it. Later inputs' lengths do not change it.
+    std::optional<int32_t> duration() const { return m_duration; }
+    // The furthest media time a progress line has reported, in whole
+    // seconds: a later, smaller time (the muxer's second pass, a restart of
+    // the count) never takes it back.
+    std::optional<int32_t> position() const { return m_position; }
 
 private:
-    // Between calls: the previous chunk's unfinished last line, scanned again
-    // in front of the next chunk; bounded, since no marker with its value is
-    // longer.
-    std::string m_text;
+    bool m_inInputHeader = false;
+    std::optional<int32_t> m_duration;
+    std::optional<int32_t> m_position;
 };
 
 // "H:MM:SS" (any number of hour digits) up to its first "."; 0 when the text

@@ -1,7 +1,5 @@
 #include "engine/encoding/output_tail.h"
 
-#include <algorithm>
-
 namespace mirvane {
 
 namespace {
@@ -19,7 +17,7 @@ std::string_view trimmed(std::string_view text) {
 // line before it names the cause.
 bool saysSomething(std::string_view line) {
     return !line.empty() && !line.starts_with("frame=") && !line.starts_with("size=") &&
-           line != "Conversion failed!";
+           !line.starts_with("Lsize=") && line != "Conversion failed!";
 }
 
 // Cuts before a UTF-8 continuation byte, so that no character is split.
@@ -32,28 +30,9 @@ std::string_view cutToBound(std::string_view line) {
 
 }  // namespace
 
-void OutputTail::add(std::string_view chunk) {
-    while (true) {
-        const std::size_t end = chunk.find_first_of("\r\n");
-        // One byte beyond the bound tells cutToBound where a character ends.
-        const std::size_t room = kMaxLineBytes + 1 - std::min(m_current.size(), kMaxLineBytes + 1);
-        m_current.append(chunk.substr(0, std::min(end, room)));
-        if (end == std::string_view::npos) return;
-        endLine();
-        chunk.remove_prefix(end + 1);
-    }
-}
-
-void OutputTail::endLine() {
-    const std::string_view line = trimmed(m_current);
+void OutputTail::readLine(std::string_view line) {
+    line = trimmed(line);
     if (saysSomething(line)) m_last = cutToBound(line);
-    m_current.clear();
-}
-
-std::string OutputTail::lastLine() const {
-    const std::string_view open = trimmed(m_current);
-    if (saysSomething(open)) return std::string(cutToBound(open));
-    return m_last;
 }
 
 }  // namespace mirvane

@@ -10,16 +10,13 @@ namespace mirvane {
 
 class OutputTail {
 public:
-    void add(std::string_view chunk);
-    // The last line worth showing, the unfinished one included; empty when
-    // the encoder said nothing of use.
-    std::string lastLine() const;
+    // Reads one whole line, without its line break.
+    void readLine(std::string_view line);
+    // The last line worth showing; empty when the encoder said nothing of use.
+    const std::string& lastLine() const { return m_last; }
 
 private:
-    void endLine();
-
-    std::string m_current;  // the line being received, cut to kMaxLineBytes
-    std::string m_last;     // the last complete line worth showing
+    std::string m_last;
 };
 
 }  // namespace mirvane

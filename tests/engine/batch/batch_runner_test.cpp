@@ -30,7 +30,8 @@ using Statuses = std::vector<JobStatus>;
 
 // Option texts that make the fake encoder behave like ffmpeg in one way.
 const std::string kConverts = "progress:2:10 -i %INPFILE %OUTFILE";
-const std::string kSilent = "\"print:  Duration: 00:00:09.00, start\\n\" hang -i %INPFILE %OUTFILE";
+const std::string kSilent =
+    "\"print:Input #0, avi, from 'a':\\n  Duration: 00:00:09.00, start\\n\" hang -i %INPFILE %OUTFILE";
 
 class BatchDriverTest : public ::testing::Test {
 protected:
@@ -126,7 +127,8 @@ TEST_F(BatchDriverTest, ResultCodesBecomeStatuses) {
     };
     const Case cases[] = {
         {"no marker", "print:nothing -i %INPFILE %OUTFILE", Failed},
-        {"length only", "\"print:  Duration: 00:00:03.00, start\\n\" exit:1", Failed},
+        {"length only", "\"print:Input #0, avi, from 'a':\\n  Duration: 00:00:03.00, start\\n\" exit:1",
+         Failed},
         {"summary", kConverts, Converted},
     };
     for (const auto& c : cases) {
@@ -256,7 +258,8 @@ TEST_F(BatchDriverTest, ASilentEncoderIsKilledOnlyAfterTheGraceTime) {
 
 TEST_F(BatchDriverTest, TheWaitingLoopSleepsBetweenEvents) {
     usePreset(
-        "\"print:  Duration: 00:00:01.00, start\\n\" sleep:1000 \"print:video:1kB audio:0kB\\n\" "
+        "\"print:Input #0, avi, from 'a':\\n  Duration: 00:00:01.00, start\\n\" sleep:1000 \"print:video:1kB "
+        "audio:0kB\\n\" "
         "-i %INPFILE %OUTFILE",
         ".mp4");
     addRow("a.avi");
@@ -400,10 +403,11 @@ TEST_F(BatchDriverTest, ABatchOfTwoJobsLeavesOneLogWithBoth) {
 TEST_F(BatchDriverTest, SeveralJobsRunInRowOrderAndRefillAsEachEnds) {
     const std::string kDone = "progress:2:10\n", kTalks = "progress:100:50\n",
                       kGo = "wait-for:" + input("go") + "\n";
-    const std::string kSilent = "print:  Duration: 00:00:09.00, start\\n\nhang\n";
+    const std::string kSilent = "print:Input #0, avi, from 'a':\\n  Duration: 00:00:09.00, start\\n\nhang\n";
     const std::string kHalfThenGo =
-        "print:  Duration: 00:00:10.00, start\\n\nprint:frame=1 time=00:00:05.00\\r\n" + kGo +
-        "print:\\nvideo:1kB audio:0kB\\n\n";
+        "print:Input #0, avi, from 'a':\\n  Duration: 00:00:10.00, start\\n\nprint:frame=1 "
+        "time=00:00:05.00\\r\n" +
+        kGo + "print:\\nvideo:1kB audio:0kB\\n\n";
     auto release = [&](bool when) {
         if (when) std::ofstream(input("go")) << "";
     };

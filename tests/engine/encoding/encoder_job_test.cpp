@@ -21,7 +21,8 @@ namespace {
 
 using test::WorkerHarness;
 
-constexpr const char* kDuration5 = "print:  Duration: 00:00:05.00, start: 0.000000, bitrate: 1 kb/s\\n";
+constexpr const char* kDuration5 =
+    "print:Input #0, avi, from 'clip.avi':\\n  Duration: 00:00:05.00, start: 0.000000, bitrate: 1 kb/s\\n";
 constexpr const char* kSummary = "print:video:10kB audio:1kB subtitle:0kB other streams:0kB\\n";
 
 struct ResultCase {
@@ -43,7 +44,9 @@ TEST(EncoderJob, ResultCodes) {
         {"a crash after the length", h.command({kDuration5, "crash:11"}), kResultDurationSeen},
         {"the summary without a length", h.command({kSummary}), kResultCompleted},
         {"text after a NUL byte is not examined",
-         h.command({"print:  Duration: 00:00:05.00, start\\n\\0video:1kB\\n"}), kResultDurationSeen},
+         h.command(
+             {"print:Input #0, avi, from 'a':\\n  Duration: 00:00:05.00, start\\n\\0video:1kB audio:0kB\\n"}),
+         kResultDurationSeen},
         {"a summary cut by a read boundary",
          h.command({kDuration5, "print:vid", "sleep:50", "print:eo:10kB audio:1kB\\n"}), kResultCompleted},
         {"an encoder that exits before it is looked at", h.command({kDuration5, kSummary, "exit:0"}),
@@ -55,15 +58,13 @@ TEST(EncoderJob, ResultCodes) {
     }
 }
 
-TEST(EncoderJob, RepeatedValuesSkipTheUiThreadButNeverLeaveTheGaugeBehind) {
+TEST(EncoderJob, RepeatedValuesSkipTheUiThread) {
     WorkerHarness h;
-    const std::string command = h.command(
-        {"print:Duration: 00:00:10.00, start\n", "flood:1m:frame=1 time=00:00:15.00 bitrate=1\r", "sleep:20",
-         "print:Duration: 00:00:20.00, start\n", "sleep:20", "print:time=00:00:15.00 bitrate=1\r"});
+    const std::string command = h.command({kDuration5, "flood:1m:frame=1 time=00:00:02.00 bitrate=1\r",
+                                           "sleep:20", "print:frame=2 time=00:00:03.00 bitrate=1\r"});
     ASSERT_EQ(h.run(command), kResultDurationSeen);
-    // Clamped to the first maximum, then lifted again once the second allows it.
-    EXPECT_EQ(h.gauge.maxValue, 20);
-    EXPECT_EQ(h.gauge.progress, 15);
+    EXPECT_EQ(h.gauge.maxValue, 5);
+    EXPECT_EQ(h.gauge.progress, 3) << "the last progress did not reach the gauge";
     EXPECT_LT(h.gauge.changes.size(), 10u) << "a megabyte of identical progress went to the UI thread";
 }
 
@@ -71,28 +72,34 @@ TEST(EncoderJob, RepeatedValuesSkipTheUiThreadButNeverLeaveTheGaugeBehind) {
 // off the UI thread; the next percentage gets there.
 TEST(EncoderJob, ProgressWithinTheSamePercentageIsNotSent) {
     WorkerHarness h;
-    const std::string command =
-        h.command({"print:Duration: 00:16:40.00, start\n", "sleep:20", "print:time=00:00:10.00 bitrate=1\r",
-                   "sleep:20", "print:time=00:00:15.00 bitrate=1\r", "sleep:20",
-                   "print:time=00:00:19.99 bitrate=1\r", "sleep:20", "print:time=00:00:20.00 bitrate=1\r"});
+    const std::string command = h.command({"print:Input #0, avi, from 'a':\n  Duration: 00:16:40.00, start\n",
+                                           "sleep:20", "print:frame=1 time=00:00:10.00 bitrate=1\r",
+                                           "sleep:20", "print:frame=2 time=00:00:15.00 bitrate=1\r",
+                                           "sleep:20", "print:frame=3 time=00:00:19.99 bitrate=1\r",
+                                           "sleep:20", "print:frame=4 time=00:00:20.00 bitrate=1\r"});
     ASSERT_EQ(h.run(command), kResultDurationSeen);
     const std::vector<std::pair<std::string, int>> expected = {
         {"max", 1000}, {"progress", 10}, {"progress", 20}};
     EXPECT_EQ(h.gauge.changes, expected);
 }
 
-TEST(EncoderJob, LogsHeaderCommandAndEveryChunk) {
+// ffmpeg writes a line's tag and its message apart, and reads cut lines
+// anywhere: each record is still one whole line.
+TEST(EncoderJob, LogsHeaderCommandAndEveryLineWhole) {
     WorkerHarness h;
-    const std::string command = h.command({kDuration5, "sleep:30", "print:frame=1\\r", "sleep:30", kSummary});
+    const std::string command =
+        h.command({"print:Input #0, avi, from 'clip.avi':\\n  Dura", "sleep:30",
+                   "print:tion: 00:00:05.00, start: 0.000000\\n", "sleep:30", "print:frame=1\\r", "sleep:30",
+                   "print:[out#0/mp4 @ 0x1] ", "sleep:30", "print:video:10kB audio:1kB\\n"});
     ASSERT_EQ(h.run(command), kResultCompleted);
     const std::string log = h.log();
     ASSERT_EQ(log.rfind(test::createdLogStart() + "■", 0), 0u) << log;
     const std::size_t headerEnd = log.find("■\r\n", 3);
     ASSERT_NE(headerEnd, std::string::npos);
     const std::string afterHeader = log.substr(headerEnd + std::string("■\r\n").size());
-    EXPECT_EQ(afterHeader, command + "\r\n" +
-                               "  Duration: 00:00:05.00, start: 0.000000, bitrate: 1 kb/s\n\r\n" +
-                               "frame=1\r\r\n" + "video:10kB audio:1kB subtitle:0kB other streams:0kB\n\r\n");
+    EXPECT_EQ(afterHeader, command + "\r\n" + "Input #0, avi, from 'clip.avi':\r\n" +
+                               "  Duration: 00:00:05.00, start: 0.000000\r\n" + "frame=1\r\n" +
+                               "[out#0/mp4 @ 0x1] video:10kB audio:1kB\r\n");
 }
 
 // A runaway encoder's output fills its job's share of the log, then one
@@ -104,13 +111,11 @@ TEST(EncoderJob, EachJobsOutputInTheLogIsBounded) {
     const std::string first = h.log();
     const std::string notice = std::string(texts::kLogOutputOmitted) + "\r\n";
     ASSERT_TRUE(first.ends_with("\r\n" + notice)) << "the last record";
-    // Between the command line and the notice: the chunks, each with a CR LF
-    // (the output holds no LF).
+    // Between the command line and the notice: the output's lines, each with its CR LF.
     const std::size_t start = first.find(flood + "\r\n") + flood.size() + 2;
-    const std::string output =
-        ReplaceAll(first.substr(start, first.size() - notice.size() - start), "\r\n", "");
-    EXPECT_LE(output.size(), kLoggedOutputPerJob);
-    EXPECT_GT(output.size(), kLoggedOutputPerJob - 4096) << "the output before the bound was not all logged";
+    const std::size_t output = first.size() - notice.size() - start;
+    EXPECT_LE(output, kLoggedOutputPerJob);
+    EXPECT_GT(output, kLoggedOutputPerJob - 4096) << "the output before the bound was not all logged";
 
     ASSERT_EQ(h.run(h.command({kDuration5, kSummary})), kResultCompleted);
     EXPECT_NE(h.log().find("video:10kB", first.size()), std::string::npos) << "the next job was not logged";
@@ -182,12 +187,15 @@ TEST(EncoderJob, StopWithASilentEncoderEndsOnlyByTheKill) {
 TEST(EncoderJob, AStopAfterTheClosingSummaryStillEndsAsStopped) {
     WorkerHarness h;
     h.uiThread.onPass = [&] {
-        if (h.gauge.maxValue == 5 && h.gauge.progress == 5 && !h.flags.stopRequested) {
+        // The progress printed after the summary has arrived: so has the summary.
+        if (h.gauge.progress == 4 && !h.flags.stopRequested) {
             h.flags.stopRequested = true;
             h.kill();  // as the watchdog would: this encoder stays silent
         }
     };
-    EXPECT_EQ(h.run(h.command({kDuration5, kSummary, "hang"})), kResultStopped);
+    EXPECT_EQ(h.run(h.command({kDuration5, kSummary, "print:frame=9 time=00:00:05.00\\r", "hang"})),
+              kResultStopped);
+    EXPECT_EQ(h.gauge.progress, 4) << "a stopped job's gauge was filled";
 }
 
 // The encoder closed its output but runs on: the worker waits for its end,
