@@ -34,11 +34,9 @@ int main(int argc, char* argv[]) {
     const int requests = mirvane::platform::catchTerminationRequests();
     std::atomic<bool> over = false;
     std::thread watcher([&] {
-        pollfd ready{requests, POLLIN, 0};
-        while (!over) {
+        for (pollfd ready{requests, POLLIN, 0}; !over;)
             if (::poll(&ready, 1, 50) == 1 && mirvane::platform::takeTerminationRequests())
                 uiThread.post([&presenter] { presenter.terminationRequested(); });
-        }
     });
     if (mode == "run") presenter.startPressed();
     over = true;
