@@ -75,8 +75,7 @@ TEST(HandOverMessage, NamesUpToTheSystemsLongestPathAndNoLonger) {
         {"windows one unit more", PathStyle::Windows, "C:\\" + std::string(32765, 'a'), false},
         {"windows three bytes a unit", PathStyle::Windows, repeat("あ", 32767), true},
         {"windows four bytes two units", PathStyle::Windows, repeat("\xf0\x9f\x8e\xac", 16384), false},
-        {"windows too many bytes for any name", PathStyle::Windows, std::string(3 * 32767 + 1, '\x80'),
-         false},
+        {"windows too many bytes for any name", PathStyle::Windows, std::string(3 * 32767 + 1, '\x80'), false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -85,8 +84,7 @@ TEST(HandOverMessage, NamesUpToTheSystemsLongestPathAndNoLonger) {
         const std::size_t n = row.path.size();
         const std::string body = std::string{char(n), char(n >> 8), char(n >> 16), '\0'} + row.path;
         // Compared, not printed: the names are thousands of bytes long.
-        EXPECT_TRUE(DecodeHandOverBody(body, row.style) ==
-                    (row.fits ? std::optional(Files{row.path}) : std::nullopt));
+        EXPECT_TRUE(DecodeHandOverBody(body, row.style) == (row.fits ? std::optional(Files{row.path}) : std::nullopt));
     }
     // A 16 MiB name is refused at its length: nothing more is asked for.
     HandOverReader reader(PathStyle::Posix);

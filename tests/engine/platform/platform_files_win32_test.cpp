@@ -97,12 +97,11 @@ TEST(File, OpensRefuseALinkAtTheName) {
     TempDir dir;
     const std::string target = dir.write("target.log", "old");
     const std::wstring link = win32::toWide(dir.file("Mirvane.log"));
-    const bool made = CreateSymbolicLinkW(link.c_str(), win32::toWide(target).c_str(),
-                                          SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+    const bool made =
+        CreateSymbolicLinkW(link.c_str(), win32::toWide(target).c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
     const DWORD attributes = GetFileAttributesW(link.c_str());
     if (!made || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
-        GTEST_SKIP()
-            << "no link can be planted here (no right to make one, or Wine, which keeps them its own way)";
+        GTEST_SKIP() << "no link can be planted here (no right to make one, or Wine, which keeps them its own way)";
     std::error_code error;
     EXPECT_FALSE(File::openExistingForAppend(dir.file("Mirvane.log"), error).isOpen());
     EXPECT_FALSE(File::createAlways(dir.file("Mirvane.log"), error).isOpen());

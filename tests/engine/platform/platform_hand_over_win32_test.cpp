@@ -73,12 +73,11 @@ TEST_F(HandOver, SilentSendersDelayNoOtherAndAnOverlongNameIsDroppedAtOnce) {
     std::error_code error;
     DWORD session = 0;
     ProcessIdToSessionId(GetCurrentProcessId(), &session);
-    const std::wstring pipe = L"\\\\.\\pipe\\" + win32::toWide(name) + L"-" + win32::userSid(error) + L"-" +
-                              std::to_wstring(session);
+    const std::wstring pipe =
+        L"\\\\.\\pipe\\" + win32::toWide(name) + L"-" + win32::userSid(error) + L"-" + std::to_wstring(session);
     std::vector<win32::Handle> senders;  // ten silent ones, then one with a 16 MiB name
     for (int i = 0; i < 11; ++i) {
-        senders.emplace_back(
-            CreateFileW(pipe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        senders.emplace_back(CreateFileW(pipe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(senders.back()) << win32::lastError().message();
     }
     DWORD written = 0;

@@ -126,8 +126,7 @@ TEST(SingleInstance, AFolderThatCannotBeMadeIsReportedWithTheSystemsWords) {
     const InstanceCheck check = posix::IsAlreadyRunningIn(folder, "Mirvane");
     EXPECT_FALSE(check.alreadyRunning);
     EXPECT_NE(check.failure.find(folder), std::string::npos) << check.failure;
-    EXPECT_NE(check.failure.find(std::system_category().message(ENOTDIR)), std::string::npos)
-        << check.failure;
+    EXPECT_NE(check.failure.find(std::system_category().message(ENOTDIR)), std::string::npos) << check.failure;
 }
 
 }  // namespace

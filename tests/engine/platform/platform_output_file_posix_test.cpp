@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "engine/platform/files.h"
@@ -51,6 +53,16 @@ std::string openFolder(const TempDir& dir) {
     return folder;
 }
 
+// Made at the path (the permission bits capped at the input's, if any), or
+// the test fails.
+template <typename Output>
+Output made(const std::string& path, const std::string& input = {}) {
+    std::error_code error;
+    Output output = Output::create(path, error, input);
+    EXPECT_FALSE(error) << path << ": " << error.message();
+    return output;
+}
+
 void encode(const std::string& encoderPath, const std::string& bytes) {
     const std::string command = "/bin/sh -c 'printf " + bytes + " > \"$1\"' sh '" + encoderPath + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
@@ -66,15 +78,9 @@ TEST(WorkingFile, ALinkPlantedAtTheNameRedirectsNothing) {
         const std::string folder = openFolder(dir);
         const std::string victim = dir.write("victim", "precious");
         const int descriptors = test::openDescriptorCount();
-        std::error_code error;
-        WorkingFile file = WorkingFile::create(folder + "/clip.mp4", error);
-        ASSERT_FALSE(error) << error.message();
+        WorkingFile file = made<WorkingFile>(folder + "/clip.mp4");
         const std::string encoderPath = file.encoderPath();
-        if (movedAway) {
-            fs::rename(file.path(), folder + "/elsewhere.mp4");
-        } else {
-            fs::remove(file.path());
-        }
+        movedAway ? fs::rename(file.path(), folder + "/elsewhere.mp4") : void(fs::remove(file.path()));
         fs::create_symlink(victim, file.path());
 
         encode(encoderPath, "encoded");
@@ -89,7 +95,8 @@ TEST(WorkingFile, ALinkPlantedAtTheNameRedirectsNothing) {
 }
 
 // Where only this user may rename, the encoder (and the log) get the very
-// name the user sees; elsewhere a name nothing in that folder can redirect.
+// name the user sees; elsewhere a name nothing in that folder can redirect
+// (an open folder of its own is the planted-link test's).
 TEST(WorkingFile, TheEncoderGetsTheWorkingNameOnlyWhereNoOneElseMayRename) {
     TempDir dir;
     fs::permissions(dir.path(), fs::perms::owner_all);
@@ -100,86 +107,59 @@ TEST(WorkingFile, TheEncoderGetsTheWorkingNameOnlyWhereNoOneElseMayRename) {
     const struct {
         std::string path;
         bool named;
-    } cases[] = {{dir.file("clip.mp4"), true},
-                 {sticky + "/clip.mp4", true},
-                 {open + "/clip.mp4", false},
-                 {open + "/../clip2.mp4", false}};
+    } cases[] = {{dir.file("clip.mp4"), true}, {sticky + "/clip.mp4", true}, {open + "/../clip2.mp4", false}};
     for (const auto& c : cases) {
-        std::error_code error;
-        WorkingFile file = WorkingFile::create(c.path, error);
-        ASSERT_FALSE(error) << c.path << ": " << error.message();
+        const WorkingFile file = made<WorkingFile>(c.path);
         EXPECT_EQ(file.encoderPath() == c.path, c.named) << c.path << " -> " << file.encoderPath();
         EXPECT_TRUE(file.encoderPath().ends_with(".mp4")) << file.encoderPath();
     }
 }
 
 // The output of a private input, made in a folder others can read, is no
-// more readable than the input; a file made alone keeps the usual bits.
+// more readable than the input, and never executable.
 TEST(WorkingFile, AnOutputIsNeverMoreReadableThanItsInput) {
-    TempDir dir;
     const mode_t mask = ::umask(022);
-    const struct {
-        fs::perms input;
-        fs::perms output;
-    } cases[] = {{fs::perms(0600), fs::perms(0600)},
-                 {fs::perms(0640), fs::perms(0640)},
-                 {fs::perms(0755), fs::perms(0644)},
-                 {fs::perms(0400), fs::perms(0400)}};
-    for (const auto& c : cases) {
-        const std::string input = dir.write("secret.mkv", "private");
-        fs::permissions(input, c.input);
-        fs::create_symlink(input, dir.file("link.mkv"));
-        std::error_code error;
-        WorkingFile file = WorkingFile::create(dir.file("out (変換中).mp4"), error, dir.file("link.mkv"));
-        ASSERT_FALSE(error) << error.message();
-        WorkingFolder folder = WorkingFolder::create(dir.file("out (変換中)"), error, dir.file("link.mkv"));
-        ASSERT_FALSE(error) << error.message();
+    const std::pair<fs::perms, fs::perms> cases[] = {{fs::perms(0640), fs::perms(0640)},
+                                                     {fs::perms(0755), fs::perms(0644)},
+                                                     {fs::perms(0400), fs::perms(0400)}};
+    for (const auto& [input, output] : cases) {
+        TempDir dir;
+        fs::permissions(dir.write("secret.mkv", "private"), input);
+        fs::create_symlink(dir.file("secret.mkv"), dir.file("link.mkv"));
+        WorkingFile file = made<WorkingFile>(dir.file("out (変換中).mp4"), dir.file("link.mkv"));
+        WorkingFolder folder = made<WorkingFolder>(dir.file("out (変換中)"), dir.file("link.mkv"));
         encode(file.encoderPath(), "bytes");
         encode(folder.encoderPath("out_001.png"), "bytes");
         ASSERT_FALSE(file.commit(dir.file("out.mp4")));
         std::vector<std::string> moved;
         std::string taken;
         ASSERT_FALSE(folder.commit(moved, taken));
-        for (const char* name : {"out.mp4", "out_001.png"}) {
-            EXPECT_EQ(fs::status(dir.file(name)).permissions(), c.output)
-                << name << " from " << std::oct << static_cast<int>(c.input);
-            fs::remove(dir.file(name));
-        }
-        fs::remove(dir.file("link.mkv"));
-        fs::remove(input);
+        for (const char* name : {"out.mp4", "out_001.png"})
+            EXPECT_EQ(fs::status(dir.file(name)).permissions(), output)
+                << name << " from " << std::oct << static_cast<int>(input);
     }
     ::umask(mask);
 }
 
 // Another user renames the folder away while the encoder writes: the files
-// still land in it, and move from it. What is kept is never removed afterwards.
+// still land in it, and move from it. One discarded goes with what it held.
 TEST(WorkingFolder, ARenamedFolderStillReceivesTheFiles) {
     TempDir dir;
     const std::string folderPath = openFolder(dir);
-    std::error_code error;
-    WorkingFolder folder = WorkingFolder::create(folderPath + "/clip (変換中)", error);
-    ASSERT_FALSE(error) << error.message();
-    // Renamed away by another user: the encoder still writes into it.
+    WorkingFolder folder = made<WorkingFolder>(folderPath + "/clip (変換中)");
+    // Renamed away by another user, and a folder of theirs put at its name.
     fs::rename(folderPath + "/clip (変換中)", folderPath + "/moved");
     fs::create_directory(folderPath + "/clip (変換中)");
     for (const char* name : {"clip.m3u8", "clip0.ts", "clip1.ts"}) encode(folder.encoderPath(name), name);
-    EXPECT_TRUE(fs::is_empty(folderPath + "/clip (変換中)"));
-    fs::remove(folderPath + "/clip (変換中)");
-    fs::rename(folderPath + "/moved", folderPath + "/clip (変換中)");
     std::vector<std::string> moved;
     std::string taken;
     EXPECT_FALSE(folder.commit(moved, taken));
     EXPECT_EQ(moved.size(), 3u);
     EXPECT_EQ(readBytes(folderPath + "/clip1.ts"), "clip1.ts");
-    EXPECT_FALSE(fs::exists(folderPath + "/clip (変換中)"));
+    EXPECT_TRUE(fs::is_empty(folderPath + "/clip (変換中)"));
 
-    // Kept: it outlives the object.
-    WorkingFolder keptFolder = WorkingFolder::create(folderPath + "/kept", error);
-    encode(keptFolder.encoderPath("a.png"), "a");
-    keptFolder.keep();
-    EXPECT_EQ(readBytes(folderPath + "/kept/a.png"), "a");
     // Discarded: gone with what it held.
-    WorkingFolder dropped = WorkingFolder::create(folderPath + "/dropped", error);
+    WorkingFolder dropped = made<WorkingFolder>(folderPath + "/dropped");
     encode(dropped.encoderPath("a.png"), "a");
     dropped.discard();
     EXPECT_FALSE(fs::exists(folderPath + "/dropped"));
@@ -189,35 +169,25 @@ TEST(WorkingFolder, ARenamedFolderStillReceivesTheFiles) {
 // that makes one removes it, and never a live run's or someone else's.
 TEST(WorkingFile, LinkFoldersOfEndedRunsAreSwept) {
     TempDir dir;
-    const std::string temporary = dir.file("tmp");
-    fs::create_directory(temporary);
-    ::setenv("TMPDIR", temporary.c_str(), 1);
     const pid_t ended = ::fork();
     if (ended == 0) ::_exit(0);
-    int status = 0;
-    ::waitpid(ended, &status, 0);
-    auto linkFolder = [&](const char* name, const std::string& target, fs::perms perms) {
-        const std::string folder = temporary + "/" + name;
-        fs::create_directory(folder);
-        fs::create_symlink(target, folder + "/output.mp4");
-        fs::permissions(folder, perms);
-        return folder;
-    };
-    const std::string dead = linkFolder("mirvane-output-dead01", "/proc/" + std::to_string(ended) + "/fd/15",
-                                        fs::perms::owner_all);
-    const std::string live = linkFolder(
-        "mirvane-output-live01", "/proc/" + std::to_string(::getpid()) + "/fd/0", fs::perms::owner_all);
-    const std::string shared =
-        linkFolder("mirvane-output-open01", "/proc/" + std::to_string(ended) + "/fd/15",
-                   fs::perms::owner_all | fs::perms::group_read);
-    std::error_code error;
-    WorkingFile file = WorkingFile::create(openFolder(dir) + "/clip.mp4", error);
+    ::waitpid(ended, nullptr, 0);
+    // The folder, the run whose file its link reaches, its bits, whether it goes.
+    const std::tuple<std::string, pid_t, int, bool> cases[] = {
+        {"tmp/mirvane-output-dead01", ended, 0700, true},
+        {"tmp/mirvane-output-live01", ::getpid(), 0700, false},
+        {"tmp/mirvane-output-open01", ended, 0740, false}};
+    for (const auto& [folder, run, bits, swept] : cases) {
+        fs::create_directories(dir.file(folder));
+        fs::create_symlink("/proc/" + std::to_string(run) + "/fd/0", dir.file(folder + "/output.mp4"));
+        fs::permissions(dir.file(folder), fs::perms(bits));
+    }
+    ::setenv("TMPDIR", dir.file("tmp").c_str(), 1);
+    const WorkingFile file = made<WorkingFile>(openFolder(dir) + "/clip.mp4");
     ::unsetenv("TMPDIR");
-    ASSERT_FALSE(error) << error.message();
-    EXPECT_TRUE(file.encoderPath().starts_with(temporary)) << file.encoderPath();
-    EXPECT_FALSE(fs::exists(dead));
-    EXPECT_TRUE(fs::exists(live));
-    EXPECT_TRUE(fs::exists(shared));
+    ASSERT_TRUE(file.encoderPath().starts_with(dir.file("tmp"))) << file.encoderPath();
+    for (const auto& [folder, run, bits, swept] : cases)
+        EXPECT_NE(fs::exists(dir.file(folder)), swept) << folder;
 }
 
 TEST(InputKind, OnlyARegularFileOrALinkToOneIsAnInput) {

@@ -100,14 +100,12 @@ TEST(WorkingFile, CommitFlushesBeforeItNames) {
             std::vector<std::string> moved;
             std::string taken;
             EXPECT_FALSE(folder.commit(moved, taken));
-            EXPECT_EQ(moved, (std::vector<std::string>{dir.file("clip.m3u8")}));
         } else {
             WorkingFile file = createWritten(dir.file("clip (変換中).mp4"), "bytes");
             EXPECT_FALSE(file.commit(dir.file("clip.mp4")));
         }
         observeCommitSteps({});
         EXPECT_EQ(steps, (std::vector<std::string>{"flush", "name"})) << several;
-        EXPECT_FALSE(entryExists(dir.file("clip (変換中)")));
     }
 }
 

@@ -43,8 +43,7 @@ class HeldProcess {
 public:
     explicit HeldProcess(int id)
         : m_id(id), m_handle(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, static_cast<DWORD>(id))) {}
-    HeldProcess(HeldProcess&& other) noexcept
-        : m_id(other.m_id), m_handle(std::exchange(other.m_handle, nullptr)) {}
+    HeldProcess(HeldProcess&& other) noexcept : m_id(other.m_id), m_handle(std::exchange(other.m_handle, nullptr)) {}
     HeldProcess(const HeldProcess&) = delete;
     HeldProcess& operator=(const HeldProcess&) = delete;
     HeldProcess& operator=(HeldProcess&&) = delete;
@@ -56,9 +55,7 @@ public:
 
     int id() const { return m_id; }
     bool alive() const { return m_handle != nullptr && WaitForSingleObject(m_handle, 0) == WAIT_TIMEOUT; }
-    bool endsSoon() const {
-        return m_handle == nullptr || WaitForSingleObject(m_handle, 5000) == WAIT_OBJECT_0;
-    }
+    bool endsSoon() const { return m_handle == nullptr || WaitForSingleObject(m_handle, 5000) == WAIT_OBJECT_0; }
 
 private:
     int m_id;
