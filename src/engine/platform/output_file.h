@@ -63,8 +63,4 @@ public:
     std::error_code identity(FileId& identity) const;
 };
 
-// Removes a working file an earlier run left behind (it ended in mid-job):
-// only a regular file, never through a link. Nothing for a missing entry.
-std::error_code removeLeftoverWorkingFile(const std::string& path);
-
 }  // namespace mirvane::platform
