@@ -127,10 +127,6 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
-// Removes a working file an earlier run left behind (it ended in mid-job):
-// only a regular file, never through a link. Nothing for a missing entry.
-std::error_code removeLeftoverWorkingFile(const std::string& path);
-
 // Removes what runs that ended in mid-job (a kill -9, a power cut) left
 // outside the outputs' folders: on Linux the private link folders of this
 // user's runs whose process is gone. Nothing on Windows, which makes none.

@@ -134,16 +134,5 @@ TEST(WorkingFolder, MovesAllItsFilesOrNone) {
     EXPECT_FALSE(entryExists(dir.file("clip (変換中)")));
 }
 
-TEST(RemoveLeftoverWorkingFile, RemovesOnlyARegularFile) {
-    TempDir dir;
-    const std::string file = dir.write("clip.mp4.part", "half");
-    std::filesystem::create_directory(native(dir.file("folder")));
-    EXPECT_FALSE(removeLeftoverWorkingFile(file));
-    EXPECT_FALSE(entryExists(file));
-    EXPECT_FALSE(removeLeftoverWorkingFile(dir.file("missing")));
-    EXPECT_TRUE(removeLeftoverWorkingFile(dir.file("folder")));
-    EXPECT_TRUE(std::filesystem::is_directory(native(dir.file("folder"))));
-}
-
 }  // namespace
 }  // namespace mirvane::platform

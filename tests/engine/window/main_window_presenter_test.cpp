@@ -456,33 +456,29 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"normal 0% 2 left", "hidden", "may sleep"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Working files known by name only, as a job announces them before they exist.
-std::vector<JournalWorkingFile> named(const Texts& paths) {
-    std::vector<JournalWorkingFile> files;
-    for (const std::string& path : paths) files.push_back({path, std::nullopt});
-    return files;
-}
-
 // Each change of the rows, however many rows it touches, writes the journal
 // once; a normal close removes it.
 TEST(Journal, FollowsEveryChangeWithOneWriteAndGoesWithANormalClose) {
     Window w(kTwoPresets, true, {"a", "b"});
     int writes = 0;
-    auto written = [&](const char* change, int more, const Texts& workingFiles = {}) {
+    // Working files are known by name only as a job announces them.
+    const JournalWorkingFile b{"b.mp4.part", {}}, c{"c.mp4.part", {}};
+    auto written = [&](const char* change, int more,
+                       const std::vector<JournalWorkingFile>& workingFiles = {}) {
         EXPECT_EQ(w.presenter.journal().writes(), writes += more) << change;
-        EXPECT_EQ(w.journal(), (JobJournal{w.view.rows, named(workingFiles)})) << change;
+        EXPECT_EQ(w.journal(), (JobJournal{w.view.rows, workingFiles})) << change;
     };
     written("the command line's files", 1);
     w.presenter.filesDropped({"c", "d", "e"});
     written("drop", 1);
     w.setStatus(0, Failed, "why");
     written("status", 1);
-    w.presenter.workingFilesChanged(named({"b.mp4.part"}));
+    w.presenter.workingFilesChanged({b});
     w.setStatus(1, Converting);
-    written("working file with the job's start", 1, {"b.mp4.part"});
-    w.presenter.workingFilesChanged(named({"b.mp4.part", "c.mp4.part"}));
+    written("working file with the job's start", 1, {b});
+    w.presenter.workingFilesChanged({b, c});
     w.setStatus(2, Converting);
-    written("a second job's beside it", 1, {"b.mp4.part", "c.mp4.part"});
+    written("a second job's beside it", 1, {b, c});
     w.presenter.workingFilesChanged({});
     w.setStatus(1, Pending);
     written("no working file with its end", 1);
@@ -529,62 +525,53 @@ TEST(Journal, AStartAfterAnUncleanEndRestoresTheRowsAndSaysSoOnce) {
     EXPECT_EQ(w.journal(), (JobJournal{rows, {}}));
 }
 
-// What a start removes of the working files a journal names: only the very
-// file the run made, while it still bears a working name. Each other row is
-// what a journal of an earlier release, a crash before the file existed, or
-// a journal naming the user's own files would otherwise have removed.
+// What a start leaves of the working files a journal names: all but the very
+// file the run made while it still bears a working name (as above). Each row
+// is what a journal of an earlier release, a crash before the file existed,
+// or a journal naming the user's own files would otherwise have removed.
 struct LeftoverCase {
     const char* name;
     // Makes the files in the folder; returns what the journal records.
-    std::function<JournalWorkingFile(const TempDir&)> record;
-    bool removed;
+    JournalWorkingFile (*record)(const TempDir& dir);
 };
 
+constexpr std::string_view kWorkingName = "a (変換中).mp4";
+
 const LeftoverCase kLeftovers[] = {
-    {"TheFileTheRunMade", [](const TempDir& d) { return made(d.write("a (変換中).mp4", "half")); }, true},
     {"ANameNotYetMade",
-     [](const TempDir& d) {
-         return JournalWorkingFile{d.write("a (変換中).mp4", "half"), std::nullopt};
-     },
-     false},
+     [](auto& d) {
+         return JournalWorkingFile{d.write(kWorkingName, "half"), {}};
+     }},
     {"AnotherFileNowUnderTheWorkingName",
-     [](const TempDir& d) {
-         const JournalWorkingFile other = made(d.write("other.mp4", "mine"));
-         return JournalWorkingFile{d.write("a (変換中).mp4", "mine too"), other.identity};
-     },
-     false},
-    {"TheUsersOwnFileByItsOwnIdentity", [](const TempDir& d) { return made(d.write("thesis.odt", "mine")); },
-     false},
+     [](auto& d) {
+         return JournalWorkingFile{d.write(kWorkingName, "mine"), made(d.write("b", "")).identity};
+     }},
+    {"TheUsersOwnFileByItsOwnIdentity", [](auto& d) { return made(d.write("thesis.odt", "mine")); }},
     {"AFolderUnderTheWorkingName",
-     [](const TempDir& d) {
-         const std::string name = d.file("a (変換中).mp4");
+     [](auto& d) {
+         const std::string name = d.file(kWorkingName);
          std::filesystem::create_directory(std::filesystem::path(std::u8string(name.begin(), name.end())));
-         return made(d.file("a (変換中).mp4"));
-     },
-     false},
+         return made(name);
+     }},
 #ifndef _WIN32
     {"ALinkUnderTheWorkingName",
-     [](const TempDir& d) {
-         std::filesystem::create_symlink(d.write("thesis.odt", "mine"), d.file("a (変換中).mp4"));
-         return made(d.file("a (変換中).mp4"));
-     },
-     false},
+     [](auto& d) {
+         std::filesystem::create_symlink(d.write("thesis.odt", "mine"), d.file(kWorkingName));
+         return made(d.file(kWorkingName));
+     }},
 #endif
 };
 
 class Leftover : public testing::TestWithParam<LeftoverCase> {};
 
-TEST_P(Leftover, OnlyTheVeryFileTheRunMadeIsRemoved) {
+TEST_P(Leftover, IsNotRemoved) {
     const TempDir outputs;
     const JournalWorkingFile file = GetParam().record(outputs);
     Window w(
         kTwoPresets, true, {},
         EncodeJobJournal(std::vector<JobRow>{{"a", Converting, ""}}, std::vector<JournalWorkingFile>{file}));
-    EXPECT_EQ(w.view.paths(), Texts{"a"});
-    EXPECT_EQ(platform::entryExists(file.path), !GetParam().removed);
-    if (std::filesystem::exists(outputs.file("thesis.odt"))) {
-        EXPECT_EQ(readBytes(outputs.file("thesis.odt")), "mine");
-    }
+    EXPECT_EQ(w.view.paths(), Texts{"a"}) << "the journal was read";
+    EXPECT_TRUE(platform::entryExists(file.path));
 }
 
 INSTANTIATE_TEST_SUITE_P(Journal, Leftover, testing::ValuesIn(kLeftovers),

@@ -590,19 +590,6 @@ void WorkingFolder::keep() {
 
 void WorkingFolder::discard() { m_impl.reset(); }
 
-std::error_code removeLeftoverWorkingFile(const std::string& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) return errno == ENOENT ? std::error_code() : lastError();
-    if (S_ISDIR(info.st_mode)) return systemError(EISDIR);
-    if (S_ISLNK(info.st_mode)) return systemError(ELOOP);
-    if (!S_ISREG(info.st_mode)) return systemError(EINVAL);
-    // Should the file be swapped for a link meanwhile, unlink removes the
-    // link, never its target.
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return lastError();
-    return {};
-}
-
-
 std::error_code WorkingFile::identity(FileId& identity) const {
     struct stat info {};
     if (!m_impl) return std::error_code(EBADF, std::system_category());

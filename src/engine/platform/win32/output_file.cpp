@@ -414,26 +414,6 @@ void WorkingFolder::keep() {
 
 void WorkingFolder::discard() { m_impl.reset(); }
 
-std::error_code removeLeftoverWorkingFile(const std::string& path) {
-    // Backup semantics let a folder open too, so that it is told apart from a
-    // file this user may not delete.
-    Handle file(CreateFileW(toWide(path).c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!file) {
-        const std::error_code error = lastError();
-        return error == std::errc::no_such_file_or_directory ? std::error_code() : error;
-    }
-    FileIdentity identity;
-    DWORD attributes = 0;
-    if (!readIdentity(file.get(), identity, attributes)) return lastError();
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return windowsError(ERROR_CANT_ACCESS_FILE);
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return windowsError(ERROR_DIRECTORY);
-    if (GetFileType(file.get()) != FILE_TYPE_DISK) return windowsError(ERROR_INVALID_PARAMETER);
-    return deleteByDisposition(file.get());
-}
-
-
 std::error_code WorkingFile::identity(FileId& identity) const {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!m_impl || !m_impl->handle) return std::make_error_code(std::errc::bad_file_descriptor);
