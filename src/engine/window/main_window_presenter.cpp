@@ -201,7 +201,8 @@ void MainWindowPresenter::listKeyPressed(Key key) {
     }
     const int before = m_jobs.size();
     m_jobs.remove(m_view.selectedRows());
-    if (m_jobs.size() < before) m_view.announce(texts::rowsRemovedSaying(before - m_jobs.size()));
+    m_view.announce(m_jobs.size() < before ? texts::rowsRemovedSaying(before - m_jobs.size())
+                                           : std::string(texts::kSayNothingSelected));
     if (m_jobs.empty()) {
         m_view.gauge().setProgress(0);
         m_view.setHintVisible(true);

@@ -84,6 +84,7 @@ inline constexpr const char* kSayCleared = "一覧をすべてクリアしまし
 inline constexpr const char* kSayBusyNoRemove = "変換中は削除できません";
 inline constexpr const char* kSayBusyNoAdd = "変換中はファイルを追加できません";
 inline constexpr const char* kSayNotFailed = "選択した行はエラーではありません";
+inline constexpr const char* kSayNothingSelected = "ファイルが選択されていません";
 // A row's end, said once: "clip.avi 変換済", "clip.avi エラー: reason".
 inline std::string rowEndSaying(std::string_view fileName, const char* status, std::string_view reason) {
     std::string text = std::string(fileName) + " " + status;

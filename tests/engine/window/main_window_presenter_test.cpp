@@ -329,7 +329,8 @@ TEST(MainWindowBehaviour, ActionsThatChangeNoFocusedControlAreSaid) {
                   w.presenter.filesDropped({v("a.avi"), v("b.avi")});
               },
               {texts::filesAddedSaying(2)}},
-             {[&] { w.view.selection = {}, w.presenter.listKeyPressed(Key::Delete); }, {}},
+             {[&] { w.view.selection = {}, w.presenter.listKeyPressed(Key::Delete); },
+              {texts::kSayNothingSelected}},
              {[&] { w.view.selection = {0}, w.presenter.listKeyPressed(Key::Delete); },
               {texts::rowsRemovedSaying(1)}},
              {[&] { w.presenter.clearAllPressed(); }, {texts::kSayCleared}}}) {
