@@ -147,7 +147,7 @@ def run_walk(walk, session, program, media):
     walk.step("Tab into the preset list", lambda: walk.keys("Tab", "Tab"), ["テスト変換"])
     walk.step("Tab into the file list", lambda: walk.keys("Tab", "Tab"), ["ファイル一覧", "a_good.avi"])
     walk.step("Down to the last row, Delete", lambda: walk.keys("Down", "Down", "Down", "Delete"),
-              ["d_extra.avi", "1件を一覧から削除しました"])
+              ["b_bad.avi", "1件を一覧から削除しました"])
     walk.step("Back to 開始, Space", lambda: (walk.keys("shift+Tab", "shift+Tab", "shift+Tab", "shift+Tab"),
                                               walk.keys("space")),
               ["変換を開始しました", "a_good.avi 変換済", f"b_bad.avi エラー: {REASON}"], seconds=20)
