@@ -99,9 +99,10 @@ void tellCellChange(QTreeWidget& list, int row, CellChange change) {
     }
 }
 
-// The window manager may handle the dialog's going after the window's
-// request to be active, and then leave no window active: the request is made
-// again, while the window still is not, a few times over the next second.
+// As the dialog goes, the window manager may leave no window active (Openbox
+// did, in some tries, after Return in the dialog): a keyboard user's next
+// keys would go nowhere, unheard. While the window is not the active one, it
+// asks to be, a few times over the next second, with the focus where it was.
 void returnFromDialog(QWidget& window, const QPointer<QWidget>& focus) {
     const QPointer<QWidget> target = &window;
     auto activate = [target, focus] {

@@ -107,9 +107,11 @@ void JobListControl::keepAFocusedRow() {
         static_cast<int>(SendMessageW(m_list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
     LVITEMW on{};
     if (focus < 0) {
-        focus = 0;
+        // The first selected row, so that the focus does not leave the selection.
+        focus = std::max(0, static_cast<int>(SendMessageW(m_list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                                          LVNI_SELECTED)));
         on.stateMask = on.state = LVIS_FOCUSED;
-        SendMessageW(m_list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&on));
+        SendMessageW(m_list, LVM_SETITEMSTATE, focus, reinterpret_cast<LPARAM>(&on));
     }
     if (SendMessageW(m_list, LVM_GETSELECTEDCOUNT, 0, 0) == 0) {
         on.stateMask = on.state = LVIS_SELECTED;
