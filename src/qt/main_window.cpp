@@ -7,6 +7,8 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QStyledItemDelegate>
+#include <QTimer>
+#include <utility>
 
 #include "engine/window/form_layout.h"
 #include "engine/window/status_look.h"
@@ -127,6 +129,9 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::setUpLook() {
     setWindowIcon(appIcon());
+    // Every text of the window is Japanese; assistive technology that asks
+    // an object's locale is told so.
+    setLocale(QLocale(QLocale::Japanese, QLocale::Japan));
     setFont(japaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic")));
     setColor(this, QPalette::Window, palette().color(QPalette::Button));
 
@@ -210,7 +215,19 @@ void MainWindow::FormResize() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn && (watched == m_ui->lvData || watched == m_ui->lbTo))
+        QTimer::singleShot(0, this,
+                           [this, list = static_cast<QAbstractItemView*>(watched)] { listEntered(list); });
+    // While a screen reader runs, Qt hands a press it gets back from the
+    // reader to an item view twice: a press that came through the window is
+    // handled once. (One sent to a widget directly does not pass the window.)
+    if (event->type() == QEvent::KeyPress && watched->isWindowType()) {
+        m_windowKey = event;
+        m_windowKeyHandled = false;
+    }
     if (event->type() == QEvent::KeyPress && watched == firstKeyReceiver()) {
+        if (event == m_windowKey && std::exchange(m_windowKeyHandled, true))
+            return QWidget::eventFilter(watched, event);
         auto* key = static_cast<QKeyEvent*>(event);
         FormKeyDown(key->key(), key->modifiers());
         if (watched == m_ui->lvData) lvDataKeyDown(key->key(), key->modifiers());
@@ -223,6 +240,24 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 QWidget* MainWindow::firstKeyReceiver() {
     QWidget* focus = focusWidget();
     return focus ? focus : this;
+}
+
+// Qt tells assistive technology that the list took the focus, not which of
+// its items has it: a screen reader says "list" and no more. The current
+// item is told as focused, and, with nothing selected, selected too, so that
+// the keys act on the row the user hears.
+void MainWindow::listEntered(QAbstractItemView* list) {
+    const QModelIndex current = list->currentIndex();
+    if (!list->hasFocus() || !current.isValid()) return;
+    if (!list->selectionModel()->hasSelection())
+        list->selectionModel()->select(current, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    if (!QAccessible::isActive()) return;
+    QAccessibleInterface* view = QAccessible::queryAccessibleInterface(list);
+    QAccessibleTableInterface* cells = view ? view->tableInterface() : nullptr;
+    QAccessibleInterface* item = cells ? cells->cellAt(current.row(), 0) : nullptr;
+    if (!item) return;
+    QAccessibleEvent focus(item, QAccessible::Focus);
+    QAccessible::updateAccessibility(&focus);
 }
 
 void MainWindow::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {

@@ -16,6 +16,7 @@
 #include "qt/qt_ui_thread.h"
 #include "qt/view_adapter.h"
 
+class QAbstractItemView;
 class QStyleOptionViewItem;
 
 namespace Ui {
@@ -74,8 +75,12 @@ private:
 
     void setUpLook();
     void keepAPresetSelected();
+    void listEntered(QAbstractItemView* list);
     QWidget* firstKeyReceiver();
 
+    // The key press that came through the window last, and whether it was handled.
+    const QEvent* m_windowKey = nullptr;
+    bool m_windowKeyHandled = false;
     std::unique_ptr<Ui::MainWindow> m_ui;
     QtUiThread m_uiThread;
     SteadyClock m_clock;

@@ -1,9 +1,12 @@
 #include "qt/view_adapter.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QPointer>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QToolTip>
 #include <algorithm>
 
@@ -12,6 +15,7 @@
 #include "engine/window/texts.h"
 #include "qt/local_files.h"
 #include "qt/message_boxes.h"
+#include "qt/spoken_notice.h"
 #include "ui_main_window.h"
 
 namespace mirvane {
@@ -66,6 +70,11 @@ CellChange showJob(QTreeWidgetItem& item, const JobRow& row) {
     if (item.data(kStatusColumn, Qt::AccessibleDescriptionRole).toString() != reason) {
         item.setToolTip(kStatusColumn, reasonTip(reason));
         item.setData(kStatusColumn, Qt::AccessibleDescriptionRole, reason);
+        // A screen reader reads a row by its cells' names, rarely their
+        // descriptions: a failed row's status cell says why as it is reached.
+        item.setData(kStatusColumn, Qt::AccessibleTextRole,
+                     reason.isEmpty() ? QVariant()
+                                      : QVariant(QString::fromStdString(texts::errorWithReason(row.reason))));
         change.description = true;
     }
     return change;
@@ -74,7 +83,7 @@ CellChange showJob(QTreeWidgetItem& item, const JobRow& row) {
 // Qt's item views tell assistive technology that a cell's data changed but
 // not what it now says: a status cell's new words and reason are told as
 // the cell's own name and description, which a screen reader reads out.
-void announce(QTreeWidget& list, int row, CellChange change) {
+void tellCellChange(QTreeWidget& list, int row, CellChange change) {
     if (!QAccessible::isActive() || !(change.text || change.description)) return;
     QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&list);
     QAccessibleTableInterface* cells = table ? table->tableInterface() : nullptr;
@@ -88,6 +97,22 @@ void announce(QTreeWidget& list, int row, CellChange change) {
         QAccessibleEvent event(cell, what);
         QAccessible::updateAccessibility(&event);
     }
+}
+
+// As the dialog goes, the window manager may leave no window active (Openbox
+// did, in some tries, after Return in the dialog): a keyboard user's next
+// keys would go nowhere, unheard. While the window is not the active one, it
+// asks to be, a few times over the next second, with the focus where it was.
+void returnFromDialog(QWidget& window, const QPointer<QWidget>& focus) {
+    const QPointer<QWidget> target = &window;
+    auto activate = [target, focus] {
+        if (!target || target->isActiveWindow()) return;
+        target->activateWindow();
+        target->raise();
+        if (focus && focus->window() == target) focus->setFocus(Qt::OtherFocusReason);
+    };
+    activate();
+    for (const int ms : {50, 200, 500, 1000}) QTimer::singleShot(ms, target, activate);
 }
 
 QString fileName(const std::string& path) {
@@ -117,7 +142,7 @@ void ViewAdapter::rowsAppended(std::span<const JobRow> rows) {
 }
 
 void ViewAdapter::rowChanged(int row, const JobRow& data) {
-    announce(*m_ui.lvData, row, showJob(*m_ui.lvData->topLevelItem(row), data));
+    tellCellChange(*m_ui.lvData, row, showJob(*m_ui.lvData->topLevelItem(row), data));
 }
 
 // Taking all rows out and putting the kept ones back costs one pass, however
@@ -213,7 +238,7 @@ void ViewAdapter::setRowPercent(int row, std::optional<int> percent) {
     const QVariant value = percent ? QVariant(*percent) : QVariant();
     if (!item || item->data(kStatusColumn, kPercentRole) == value) return;
     item->setData(kStatusColumn, kPercentRole, value);
-    announce(*m_ui.lvData, row, showStatusText(*item));
+    tellCellChange(*m_ui.lvData, row, showStatusText(*item));
 }
 
 // Where the pointer would show the tooltip: at the status cell, brought into view.
@@ -228,11 +253,21 @@ void ViewAdapter::showRowReason(int row, const std::string& reason) {
 }
 
 // The files as a drop would give them: local files only, their names' exact bytes.
+// The window is made active again with the focus where it was: as the
+// dialog goes, the window manager may leave no window active, and a keyboard
+// user's next keys would go nowhere, unheard.
 std::vector<std::string> ViewAdapter::chooseFiles() {
+    const QPointer<QWidget> focus = QApplication::focusWidget();
     const QList<QUrl> chosen =
-        QFileDialog::getOpenFileUrls(&m_window, QString::fromUtf8(texts::kFileDialogTitle), QUrl(), QString(), nullptr,
-                                     {}, {QStringLiteral("file")});
+        QFileDialog::getOpenFileUrls(&m_window, QString::fromUtf8(texts::kFileDialogTitle), QUrl(), QString(),
+                                     nullptr, {}, {QStringLiteral("file")});
+    returnFromDialog(m_window, focus);
     return localFiles(chosen);
+}
+
+void ViewAdapter::announce(const std::string& text) {
+    if (!m_notice) m_notice = new SpokenNotice(&m_window);
+    m_notice->say(QString::fromStdString(text));
 }
 
 void ViewAdapter::focusStartButton() { m_ui.btnStart->setFocus(); }

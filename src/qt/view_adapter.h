@@ -17,6 +17,7 @@ class MainWindow;
 namespace mirvane {
 
 class MessageBoxes;
+class SpokenNotice;
 
 // The role under which a status cell keeps its JobStatus, for drawing.
 inline constexpr int kStatusRole = Qt::UserRole;
@@ -46,6 +47,7 @@ public:
     void setRowPercent(int row, std::optional<int> percent) override;
     void showRowReason(int row, const std::string& reason) override;
     std::vector<std::string> chooseFiles() override;
+    void announce(const std::string& text) override;
     void focusStartButton() override;
 
     void showError(const std::string& text) override;
@@ -58,6 +60,8 @@ private:
     QWidget& m_window;
     Ui::MainWindow& m_ui;
     MessageBoxes& m_messages;
+    // Made at the first announcement, a child of the window.
+    SpokenNotice* m_notice = nullptr;
 };
 
 }  // namespace mirvane

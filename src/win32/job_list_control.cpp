@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "engine/platform/win32/wide_text.h"
+#include "engine/window/form_layout.h"
 #include "engine/window/status_look.h"
 #include "engine/window/texts.h"
-#include "engine/window/form_layout.h"
 #include "win32/control_ids.h"
 
 namespace mirvane::win32 {
@@ -99,6 +99,26 @@ void JobListControl::append(std::span<const JobRow> rows) {
     announceRows(EVENT_OBJECT_CREATE, added);
 }
 
+// A list with rows has a focused row, selected when nothing else is: a
+// reader names it as the list takes the focus, and the keys act on it.
+void JobListControl::keepAFocusedRow() {
+    if (m_rows.empty()) return;
+    auto focus =
+        static_cast<int>(SendMessageW(m_list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    LVITEMW on{};
+    if (focus < 0) {
+        // The first selected row, so that the focus does not leave the selection.
+        focus = std::max(0, static_cast<int>(SendMessageW(m_list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                                          LVNI_SELECTED)));
+        on.stateMask = on.state = LVIS_FOCUSED;
+        SendMessageW(m_list, LVM_SETITEMSTATE, focus, reinterpret_cast<LPARAM>(&on));
+    }
+    if (SendMessageW(m_list, LVM_GETSELECTEDCOUNT, 0, 0) == 0) {
+        on.stateMask = on.state = LVIS_SELECTED;
+        SendMessageW(m_list, LVM_SETITEMSTATE, focus, reinterpret_cast<LPARAM>(&on));
+    }
+}
+
 // The list's rows have no texts of their own, so the list raises nothing
 // when one changes: the event a list view raises for a new text is raised here.
 void JobListControl::change(int row, const JobRow& data) {
@@ -179,8 +199,7 @@ void JobListControl::remove(const std::vector<int>& removed) {
         for (int row : selected) SendMessageW(m_list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&on));
         if (focus >= 0) {
             on.stateMask = on.state = LVIS_FOCUSED;
-            SendMessageW(m_list, LVM_SETITEMSTATE, newIndex(focus),
-                         reinterpret_cast<LPARAM>(&on));
+            SendMessageW(m_list, LVM_SETITEMSTATE, newIndex(focus), reinterpret_cast<LPARAM>(&on));
         }
         if (top >= 0) {
             const int wantedTop = newIndex(top);

@@ -30,6 +30,8 @@ public:
     HWND handle() const { return m_list; }
 
     void append(std::span<const JobRow> rows);
+    // Before the list takes the focus: a focused row, selected when none is.
+    void keepAFocusedRow();
     void change(int row, const JobRow& data);
     // Ascending row numbers as they were before the removal.
     void remove(const std::vector<int>& rows);

@@ -9,11 +9,11 @@
 #include <utility>
 
 #include "engine/platform/win32/wide_text.h"
+#include "engine/window/form_layout.h"
 #include "engine/window/status_look.h"
 #include "engine/window/texts.h"
-#include "win32/dropped_files.h"
-#include "engine/window/form_layout.h"
 #include "win32/control_ids.h"
+#include "win32/dropped_files.h"
 #include "win32/message_boxes.h"
 #include "win32/resources/resource_ids.h"
 #include "win32/window_fonts.h"
@@ -90,8 +90,9 @@ RECT rectInParent(HWND control) {
 
 }  // namespace
 
-MainWindow::MainWindow(BatchFlags& flags, const AppPaths& paths, const std::vector<std::string>& commandLineFiles,
-               MessageBoxes& messages, DesktopShell& shell)
+MainWindow::MainWindow(BatchFlags& flags, const AppPaths& paths,
+                       const std::vector<std::string>& commandLineFiles, MessageBoxes& messages,
+                       DesktopShell& shell)
     : m_view(m_controls, m_rows, m_gauge, messages),
       m_desktop(m_controls.mainWindow, shell, [this] { balloonClicked(); }),
       m_presenter(flags, m_uiThread, m_view, paths, m_clock, m_desktop) {
@@ -108,7 +109,8 @@ MainWindow::MainWindow(BatchFlags& flags, const AppPaths& paths, const std::vect
         CreateWindowExW(kFormExStyle, kFormClassName, toWide(texts::kAppName).c_str(), kFormStyle, 337, 176,
                         outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
                         GetModuleHandleW(nullptr), this);
-    if (!m_controls.mainWindow) throw std::system_error(platform::win32::lastError(), "CreateWindowExW(mainWindow)");
+    if (!m_controls.mainWindow)
+        throw std::system_error(platform::win32::lastError(), "CreateWindowExW(mainWindow)");
     m_dpi = GetDpiForWindow(m_controls.mainWindow);
     m_desktop.windowCreated();
     createControls();
@@ -121,8 +123,9 @@ MainWindow::MainWindow(BatchFlags& flags, const AppPaths& paths, const std::vect
     FormResize();
     DragAcceptFiles(m_controls.mainWindow, TRUE);
     // Tab and the arrow keys move between the controls as in a dialog.
-    m_uiThread.setMessageFilter(
-        [this](MSG& message) { return m_controls.mainWindow && IsDialogMessageW(m_controls.mainWindow, &message); });
+    m_uiThread.setMessageFilter([this](MSG& message) {
+        return m_controls.mainWindow && IsDialogMessageW(m_controls.mainWindow, &message);
+    });
     FormCreate(commandLineFiles);
 }
 
@@ -142,8 +145,8 @@ void MainWindow::createControls() {
     HWND panel = m_controls.panel;
     m_controls.btnStart =
         createControl(WC_BUTTONW, texts::kCaptionStart, WS_TABSTOP | BS_PUSHBUTTON, panel, kIdBtnStart);
-    m_controls.btnAllClr = createControl(WC_BUTTONW, texts::kCaptionClearAll, WS_TABSTOP | BS_PUSHBUTTON,
-                                         panel, kIdBtnAllClr);
+    m_controls.btnAllClr =
+        createControl(WC_BUTTONW, texts::kCaptionClearAll, WS_TABSTOP | BS_PUSHBUTTON, panel, kIdBtnAllClr);
     m_controls.presetLabel =
         createControl(WC_STATICW, texts::kCaptionPresets, SS_LEFT | SS_NOPREFIX, panel, kIdLabel);
     // Right after its label, which names it to assistive technology; its
@@ -183,9 +186,9 @@ void MainWindow::createControls() {
 
 void MainWindow::applyDpi(UINT previousDpi) {
     auto fonts = std::make_unique<WindowFonts>(m_dpi);
-    for (HWND control :
-         {m_controls.mainWindow, m_controls.panel, m_controls.btnStart, m_controls.btnAllClr, m_controls.presetLabel,
-          m_controls.chkDShow, m_controls.lvData, m_controls.txtDrag, m_gauge.handle()})
+    for (HWND control : {m_controls.mainWindow, m_controls.panel, m_controls.btnStart, m_controls.btnAllClr,
+                         m_controls.presetLabel, m_controls.chkDShow, m_controls.lvData, m_controls.txtDrag,
+                         m_gauge.handle()})
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts->form()), TRUE);
     SendMessageW(m_controls.lbTo, WM_SETFONT, reinterpret_cast<WPARAM>(fonts->presets()), TRUE);
     // The controls hold on to the old fonts until they have the new ones.
@@ -342,8 +345,9 @@ void MainWindow::WMDpiChanged(UINT dpi, const RECT& suggested) {
     const UINT previous = m_dpi;
     m_dpi = dpi;
     applyDpi(previous);
-    SetWindowPos(m_controls.mainWindow, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(m_controls.mainWindow, nullptr, suggested.left, suggested.top,
+                 suggested.right - suggested.left, suggested.bottom - suggested.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     layOut();
     FormResize();
 }
@@ -442,7 +446,7 @@ LRESULT CALLBACK MainWindow::panelProc(HWND window, UINT message, WPARAM wParam,
 }
 
 LRESULT CALLBACK MainWindow::keyPreviewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                        DWORD_PTR form) {
+                                            DWORD_PTR form) {
     auto* self = reinterpret_cast<MainWindow*>(form);
     if (self->previewControlMessage(window, message, wParam, lParam)) return 0;
     if (message == WM_NCDESTROY) RemoveWindowSubclass(window, &MainWindow::keyPreviewProc, 0);
@@ -484,6 +488,7 @@ bool MainWindow::previewControlMessage(HWND control, UINT message, WPARAM wParam
             if (onList) m_rows.hideReason();
             break;
     }
+    if (message == WM_SETFOCUS && onList) m_rows.keepAFocusedRow();
     // A push button with the focus is the default one, as in a dialog, so that
     // Return presses it however the focus came to it.
     const bool pushButton = control == m_controls.btnStart || control == m_controls.btnAllClr;

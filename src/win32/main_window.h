@@ -37,7 +37,7 @@ public:
     // once the constructor has returned; FormCreate has run by then. shell:
     // the taskbar's and the notification area's calls.
     MainWindow(BatchFlags& flags, const AppPaths& paths, const std::vector<std::string>& commandLineFiles,
-           MessageBoxes& messages, DesktopShell& shell = systemDesktopShell());
+               MessageBoxes& messages, DesktopShell& shell = systemDesktopShell());
     ~MainWindow();
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -65,6 +65,10 @@ public:
     // The reason shown beside a row on the user's request; empty while none is.
     std::wstring reasonShown() const { return m_rows.reasonShown(); }
     MainWindowView& view() { return m_view; }
+    // The static text whose alert says the announcements where UI Automation
+    // has no notification event; none before the first.
+    HWND spokenAlert() const { return m_view.notice().alertControl(); }
+    bool hasNotificationEvent() { return m_view.notice().hasNotificationEvent(); }
 
 private:
     void FormCreate(const std::vector<std::string>& commandLineFiles);

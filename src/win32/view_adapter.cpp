@@ -37,7 +37,9 @@ void ViewAdapter::setOptionControlsEnabled(bool enabled) {
 }
 
 // Showing the hint must not take the focus or activate anything.
-void ViewAdapter::setHintVisible(bool visible) { ShowWindow(m_controls.txtDrag, visible ? SW_SHOWNA : SW_HIDE); }
+void ViewAdapter::setHintVisible(bool visible) {
+    ShowWindow(m_controls.txtDrag, visible ? SW_SHOWNA : SW_HIDE);
+}
 
 // LB_SETCURSEL sends no LBN_SELCHANGE: the program's own selection is never
 // taken for the user's.
@@ -85,6 +87,8 @@ std::vector<std::string> ViewAdapter::chooseFiles() {
     for (const std::wstring& path : AskFilesToAdd(m_controls.mainWindow)) paths.push_back(toUtf8(path));
     return paths;
 }
+
+void ViewAdapter::announce(const std::string& text) { m_notice.say(m_controls.mainWindow, toWide(text)); }
 
 void ViewAdapter::focusStartButton() { SetFocus(m_controls.btnStart); }
 

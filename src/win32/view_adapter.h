@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "engine/window/main_window_view.h"
+#include "win32/spoken_notice.h"
 
 namespace mirvane::win32 {
 
@@ -28,7 +29,8 @@ struct WindowControls {
 class ViewAdapter : public MainWindowView {
 public:
     // The handles are read at each call, so the controls may be created later.
-    ViewAdapter(const WindowControls& controls, JobListControl& rows, PercentGauge& gauge, MessageBoxes& messages)
+    ViewAdapter(const WindowControls& controls, JobListControl& rows, PercentGauge& gauge,
+                MessageBoxes& messages)
         : m_controls(controls), m_rows(rows), m_gauge(gauge), m_messages(messages) {}
 
     void rowsAppended(std::span<const JobRow> rows) override;
@@ -50,7 +52,11 @@ public:
     void setRowPercent(int row, std::optional<int> percent) override;
     void showRowReason(int row, const std::string& reason) override;
     std::vector<std::string> chooseFiles() override;
+    void announce(const std::string& text) override;
     void focusStartButton() override;
+    // For tests: what says the announcements.
+    SpokenNotice& notice() { return m_notice; }
+    const SpokenNotice& notice() const { return m_notice; }
 
     void showError(const std::string& text) override;
     void showInformation(const std::string& text) override;
@@ -63,6 +69,7 @@ private:
     JobListControl& m_rows;
     PercentGauge& m_gauge;
     MessageBoxes& m_messages;
+    SpokenNotice m_notice;
 };
 
 }  // namespace mirvane::win32

@@ -43,6 +43,7 @@ public:
     void setRowPercent(int row, std::optional<int> percent) override;
     void showRowReason(int row, const std::string& reason) override;
     std::vector<std::string> chooseFiles() override;
+    void announce(const std::string& text) override { announced.push_back(text); }
     void focusStartButton() override { ++startFocused; }
 
     void showError(const std::string& text) override { messages.push_back("error: " + text); }
@@ -69,6 +70,8 @@ public:
     std::vector<int> selection;
     // "error: ...", "information: ..." and "question: ..." in the order they were shown.
     std::vector<std::string> messages;
+    // What was said through assistive technology, in order.
+    std::vector<std::string> announced;
     bool answer = false;  // to the question: OK or Cancel
     int broughtToFront = 0;
     int closeRequests = 0;

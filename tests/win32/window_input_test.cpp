@@ -270,6 +270,30 @@ TEST_F(JobRows, RowsAddedChangedRemovedAndClearedAreAnnounced) {
               (RaisedEvents{{EVENT_OBJECT_REORDER, CHILDID_SELF}}));
 }
 
+// Wine has no UI Automation notification event, as Windows before 10 1709:
+// the answer to a key is said by the alert of a static text that holds it.
+TEST_F(JobRows, AKeysAnswerIsSaidByAnAlertWhereNoNotificationEventIs) {
+    if (form.window->hasNotificationEvent()) GTEST_SKIP() << "said by UI Automation here";
+    addRows(3);
+    selectRows(list(), {0});
+    pressKey(list(), VK_DELETE);
+    const HWND alert = form.window->spokenAlert();
+    ASSERT_NE(alert, nullptr);
+    selectRows(list(), {0, 1});
+    EXPECT_EQ(eventsDuring(*form.window, alert, {EVENT_SYSTEM_ALERT}, [&] { pressKey(list(), VK_DELETE); }),
+              (RaisedEvents{{EVENT_SYSTEM_ALERT, CHILDID_SELF}}));
+    EXPECT_EQ(askAccessible(alert).name, L"2件を一覧から削除しました");
+}
+
+// Entering the list, a keyboard user is on a row that the keys act on.
+TEST_F(JobRows, TheListTakesTheFocusOnASelectedRow) {
+    addRows(3);
+    selectRows(list(), {});
+    SetFocus(list());
+    EXPECT_EQ(SendMessageW(list(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED), 0);
+    EXPECT_EQ(SendMessageW(list(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 0);
+}
+
 struct ReasonKeyCase {
     const char* name;
     WORD key;

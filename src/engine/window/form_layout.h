@@ -72,7 +72,8 @@ struct Span {
     int left, width;
 };
 constexpr Span hintSpan(int clientWidth, int dpi) {
-    return {scaled(kHintLeft, dpi), clientWidth + scaled(kFrameWidth, dpi) - scaled(kHintWidthLessThanOuter, dpi)};
+    return {scaled(kHintLeft, dpi),
+            clientWidth + scaled(kFrameWidth, dpi) - scaled(kHintWidthLessThanOuter, dpi)};
 }
 
 // Where a row of a list from which the rows `removed` (ascending) were taken

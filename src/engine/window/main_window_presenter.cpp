@@ -1,5 +1,6 @@
 #include "engine/window/main_window_presenter.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "engine/platform/files.h"
@@ -13,7 +14,8 @@ MainWindowPresenter::MainWindowPresenter(BatchFlags& flags, UiThread& uiThread, 
     : m_flags(flags),
       m_view(view),
       m_paths(paths),
-      m_journal(view, m_jobs, paths.journalFile),
+      m_spokenRows(view),
+      m_journal(m_spokenRows, m_jobs, paths.journalFile),
       m_jobs(m_journal),
       m_batch(flags, uiThread, view, m_jobs, paths, m_presets, clock, platform::aviSynthLoads, desktop) {
     m_batch.onWorkingFilesChanged(
@@ -122,11 +124,26 @@ void MainWindowPresenter::terminationRequested() {
 }
 
 void MainWindowPresenter::startPressed() {
+    if (m_batch.busy()) {
+        m_view.announce(texts::kSayStopping);
+        m_batch.startOrStop();
+        return;  // the batch ends in the press that started it
+    }
+    const bool anyPending = std::any_of(m_jobs.rows().begin(), m_jobs.rows().end(),
+                                        [](const JobRow& row) { return row.status == JobStatus::Pending; });
+    if (anyPending) {
+        m_spokenRows.batchStarted();
+        m_view.announce(texts::kSayStarted);
+    } else {
+        m_view.announce(texts::kSayNothingToConvert);
+    }
     m_batch.startOrStop();
-    if (m_batch.isRunning()) return;  // a press that asked the batch to stop
     // The stop disabled the button, and the toolkit moved the focus on; a
     // keyboard user finds it where they pressed.
     if (m_flags.stopRequested && !m_closePending) m_view.focusStartButton();
+    if (anyPending && !m_closePending)
+        m_view.announce(
+            texts::batchEndSaying(m_flags.stopRequested, m_spokenRows.converted(), m_spokenRows.failed()));
     if (!m_handedOver.empty()) filesDropped(std::exchange(m_handedOver, {}));
     if (m_closePending) {
         m_closePending = false;
@@ -136,6 +153,7 @@ void MainWindowPresenter::startPressed() {
 
 void MainWindowPresenter::clearAllPressed() {
     m_jobs.clear();
+    m_view.announce(texts::kSayCleared);
     m_view.gauge().setProgress(0);
     m_view.setHintVisible(true);
 }
@@ -155,11 +173,16 @@ void MainWindowPresenter::directShowToggled() {
 // A drop during a job is discarded: the batch walks the rows by index and
 // must find them as they were.
 void MainWindowPresenter::filesDropped(const std::vector<std::string>& paths) {
-    if (m_batch.busy() || paths.empty()) return;
+    if (paths.empty()) return;
+    if (m_batch.busy()) {
+        m_view.announce(texts::kSayBusyNoAdd);
+        return;
+    }
     const std::vector<std::string> files = expandFolders(paths, true);
     if (!files.empty()) {
         m_view.setHintVisible(false);
         m_jobs.append(files);
+        m_view.announce(texts::filesAddedSaying(files.size()));
     }
     m_view.bringToFront();
 }
@@ -183,7 +206,10 @@ void MainWindowPresenter::keyPressed(Key key, bool control) {
 }
 
 void MainWindowPresenter::openFilesRequested() {
-    if (m_batch.busy()) return;
+    if (m_batch.busy()) {
+        m_view.announce(texts::kSayBusyNoAdd);
+        return;
+    }
     filesDropped(m_view.chooseFiles());
 }
 
@@ -192,8 +218,15 @@ void MainWindowPresenter::listKeyPressed(Key key) {
         showFailedReason();
         return;
     }
-    if (key != Key::Delete || m_batch.busy()) return;
+    if (key != Key::Delete) return;
+    if (m_batch.busy()) {
+        m_view.announce(texts::kSayBusyNoRemove);
+        return;
+    }
+    const int before = m_jobs.size();
     m_jobs.remove(m_view.selectedRows());
+    m_view.announce(m_jobs.size() < before ? texts::rowsRemovedSaying(before - m_jobs.size())
+                                           : std::string(texts::kSayNothingSelected));
     if (m_jobs.empty()) {
         m_view.gauge().setProgress(0);
         m_view.setHintVisible(true);
@@ -208,8 +241,10 @@ void MainWindowPresenter::showFailedReason() {
         const JobRow& data = m_jobs.row(row);
         if (data.status != JobStatus::Failed) continue;
         m_view.showRowReason(row, data.reason);
+        m_view.announce(texts::errorWithReason(data.reason));
         return;
     }
+    if (!m_view.selectedRows().empty()) m_view.announce(texts::kSayNotFailed);
 }
 
 }  // namespace mirvane

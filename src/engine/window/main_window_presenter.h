@@ -19,6 +19,7 @@
 #include "engine/settings/presets.h"
 #include "engine/window/desktop_services.h"
 #include "engine/window/main_window_view.h"
+#include "engine/window/spoken_row_ends.h"
 #include "engine/window/ui_thread.h"
 
 namespace mirvane {
@@ -100,6 +101,8 @@ private:
     BatchFlags& m_flags;
     MainWindowView& m_view;
     const AppPaths& m_paths;
+    // Says each row's end; between the journal and the window.
+    SpokenRowEnds m_spokenRows;
     // Between the rows and the window: every change is also written to the journal.
     JournalKeeper m_journal;
     JobList m_jobs;

@@ -49,6 +49,9 @@ public:
     // The system's dialog for choosing files to add, several at once: the
     // chosen paths as exact bytes, none when it was cancelled.
     virtual std::vector<std::string> chooseFiles() = 0;
+    // Says text through assistive technology, once, wherever the focus is:
+    // what the user cannot see change, or the answer to a key.
+    virtual void announce(const std::string& text) = 0;
     // Gives the start button the keyboard focus.
     virtual void focusStartButton() = 0;
 

@@ -93,6 +93,35 @@ inline constexpr const char* kShowWindow = "Mirvaneを表示";
 // Why the computer is kept awake, where the desktop lists it.
 inline constexpr const char* kSleepInhibitReason = "動画を変換しています";
 
+// What a screen reader is told when something changes where the user is
+// not looking, or when a key did something (or nothing) that no control shows.
+inline constexpr const char* kSayStarted = "変換を開始しました";
+inline constexpr const char* kSayStopping = "変換を停止しています";
+inline constexpr const char* kSayNothingToConvert = "未変換のファイルがありません";
+inline constexpr const char* kSayCleared = "一覧をすべてクリアしました";
+inline constexpr const char* kSayBusyNoRemove = "変換中は削除できません";
+inline constexpr const char* kSayBusyNoAdd = "変換中はファイルを追加できません";
+inline constexpr const char* kSayNotFailed = "選択した行はエラーではありません";
+inline constexpr const char* kSayNothingSelected = "ファイルが選択されていません";
+// A row's end, said once: "clip.avi 変換済", "clip.avi エラー: reason".
+inline std::string rowEndSaying(std::string_view fileName, const char* status, std::string_view reason) {
+    std::string text = std::string(fileName) + " " + status;
+    if (!reason.empty()) text += ": " + std::string(reason);
+    return text;
+}
+// A failed row's reason, as its status cell reads to assistive technology.
+inline std::string errorWithReason(std::string_view reason) {
+    return std::string(kStatusError) + ": " + std::string(reason);
+}
+inline std::string batchEndSaying(bool stopped, int converted, int failed) {
+    return std::string(stopped ? "変換を停止しました。" : "変換が終わりました。") +
+           batchEndCounts(converted, failed);
+}
+inline std::string filesAddedSaying(std::size_t count) {
+    return std::to_string(count) + "件のファイルを追加しました";
+}
+inline std::string rowsRemovedSaying(int count) { return std::to_string(count) + "件を一覧から削除しました"; }
+
 // The log's record in place of a job's output past its share of the log.
 inline constexpr const char* kLogOutputOmitted = "ffmpegの出力が16MiBを超えたため、以降は省略しました";
 

@@ -265,9 +265,14 @@ TEST(MainWindowBehaviour, DuringAJobDeleteCtrlF1AndCtrlODoNothing) {
         w.presenter.listKeyPressed(Key::Delete);
         w.presenter.keyPressed(Key::F1, true);
         w.presenter.keyPressed(Key::O, true);
+        w.presenter.filesDropped({v("dropped.avi")});
         return true;
     });
     EXPECT_EQ(w.view.rows.size(), 2u);
+    EXPECT_EQ(
+        Texts(w.view.announced.begin(), w.view.announced.begin() + 4),
+        (Texts{texts::kSayStarted, texts::kSayBusyNoRemove, texts::kSayBusyNoAdd, texts::kSayBusyNoAdd}))
+        << "each refusal said";
     EXPECT_TRUE(w.flags.logEnabled);
     EXPECT_EQ(w.view.fileDialogs, 0) << "no dialog whose files would be thrown away";
 }
@@ -298,14 +303,20 @@ TEST(MainWindowBehaviour, TheReasonKeysShowTheSelectedFailedRowsReason) {
     w.setStatus(2, Converted);
     w.setStatus(3, Failed, "second");
     using Shown = std::vector<std::pair<int, std::string>>;
-    for (const auto& [key, selection, shown] :
-         {std::tuple{Key::Enter, std::vector<int>{3}, Shown{{3, "second"}}},
-          {Key::ContextMenu, {1}, {{1, "first"}}}, {Key::Enter, {0, 2, 3}, {{3, "second"}}},
-          {Key::Enter, {0, 2}, {}}, {Key::ContextMenu, {}, {}}, {Key::Delete, {1}, {}}}) {
+    const std::string notFailed = texts::kSayNotFailed;
+    for (const auto& [key, selection, shown, said] :
+         {std::tuple{Key::Enter, std::vector<int>{3}, Shown{{3, "second"}}, Texts{"エラー: second"}},
+          {Key::ContextMenu, {1}, {{1, "first"}}, {"エラー: first"}},
+          {Key::Enter, {0, 2, 3}, {{3, "second"}}, {"エラー: second"}},
+          {Key::Enter, {0, 2}, {}, {notFailed}},
+          {Key::ContextMenu, {}, {}, {}},
+          {Key::Delete, {1}, {}, {texts::rowsRemovedSaying(1)}}}) {
         w.view.reasonsShown.clear();
+        w.view.announced.clear();
         w.view.selection = selection;
         w.presenter.listKeyPressed(key);
         EXPECT_EQ(w.view.reasonsShown, shown) << testing::PrintToString(selection);
+        EXPECT_EQ(w.view.announced, said) << testing::PrintToString(selection);
     }
 }
 
@@ -316,6 +327,28 @@ TEST(MainWindowBehaviour, CtrlF1WhileIdleTurnsTheLogOff) {
     EXPECT_TRUE(w.flags.logEnabled);
     w.presenter.keyPressed(Key::F1, true);
     EXPECT_FALSE(w.flags.logEnabled);
+}
+
+// What only a screen reader user would miss: the answer to each action that
+// changes no focused control.
+TEST(MainWindowBehaviour, ActionsThatChangeNoFocusedControlAreSaid) {
+    Window w;
+    const std::string nothing = texts::kSayNothingToConvert;
+    for (const auto& [act, said] : std::vector<std::pair<std::function<void()>, Texts>>{
+             {[&] { w.presenter.startPressed(); }, {nothing}},
+             {[&] {
+                  w.presenter.filesDropped({v("a.avi"), v("b.avi")});
+              },
+              {texts::filesAddedSaying(2)}},
+             {[&] { w.view.selection = {}, w.presenter.listKeyPressed(Key::Delete); },
+              {texts::kSayNothingSelected}},
+             {[&] { w.view.selection = {0}, w.presenter.listKeyPressed(Key::Delete); },
+              {texts::rowsRemovedSaying(1)}},
+             {[&] { w.presenter.clearAllPressed(); }, {texts::kSayCleared}}}) {
+        w.view.announced.clear();
+        act();
+        EXPECT_EQ(w.view.announced, said);
+    }
 }
 
 TEST(MainWindowBehaviour, ClearAllEmptiesTheListResetsTheGaugeAndShowsTheHint) {
@@ -427,6 +460,7 @@ struct DesktopCase {
     std::function<void(Window&)> act;  // during the first job
     Texts last;
     int startFocused = 0;
+    Texts said;  // "b.avi" stands for its row's end with the reason it failed
 };
 
 class DesktopAroundABatch : public testing::TestWithParam<DesktopCase> {};
@@ -442,19 +476,32 @@ TEST_P(DesktopAroundABatch, AwakeOnlyWhileItRunsAndAWordOnlyWhenNotStopped) {
     ASSERT_GE(calls.size(), last.size());
     EXPECT_EQ(Texts(calls.end() - static_cast<long>(last.size()), calls.end()), last);
     EXPECT_EQ(w.view.startFocused, GetParam().startFocused);
+    Texts said = GetParam().said;
+    for (std::string& text : said)
+        if (text == "b.avi") text = "b.avi エラー: " + w.presenter.jobs().row(1).reason;
+    EXPECT_EQ(w.view.announced, said) << "each row's end once, and the batch's";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Endings, DesktopAroundABatch,
-    testing::Values(DesktopCase{"ByItself", [](Window&) {},
-                                {"error 0% 0 left", "hidden", "may sleep",
-                                 "変換が終わりました: 変換済 1件、エラー 1件"}},
-                    DesktopCase{"ByTheStopButton", [](Window& w) { w.presenter.startPressed(); },
-                                {"normal 0% 2 left", "hidden", "may sleep"},
-                                1},
-                    DesktopCase{"ByAClose", [](Window& w) { w.presenter.closeRequested(); },
-                                {"normal 0% 2 left", "hidden", "may sleep"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Endings, DesktopAroundABatch,
+                         testing::Values(DesktopCase{"ByItself",
+                                                     [](Window&) {},
+                                                     {"error 0% 0 left", "hidden", "may sleep",
+                                                      "変換が終わりました: 変換済 1件、エラー 1件"},
+                                                     0,
+                                                     {texts::kSayStarted, "a.avi 変換済", "b.avi",
+                                                      "変換が終わりました。変換済 1件、エラー 1件"}},
+                                         DesktopCase{"ByTheStopButton",
+                                                     [](Window& w) { w.presenter.startPressed(); },
+                                                     {"normal 0% 2 left", "hidden", "may sleep"},
+                                                     1,
+                                                     {texts::kSayStarted, texts::kSayStopping, "a.avi 未変換",
+                                                      "変換を停止しました。変換済 0件、エラー 0件"}},
+                                         DesktopCase{"ByAClose",
+                                                     [](Window& w) { w.presenter.closeRequested(); },
+                                                     {"normal 0% 2 left", "hidden", "may sleep"},
+                                                     0,
+                                                     {texts::kSayStarted, "a.avi 未変換"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Each change of the rows, however many rows it touches, writes the journal
 // once; a normal close removes it.
