@@ -21,7 +21,9 @@ namespace {
 // desktops match a running window to its entry by it.
 constexpr const char* kDesktopId = "io.github.mirvane.Mirvane";
 
-void reportOnTerminal(mirvane::app::Problem, const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
+void reportOnTerminal(mirvane::app::Problem, const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
 
 }  // namespace
 
@@ -49,8 +51,8 @@ int main(int argc, char* argv[]) {
     mirvane::MessageBoxes messages;
     mirvane::MainWindow window(flags, launch.places.paths, files, messages);
     // Declared after the window, the listener stops before the window goes.
-    const auto listener = mirvane::app::listenForOtherCopies(launch,
-        [&window](std::vector<std::string> handed) { window.openHandedOverFiles(std::move(handed)); },
+    const auto listener = mirvane::app::listenForOtherCopies(
+        launch, [&window](std::vector<std::string> handed) { window.openHandedOverFiles(std::move(handed)); },
         reportOnTerminal);
     // A logout, a shutdown or a plain kill ends the program as a close would,
     // the batch stopped and its working files gone; the signal only wakes the loop.
