@@ -109,6 +109,10 @@ void returnFromDialog(QWidget& window, const QPointer<QWidget>& focus) {
         if (!target || target->isActiveWindow()) return;
         target->activateWindow();
         target->raise();
+        // The window manager may already have given the window the input
+        // focus while the dialog was still closing, when Qt took no note of
+        // it: no new focus event would come, so Qt is told itself.
+        if (!target->isActiveWindow()) QApplication::setActiveWindow(target);
         if (focus && focus->window() == target) focus->setFocus(Qt::OtherFocusReason);
     };
     activate();
