@@ -23,8 +23,8 @@ std::error_code makePrivateFolder(const std::string& path);
 std::string privateFolderProblem(const std::string& path);
 
 // The same for a portable copy's folder, which others may read (its files
-// are the program's): a real folder, not a link; on POSIX systems also the
-// user's own, that no other user may write in, in a folder no other user
+// are the program's): a real folder, not a link, the user's own, that no
+// other user may write in; on POSIX systems also in a folder no other user
 // may change.
 std::string ownFolderProblem(const std::string& path);
 

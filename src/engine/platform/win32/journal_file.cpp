@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "engine/platform/journal_file.h"
+#include "engine/platform/win32/file_security.h"
 #include "engine/platform/win32/win32_internal.h"
 
 namespace mirvane::platform {
@@ -25,7 +26,7 @@ bool readId(HANDLE handle, FileId& identity, BY_HANDLE_FILE_INFORMATION& info) {
 
 // The user's own: a file on a disk, not a folder, not a reparse point (a
 // link, a junction), with no other name (another name could be another's
-// way in). Its access list is the one its folder passes on.
+// way in), owned by the user and that no other account may write.
 std::error_code ownFileProblem(HANDLE handle) {
     FileId identity;
     BY_HANDLE_FILE_INFORMATION info{};
@@ -34,6 +35,10 @@ std::error_code ownFileProblem(HANDLE handle) {
         return std::make_error_code(std::errc::is_a_directory);
     if (GetFileType(handle) != FILE_TYPE_DISK) return std::make_error_code(std::errc::invalid_argument);
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || info.nNumberOfLinks != 1)
+        return std::make_error_code(std::errc::permission_denied);
+    const win32::Ownership own = win32::ownership(handle, win32::ObjectKind::file);
+    if (own.verdict == win32::Ownership::Verdict::unreadable) return own.error;
+    if (own.verdict != win32::Ownership::Verdict::own)
         return std::make_error_code(std::errc::permission_denied);
     return {};
 }

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "engine/platform/user_folders.h"
+#include "engine/platform/win32/file_security.h"
 #include "engine/platform/win32/win32_internal.h"
 
 namespace mirvane::platform {
@@ -69,9 +70,34 @@ std::string privateFolderProblem(const std::string& path) {
     return {};
 }
 
-// A folder's rights on Windows come from its parent's inherited access
-// list: a portable copy's folder is refused when it is a link or a file.
-std::string ownFolderProblem(const std::string& path) { return privateFolderProblem(path); }
+// A portable copy's folder may lie anywhere: besides being no link, it must
+// be the user's own and closed to other users' writing, as read through one
+// handle on the folder itself.
+std::string ownFolderProblem(const std::string& path) {
+    const win32::Handle folder(
+        CreateFileW(win32::toWide(path).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!folder || !GetFileInformationByHandle(folder.get(), &info))
+        return "the folder " + path + " cannot be examined (" + win32::lastError().message() + ").";
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return path + " is not a folder but a link or a file.";
+    const win32::Ownership own = win32::ownership(folder.get(), win32::ObjectKind::folder);
+    const std::string account = win32::toUtf8(own.account);
+    switch (own.verdict) {
+        case win32::Ownership::Verdict::own:
+            return {};
+        case win32::Ownership::Verdict::unreadable:
+            return "the folder " + path + " cannot be examined (" + own.error.message() + ").";
+        case win32::Ownership::Verdict::anotherOwner:
+            return "the folder " + path + " belongs to another user (" + account + ").";
+        case win32::Ownership::Verdict::othersMayWrite:
+            return "the folder " + path + " is open to other users (" + account + " may write in it).";
+    }
+    return {};
+}
 
 // Settings roam with the user; state (the log, the script) stays on this
 // machine.
