@@ -37,7 +37,9 @@ void keepNoFiles(AppPaths& paths) {
 // a copy that cannot hold the lock beside them keeps none.
 std::shared_ptr<const platform::HeldLock> lockFiles(AppPaths& paths, const Report& report) {
     if (paths.journalFile.empty()) return nullptr;
-    const std::string lockFile = ChangeExtension(paths.journalFile, ".lock");
+    // Not "<program>.lock": without a runtime folder the instance lock is that
+    // very file in the same folder, and a second lock of it would fail.
+    const std::string lockFile = paths.journalFile + ".lock";
     std::error_code error;
     auto lock = std::make_shared<platform::HeldLock>(platform::HeldLock::take(lockFile, error));
     if (lock->isHeld()) return lock;
