@@ -135,8 +135,12 @@ TEST_F(KilledBatch, LeavesOnlyCompleteOutputsAndTheRowsForTheNextStart) {
         if (!rows.empty()) {
             EXPECT_EQ(rows, files);
         }
+        // A restore leaves at most an empty working file: one killed between
+        // its making and its identity reaching the list (the encoder starts
+        // after that), which nothing proves to be Mirvane's.
         for (const fs::directory_entry& entry : fs::directory_iterator(folder.path()))
-            EXPECT_EQ(entry.path().filename().string().find("(変換中"), std::string::npos);
+            if (entry.path().filename().string().find("(変換中") != std::string::npos)
+                EXPECT_EQ(fs::file_size(entry.path()), 0u) << entry.path();
     }
     std::printf(
         "| kills | complete outputs found | working files found | rows restored as converted |\n"
