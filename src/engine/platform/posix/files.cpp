@@ -10,6 +10,7 @@
 namespace mirvane::platform {
 
 using posix::lastError;
+using posix::writeAll;
 
 namespace {
 
@@ -120,19 +121,6 @@ std::error_code readFile(const std::string& path, std::size_t maxBytes, std::str
 
 namespace {
 
-std::error_code writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return lastError();
-        }
-        if (written == 0) return std::make_error_code(std::errc::io_error);
-        data.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return {};
-}
-
 // The new content on disk under a new name: O_EXCL and O_NOFOLLOW never
 // write into anything that stands at that name, so what a crash left there,
 // a link too, is removed and the name made anew. Readable by its owner
@@ -226,3 +214,20 @@ std::error_code File::close() {
 }
 
 }  // namespace mirvane::platform
+
+namespace mirvane::platform::posix {
+
+std::error_code writeAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t written = ::write(fd, data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return lastError();
+        }
+        if (written == 0) return std::make_error_code(std::errc::io_error);
+        data.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return {};
+}
+
+}  // namespace mirvane::platform::posix

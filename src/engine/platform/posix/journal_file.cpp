@@ -12,6 +12,7 @@
 namespace mirvane::platform {
 
 using posix::lastError;
+using posix::writeAll;
 
 namespace {
 
@@ -56,19 +57,6 @@ int openOwn(const std::string& path, int flags, std::error_code& error) {
     }
     ::close(fd);
     return -1;
-}
-
-std::error_code writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return lastError();
-        }
-        if (written == 0) return systemError(EIO);
-        data.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return {};
 }
 
 bool namesDescriptor(const std::string& path, int fd) {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -17,6 +18,9 @@
 namespace mirvane::platform::posix {
 
 inline std::error_code lastError() { return {errno, std::system_category()}; }
+
+// Writes all of data, a piece at a time as the system takes it.
+std::error_code writeAll(int fd, std::string_view data);
 
 // In a child between fork and exec: asks for SIGKILL once the thread that
 // forked it ends. False when the system refused.
