@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine/jobs/app_paths.h"
-#include "engine/batch/batch_flags.h"
+#include "engine/encoding/batch_flags.h"
 #include "support/temp_dir.h"
 #include "qt/main_window.h"
 #include "qt/message_boxes.h"

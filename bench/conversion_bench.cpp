@@ -20,7 +20,7 @@
 #include <thread>
 
 #include "bench_support.h"
-#include "engine/jobs/command_line.h"
+#include "engine/formats/command_line.h"
 #include "engine/jobs/job_command.h"
 #include "engine/platform/files.h"
 #include "engine/settings/presets.h"

@@ -16,7 +16,7 @@ bool sameDrive(char a, char b) { return (a | 0x20) == (b | 0x20); }
 
 std::string join(std::string_view folder, std::string_view path, PathStyle style) {
     std::string joined(folder);
-    if (joined.empty() || !isSeparator(joined.back(), style)) joined += platform::pathSeparator(style);
+    if (joined.empty() || !isSeparator(joined.back(), style)) joined += pathSeparator(style);
     joined += path;
     return joined;
 }

@@ -10,7 +10,7 @@ namespace {
 // other programs name theirs: in lower case on POSIX systems, capitalised on
 // Windows.
 std::string ownFolder(const std::string& userFolder, PathStyle style) {
-    return userFolder + platform::pathSeparator(style) +
+    return userFolder + pathSeparator(style) +
            (style == PathStyle::Windows ? "Mirvane" : "mirvane");
 }
 
@@ -22,7 +22,7 @@ AppFilePlaces PlaceAppFiles(const std::string& executablePath, const platform::U
     AppPaths& paths = places.paths;
     // Nothing beside the program says which kind of copy it is: the package
     // ships the settings and the encoder beside it as a portable copy has them.
-    const char separator = platform::pathSeparator(style);
+    const char separator = pathSeparator(style);
     const bool writable = !facts.isInstalledFolder(paths.folder) && facts.isWritableFolder(paths.folder);
     std::string folder = paths.folder;
     // A drive's root ("D:\\") keeps its separator: "D:" is the drive's current folder.

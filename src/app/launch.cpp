@@ -6,10 +6,10 @@
 #include "app/absolute_names.h"
 #include "engine/jobs/paths.h"
 #include "engine/platform/files.h"
-#include "engine/platform/hand_over_message.h"
+#include "engine/formats/hand_over_message.h"
 #include "engine/platform/single_instance.h"
 #include "engine/platform/user_folders.h"
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 
 namespace mirvane::app {
 
@@ -85,7 +85,7 @@ std::vector<std::string> absoluteNames(const std::vector<std::string>& files) {
     std::vector<std::string> names;
     for (const std::string& file : files) {
         std::string name = MakeAbsolute(file, folder);
-        if ((!folder.empty() || name == file) && FitsSystemPath(name, platform::kNativePathStyle))
+        if ((!folder.empty() || name == file) && FitsSystemPath(name, kNativePathStyle))
             names.push_back(std::move(name));
     }
     return names;

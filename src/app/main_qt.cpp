@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "app/launch.h"
-#include "engine/batch/batch_flags.h"
+#include "engine/encoding/batch_flags.h"
 #include "engine/platform/termination.h"
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 #include "qt/display_check.h"
 #include "qt/main_window.h"
 #include "qt/message_boxes.h"

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "app/launch.h"
-#include "engine/batch/batch_flags.h"
+#include "engine/encoding/batch_flags.h"
 #include "engine/platform/win32/wide_text.h"
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 #include "win32/main_window.h"
 #include "win32/message_boxes.h"
 

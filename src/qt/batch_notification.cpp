@@ -7,7 +7,7 @@
 #include <QGuiApplication>
 #include <QVariantMap>
 
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 
 namespace mirvane {
 

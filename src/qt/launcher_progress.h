@@ -4,7 +4,7 @@
 // GNOME's dock extensions show, sent on the session bus for the desktop
 // entry the program was started as.
 
-#include "engine/window/desktop_services.h"
+#include "engine/desktop/desktop_services.h"
 
 namespace mirvane {
 

@@ -12,7 +12,7 @@
 
 #include "engine/window/form_layout.h"
 #include "engine/window/status_look.h"
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 #include "qt/app_icon.h"
 #include "qt/local_files.h"
 #include "qt/message_boxes.h"

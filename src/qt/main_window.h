@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/batch/batch_flags.h"
+#include "engine/encoding/batch_flags.h"
 #include "engine/encoding/clock.h"
 #include "engine/jobs/app_paths.h"
 #include "engine/window/main_window_presenter.h"

@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QPainter>
 
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 
 namespace mirvane {
 

@@ -7,7 +7,7 @@
 #include <QImage>
 #include <QWidget>
 
-#include "engine/window/gauge_scale.h"
+#include "engine/desktop/gauge_scale.h"
 #include "engine/window/main_window_view.h"
 #include "qt/percent_text.h"
 

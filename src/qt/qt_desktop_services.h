@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "engine/window/desktop_services.h"
+#include "engine/desktop/desktop_services.h"
 #include "qt/batch_notification.h"
 #include "qt/sleep_inhibitor.h"
 

@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QTimer>
 
-#include "engine/window/ui_thread.h"
+#include "engine/desktop/ui_thread.h"
 
 namespace mirvane {
 

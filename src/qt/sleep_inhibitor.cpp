@@ -6,7 +6,7 @@
 #include <QDBusPendingReply>
 #include <QVariantMap>
 
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 
 namespace mirvane {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/window/desktop_services.h"
+#include "engine/desktop/desktop_services.h"
 #include "win32/batch_end_notice.h"
 #include "win32/desktop_shell.h"
 #include "win32/taskbar_progress.h"

@@ -3,7 +3,7 @@
 #include <shobjidl.h>
 
 #include "engine/platform/win32/wide_text.h"
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 
 namespace mirvane::win32 {
 

@@ -11,7 +11,7 @@
 #include "engine/platform/win32/wide_text.h"
 #include "engine/window/form_layout.h"
 #include "engine/window/status_look.h"
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 #include "win32/control_ids.h"
 #include "win32/dropped_files.h"
 #include "win32/message_boxes.h"

@@ -1,7 +1,7 @@
 #include "win32/message_boxes.h"
 
 #include "engine/platform/win32/wide_text.h"
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 
 namespace mirvane::win32 {
 

@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "engine/window/gauge_scale.h"
+#include "engine/desktop/gauge_scale.h"
 #include "engine/window/main_window_view.h"
 
 namespace mirvane::win32 {

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "engine/window/desktop_services.h"
+#include "engine/desktop/desktop_services.h"
 #include "win32/desktop_shell.h"
 
 namespace mirvane::win32 {

@@ -1,7 +1,7 @@
 #include "win32/view_adapter.h"
 
 #include "engine/platform/win32/wide_text.h"
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 #include "win32/file_dialog.h"
 #include "win32/job_list_control.h"
 #include "win32/message_boxes.h"

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <optional>
 
-#include "engine/window/ui_thread.h"
+#include "engine/desktop/ui_thread.h"
 
 namespace mirvane::win32 {
 

@@ -162,7 +162,7 @@ TEST_P(AppFilePlacesTest, PlacesEachFile) {
     EXPECT_EQ(places.paths.executable, row.executable);
     EXPECT_EQ(places.paths.folder, folder);
     // The encoder is always the one installed beside the program.
-    EXPECT_EQ(places.paths.encoder, folder + platform::encoderInProgramFolder(row.style));
+    EXPECT_EQ(places.paths.encoder, folder + encoderInProgramFolder(row.style));
     EXPECT_EQ(places.paths.settingsFile, row.settings);
     EXPECT_EQ(places.paths.logFile, row.log);
     EXPECT_EQ(places.paths.scriptFile, row.script);

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/jobs/command_line.h"
+#include "engine/formats/command_line.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);

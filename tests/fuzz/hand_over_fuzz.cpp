@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/platform/hand_over_message.h"
+#include "engine/formats/hand_over_message.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view body(reinterpret_cast<const char*>(data), size);

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "engine/encoding/job_output.h"
-#include "engine/window/gauge_scale.h"
+#include "engine/desktop/gauge_scale.h"
 
 namespace {
 

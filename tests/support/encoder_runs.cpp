@@ -3,7 +3,7 @@
 #include <fstream>
 #include <thread>
 
-#include "engine/jobs/command_line.h"
+#include "engine/formats/command_line.h"
 #include "support/descriptor_count.h"
 
 namespace mirvane::test {

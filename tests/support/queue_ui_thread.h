@@ -7,7 +7,7 @@
 #include <functional>
 #include <mutex>
 
-#include "engine/window/ui_thread.h"
+#include "engine/desktop/ui_thread.h"
 #include "support/virtual_clock.h"
 
 namespace mirvane::test {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/window/desktop_services.h"
+#include "engine/desktop/desktop_services.h"
 
 namespace mirvane::test {
 

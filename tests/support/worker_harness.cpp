@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "engine/jobs/command_line.h"
+#include "engine/formats/command_line.h"
 
 namespace mirvane::test {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/batch/batch_flags.h"
+#include "engine/encoding/batch_flags.h"
 #include "engine/encoding/encoder_job.h"
 #include "engine/jobs/app_paths.h"
 #include "support/fake_main_window_view.h"

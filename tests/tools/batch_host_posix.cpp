@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/batch/batch_flags.h"
+#include "engine/encoding/batch_flags.h"
 #include "engine/encoding/clock.h"
 #include "engine/platform/termination.h"
 #include "engine/window/main_window_presenter.h"

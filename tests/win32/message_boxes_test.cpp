@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 #include "win32/support/window_fixture.h"
 
 namespace mirvane::win32::test {

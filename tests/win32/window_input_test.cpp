@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/jobs/job_list.h"
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 #include "win32/support/window_fixture.h"
 
 namespace mirvane::win32::test {

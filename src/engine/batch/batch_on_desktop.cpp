@@ -1,10 +1,10 @@
 #include "engine/batch/batch_on_desktop.h"
 
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 
 namespace mirvane {
 
-BatchOnDesktop::BatchOnDesktop(MainWindowView& window, DesktopServices& desktop)
+BatchOnDesktop::BatchOnDesktop(BatchView& window, DesktopServices& desktop)
     : m_window(window), m_desktop(desktop) {}
 
 void BatchOnDesktop::batchStarted(int rows) {

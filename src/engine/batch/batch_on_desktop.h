@@ -6,9 +6,9 @@
 // shows, and sends only what changes the taskbar.
 
 #include "engine/jobs/job_list.h"
-#include "engine/window/desktop_services.h"
-#include "engine/window/gauge_scale.h"
-#include "engine/window/main_window_view.h"
+#include "engine/desktop/desktop_services.h"
+#include "engine/desktop/gauge_scale.h"
+#include "engine/desktop/batch_view.h"
 
 namespace mirvane {
 
@@ -16,7 +16,7 @@ class BatchOnDesktop : public GaugeView {
 public:
     // The window's gauge is asked of the view at each change: a window makes its controls after its
     // behaviour.
-    BatchOnDesktop(MainWindowView& window, DesktopServices& desktop);
+    BatchOnDesktop(BatchView& window, DesktopServices& desktop);
 
     // A batch with this many rows to convert begins; one with none shows nothing.
     void batchStarted(int rows);
@@ -34,7 +34,7 @@ private:
     void show(const TaskbarProgress& progress);
     void showBatch();
 
-    MainWindowView& m_window;
+    BatchView& m_window;
     DesktopServices& m_desktop;
     GaugeScale m_scale;
     bool m_running = false;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/window/gauge_percent.h"
+#include "engine/desktop/gauge_percent.h"
 
 namespace mirvane {
 
@@ -48,7 +48,7 @@ private:
     std::optional<int> m_shown;
 };
 
-BatchProgress::BatchProgress(MainWindowView& view, GaugeView& gauge) : m_view(view), m_gauge(gauge) {}
+BatchProgress::BatchProgress(BatchView& view, GaugeView& gauge) : m_view(view), m_gauge(gauge) {}
 
 BatchProgress::~BatchProgress() = default;
 

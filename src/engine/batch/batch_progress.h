@@ -8,14 +8,14 @@
 #include <optional>
 #include <vector>
 
-#include "engine/window/main_window_view.h"
+#include "engine/desktop/batch_view.h"
 
 namespace mirvane {
 
 class BatchProgress {
 public:
     // gauge: the batch's gauge (the window's, as the desktop follows it).
-    BatchProgress(MainWindowView& view, GaugeView& gauge);
+    BatchProgress(BatchView& view, GaugeView& gauge);
     ~BatchProgress();
 
     // A batch with this many rows to convert begins: the gauge at zero.
@@ -32,7 +32,7 @@ private:
     class RowGauge;
     void showBatch();
 
-    MainWindowView& m_view;
+    BatchView& m_view;
     GaugeView& m_gauge;
     int m_finished = 0;
     std::vector<std::unique_ptr<RowGauge>> m_running;

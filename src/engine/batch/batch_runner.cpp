@@ -13,7 +13,7 @@
 #include "engine/jobs/paths.h"
 #include "engine/platform/files.h"
 #include "engine/platform/journal_file.h"
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 
 namespace mirvane {
 
@@ -38,7 +38,7 @@ JobStatus statusForResult(int32_t result) {
 
 }  // namespace
 
-BatchRunner::BatchRunner(BatchFlags& flags, UiThread& uiThread, MainWindowView& view, JobList& jobs,
+BatchRunner::BatchRunner(BatchFlags& flags, UiThread& uiThread, BatchView& view, JobList& jobs,
                          const AppPaths& paths, const PresetTable& presets, const Clock& clock,
                          AviSynthCheck aviSynthLoads, DesktopServices& desktop)
     : m_flags(flags),

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/batch/batch_flags.h"
+#include "engine/encoding/batch_flags.h"
 #include "engine/batch/batch_on_desktop.h"
 #include "engine/batch/batch_progress.h"
 #include "engine/encoding/clock.h"
@@ -25,9 +25,9 @@
 #include "engine/platform/avisynth.h"
 #include "engine/platform/output_file.h"
 #include "engine/settings/presets.h"
-#include "engine/window/desktop_services.h"
-#include "engine/window/main_window_view.h"
-#include "engine/window/ui_thread.h"
+#include "engine/desktop/desktop_services.h"
+#include "engine/desktop/batch_view.h"
+#include "engine/desktop/ui_thread.h"
 
 namespace mirvane {
 
@@ -38,7 +38,7 @@ public:
     using AviSynthCheck = std::function<bool(const std::string& encoderPath)>;
 
     // desktop: told of each batch's start, progress and end.
-    BatchRunner(BatchFlags& flags, UiThread& uiThread, MainWindowView& view, JobList& jobs,
+    BatchRunner(BatchFlags& flags, UiThread& uiThread, BatchView& view, JobList& jobs,
                 const AppPaths& paths, const PresetTable& presets, const Clock& clock,
                 AviSynthCheck aviSynthLoads = platform::aviSynthLoads,
                 DesktopServices& desktop = noDesktopServices());
@@ -131,7 +131,7 @@ private:
 
     BatchFlags& m_flags;
     UiThread& m_uiThread;
-    MainWindowView& m_view;
+    BatchView& m_view;
     JobList& m_jobs;
     const AppPaths& m_paths;
     const PresetTable& m_presets;

@@ -7,7 +7,7 @@
 
 namespace mirvane {
 
-std::error_code WriteLog(const std::string& logFile, std::string_view text, platform::PathStyle style) {
+std::error_code WriteLog(const std::string& logFile, std::string_view text, PathStyle style) {
     std::error_code error;
     platform::File file = platform::File::openExistingForAppend(logFile, error);
     std::string record;
@@ -18,7 +18,7 @@ std::error_code WriteLog(const std::string& logFile, std::string_view text, plat
         if (!file.isOpen()) return error;
         // Without the mark, Notepad before Windows 10 1903 and editors set
         // to the ANSI code page (Shift-JIS) read the UTF-8 log garbled.
-        if (style == platform::PathStyle::Windows) record = "\xEF\xBB\xBF";
+        if (style == PathStyle::Windows) record = "\xEF\xBB\xBF";
     }
 
     record.reserve(record.size() + text.size() + 2);
@@ -35,7 +35,7 @@ void LogBlock::add(std::string_view record) {
     m_empty = false;
 }
 
-std::error_code LogBlock::writeTo(const std::string& logFile, platform::PathStyle style) const {
+std::error_code LogBlock::writeTo(const std::string& logFile, PathStyle style) const {
     if (m_empty) return {};
     return WriteLog(logFile, m_records, style);
 }

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "engine/platform/path_style.h"
+#include "engine/formats/path_style.h"
 
 namespace mirvane {
 
@@ -22,7 +22,7 @@ inline constexpr std::size_t kLoggedOutputPerJob = std::size_t{16} << 20;
 // none. A failure is returned, never thrown: the log must not decide a
 // conversion's fate.
 std::error_code WriteLog(const std::string& logFile, std::string_view text,
-                         platform::PathStyle style = platform::kNativePathStyle);
+                         PathStyle style = kNativePathStyle);
 
 // One job's records, kept while the job runs and written as one when it is
 // over: jobs that run at the same time never interleave their records.
@@ -32,7 +32,7 @@ public:
     // Appends every record kept, each followed by CR LF, as WriteLog does;
     // nothing when none was kept.
     std::error_code writeTo(const std::string& logFile,
-                            platform::PathStyle style = platform::kNativePathStyle) const;
+                            PathStyle style = kNativePathStyle) const;
 
 private:
     std::string m_records;  // separated by CR LF; WriteLog ends the last

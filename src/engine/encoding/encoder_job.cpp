@@ -8,7 +8,7 @@
 #include "engine/encoding/encoder_verdict.h"
 #include "engine/encoding/failure_reason.h"
 #include "engine/platform/text.h"
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 
 namespace mirvane {
 

@@ -10,15 +10,15 @@
 #include <string_view>
 #include <thread>
 
-#include "engine/batch/batch_flags.h"
+#include "engine/encoding/batch_flags.h"
 #include "engine/encoding/conversion_log.h"
 #include "engine/encoding/encoder_verdict.h"
 #include "engine/encoding/job_output.h"
 #include "engine/encoding/job_result.h"
 #include "engine/jobs/app_paths.h"
 #include "engine/platform/process.h"
-#include "engine/window/main_window_view.h"
-#include "engine/window/ui_thread.h"
+#include "engine/desktop/gauge_view.h"
+#include "engine/desktop/ui_thread.h"
 
 namespace mirvane {
 

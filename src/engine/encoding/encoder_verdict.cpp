@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 
 namespace mirvane {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/window/gauge_scale.h"
+#include "engine/desktop/gauge_scale.h"
 
 namespace mirvane {
 

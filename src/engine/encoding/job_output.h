@@ -15,7 +15,7 @@
 #include "engine/encoding/job_result.h"
 #include "engine/encoding/output_scanner.h"
 #include "engine/encoding/output_tail.h"
-#include "engine/window/main_window_view.h"
+#include "engine/desktop/gauge_view.h"
 
 namespace mirvane {
 

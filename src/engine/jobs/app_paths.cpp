@@ -8,7 +8,7 @@ AppPaths AppPaths::fromExecutable(const std::string& executablePath, PathStyle s
     paths.executable = executablePath;
     paths.folder = ExtractFolder(executablePath, style, isLeadByte);
     paths.settingsFile = paths.folder + "MovieSet.ini";
-    paths.encoder = paths.folder + platform::encoderInProgramFolder(style);
+    paths.encoder = paths.folder + encoderInProgramFolder(style);
     paths.logFile = ChangeExtension(executablePath, ".log", style, isLeadByte);
     paths.scriptFile = ChangeExtension(executablePath, ".avs", style, isLeadByte);
     paths.journalFile = ChangeExtension(executablePath, ".jobs", style, isLeadByte);

@@ -7,7 +7,7 @@
 #include "engine/jobs/media_extensions.h"
 #include "engine/platform/files.h"
 #include "engine/platform/folder_listing.h"
-#include "engine/platform/path_style.h"
+#include "engine/formats/path_style.h"
 
 namespace mirvane {
 
@@ -62,7 +62,7 @@ int naturalCompare(std::string_view a, std::string_view b) {
 }
 
 std::string joinPath(const std::string& folder, const std::string& name) {
-    const char separator = platform::pathSeparator(platform::kNativePathStyle);
+    const char separator = pathSeparator(kNativePathStyle);
     if (folder.empty() || folder.back() == separator || folder.back() == '/') return folder + name;
     return folder + separator + name;
 }

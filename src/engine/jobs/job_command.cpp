@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/jobs/command_line.h"
+#include "engine/formats/command_line.h"
 #include "engine/platform/files.h"
 #include "engine/platform/text.h"
 

@@ -16,13 +16,10 @@
 #include <string>
 #include <string_view>
 
-#include "engine/platform/path_style.h"
+#include "engine/formats/path_style.h"
 #include "engine/platform/text.h"
 
 namespace mirvane {
-
-using platform::kNativePathStyle;
-using platform::PathStyle;
 
 // True when the byte begins a double-byte character of the text at hand.
 // Only the Windows style asks it: no POSIX text encoding has a trail byte

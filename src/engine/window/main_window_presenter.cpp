@@ -5,7 +5,7 @@
 
 #include "engine/platform/files.h"
 #include "engine/platform/journal_file.h"
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 
 namespace mirvane {
 
@@ -33,7 +33,7 @@ void MainWindowPresenter::windowCreated(const std::vector<std::string>& commandL
         m_startupFailed = true;
     };
     if (!platform::isReadableFile(m_paths.settingsFile)) fail(texts::kSettingsMissing);
-    if (!platform::isExecutableFile(m_paths.encoder)) fail(texts::encoderMissing(platform::kNativePathStyle));
+    if (!platform::isExecutableFile(m_paths.encoder)) fail(texts::encoderMissing(kNativePathStyle));
     m_presets = LoadPresets(m_paths.settingsFile);
     std::vector<std::string> titles;
     for (const TListData& preset : m_presets.Presets) titles.push_back(preset.Title);

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/batch/batch_flags.h"
+#include "engine/encoding/batch_flags.h"
 #include "engine/batch/batch_runner.h"
 #include "engine/encoding/clock.h"
 #include "engine/jobs/app_paths.h"
@@ -17,10 +17,10 @@
 #include "engine/jobs/job_list.h"
 #include "engine/jobs/journal_keeper.h"
 #include "engine/settings/presets.h"
-#include "engine/window/desktop_services.h"
+#include "engine/desktop/desktop_services.h"
 #include "engine/window/main_window_view.h"
 #include "engine/window/spoken_row_ends.h"
-#include "engine/window/ui_thread.h"
+#include "engine/desktop/ui_thread.h"
 
 namespace mirvane {
 

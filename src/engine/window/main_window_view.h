@@ -1,48 +1,26 @@
 #pragma once
-// What a window offers the engine: it shows the rows, the gauge and the
-// command controls, shows messages, and reports what the user has selected.
+// What a window offers the engine beyond what a batch shows (BatchView): it
+// lists the presets, shows messages, and reports the selected rows.
 // Each window implements it over its own controls, tests over plain values.
 // Called on the UI thread only.
 
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "engine/jobs/job_list.h"
+#include "engine/desktop/batch_view.h"
 
 namespace mirvane {
 
-class GaugeView {
+class MainWindowView : public BatchView {
 public:
-    virtual ~GaugeView() = default;
-    virtual void setMaxValue(int value) = 0;
-    virtual void setProgress(int value) = 0;
-};
-
-enum class StartCaption { Start, Stop };
-
-class MainWindowView : public JobListView {
-public:
-    virtual GaugeView& gauge() = 0;
-
-    virtual void setStartCaption(StartCaption caption) = 0;
-    virtual void setStartEnabled(bool enabled) = 0;
-    // "すべてクリア", the preset list and the DirectShow box, switched together.
-    virtual void setOptionControlsEnabled(bool enabled) = 0;
     virtual void setHintVisible(bool visible) = 0;
 
     // Fills the preset list and selects the first entry, without either
     // counting as the user's choice.
     virtual void setPresetTitles(const std::vector<std::string>& titles) = 0;
-    // The selected preset's index; -1 when the list is empty.
-    virtual int selectedPreset() const = 0;
-    virtual bool directShowTicked() const = 0;
     // Ascending row numbers.
     virtual std::vector<int> selectedRows() const = 0;
 
-    // A converting row's own percentage beside its status, shown while
-    // several jobs run at once; nullopt takes it away.
-    virtual void setRowPercent(int row, std::optional<int> percent) = 0;
     // A failed row's reason beside the row, as its tooltip shows it, for
     // anyone who reads the list without a mouse.
     virtual void showRowReason(int row, const std::string& reason) = 0;

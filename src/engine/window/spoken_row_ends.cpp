@@ -4,7 +4,7 @@
 
 #include "engine/jobs/paths.h"
 #include "engine/window/status_look.h"
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 
 namespace mirvane {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "engine/jobs/job_list.h"
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 
 namespace mirvane {
 

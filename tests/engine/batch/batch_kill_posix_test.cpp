@@ -138,9 +138,11 @@ TEST_F(KilledBatch, LeavesOnlyCompleteOutputsAndTheRowsForTheNextStart) {
         // A restore leaves at most an empty working file: one killed between
         // its making and its identity reaching the list (the encoder starts
         // after that), which nothing proves to be Mirvane's.
-        for (const fs::directory_entry& entry : fs::directory_iterator(folder.path()))
-            if (entry.path().filename().string().find("(変換中") != std::string::npos)
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder.path())) {
+            if (entry.path().filename().string().find("(変換中") != std::string::npos) {
                 EXPECT_EQ(fs::file_size(entry.path()), 0u) << entry.path();
+            }
+        }
     }
     std::printf(
         "| kills | complete outputs found | working files found | rows restored as converted |\n"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/batch/batch_runner.h"
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 #include "support/fake_main_window_view.h"
 #include "support/queue_ui_thread.h"
 #include "support/special_files.h"

@@ -14,8 +14,8 @@
 #include <utility>
 
 #include "engine/encoding/stop_watchdog.h"
-#include "engine/jobs/command_line.h"
-#include "engine/window/texts.h"
+#include "engine/formats/command_line.h"
+#include "engine/texts/texts.h"
 #include "support/fake_main_window_view.h"
 #include "support/queue_ui_thread.h"
 #include "support/system_facts.h"

@@ -43,7 +43,6 @@ TEST(WriteLog, AppendsToAnExistingFile) {
 
 // Only a log made for Windows, and only when it is made, gets the mark.
 TEST(WriteLog, ALogCreatedForWindowsBeginsWithTheUtf8Mark) {
-    using platform::PathStyle;
     struct Case {
         PathStyle style;
         const char* before;  // nullptr: no log yet
@@ -121,7 +120,7 @@ TEST(FormatRunHeader, TheHourFormPerLocaleAndTheDateAloneAtMidnight) {
         {"en_US.UTF-8", localTime(2026, 12, 8, 0, 0, 0), "■12/08/2026■", "■12/0?8/2026■"},
         {"ja_JP.UTF-8", localTime(2026, 12, 8, 0, 0, 0), "■2026年12月08日■", "■2026/12/0?8■"},
     };
-    const bool windows = platform::kNativePathStyle == platform::PathStyle::Windows;
+    const bool windows = kNativePathStyle == PathStyle::Windows;
     int checked = 0;
     for (const auto& c : cases) {
         const char* expected = windows ? c.windows : c.posix;

@@ -10,7 +10,7 @@
 
 #include "engine/encoding/conversion_log.h"
 #include "engine/jobs/paths.h"
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 #include "support/descriptor_count.h"
 #include "support/process_usage.h"
 #include "support/system_facts.h"

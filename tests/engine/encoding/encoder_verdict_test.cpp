@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 
 namespace mirvane {
 namespace {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "engine/jobs/paths.h"
-#include "engine/window/gauge_scale.h"
+#include "engine/desktop/gauge_scale.h"
 
 namespace mirvane {
 namespace {

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "engine/jobs/folder_walk.h"
-#include "engine/platform/path_style.h"
+#include "engine/formats/path_style.h"
 #include "support/system_facts.h"
 #include "support/temp_dir.h"
 
@@ -35,7 +35,7 @@ TEST_P(FolderWalk, AddsTheMediaFilesInNaturalOrder) {
     const TempDir dir;
     const auto path = [&](const std::string& name) {
         std::string inDrop = "drop/" + name;
-        std::replace(inDrop.begin(), inDrop.end(), '/', platform::pathSeparator(platform::kNativePathStyle));
+        std::replace(inDrop.begin(), inDrop.end(), '/', pathSeparator(kNativePathStyle));
         return dir.file(inDrop);
     };
     const auto entryAt = [&](const std::string& name) { return std::filesystem::u8path(path(name)); };
@@ -133,7 +133,7 @@ TEST_P(FolderSwappedForALink, AddsNoneOfTheLinkedFoldersFiles) {
     const SwapCase& c = GetParam();
     const TempDir dir;
     const auto path = [&](std::string name) {
-        std::replace(name.begin(), name.end(), '/', platform::pathSeparator(platform::kNativePathStyle));
+        std::replace(name.begin(), name.end(), '/', pathSeparator(kNativePathStyle));
         return dir.file(name);
     };
     for (const std::string& entry : c.entries) dir.write("drop/" + entry, "");

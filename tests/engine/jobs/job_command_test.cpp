@@ -7,7 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "engine/jobs/command_line.h"
+#include "engine/formats/command_line.h"
 #include "engine/jobs/job_command.h"
 #include "engine/platform/files.h"
 #include "engine/platform/text.h"

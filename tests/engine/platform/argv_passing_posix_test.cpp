@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/jobs/command_line.h"
+#include "engine/formats/command_line.h"
 #include "engine/jobs/job_command.h"
 #include "engine/platform/process.h"
 #include "support/temp_dir.h"

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/jobs/command_line.h"
+#include "engine/formats/command_line.h"
 #include "engine/platform/files.h"
 #include "engine/settings/profile_reader.h"
 #include "support/temp_dir.h"

@@ -22,7 +22,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/platform/hand_over_message.h"
+#include "engine/formats/hand_over_message.h"
 #include "engine/platform/posix/posix_internal.h"
 #include "support/special_files.h"
 #include "support/temp_dir.h"

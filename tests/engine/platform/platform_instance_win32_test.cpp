@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/jobs/command_line.h"
+#include "engine/formats/command_line.h"
 #include "engine/platform/single_instance.h"
 
 namespace mirvane::platform {

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/jobs/command_line.h"
+#include "engine/formats/command_line.h"
 #include "engine/platform/files.h"
 #include "engine/platform/process.h"
 #include "support/descriptor_count.h"

@@ -6,7 +6,7 @@
 #include "engine/jobs/job_journal.h"
 #include "engine/platform/files.h"
 #include "engine/window/main_window_presenter.h"
-#include "engine/window/texts.h"
+#include "engine/texts/texts.h"
 #include "support/fake_main_window_view.h"
 #include "support/queue_ui_thread.h"
 #include "support/recording_desktop.h"
@@ -20,7 +20,7 @@ using Statuses = std::vector<JobStatus>;
 using Texts = std::vector<std::string>;
 
 const std::string kSettingsMissing = std::string("error: ") + texts::kSettingsMissing;
-const std::string kEncoderMissing = "error: " + texts::encoderMissing(platform::kNativePathStyle);
+const std::string kEncoderMissing = "error: " + texts::encoderMissing(kNativePathStyle);
 const std::string kUnreadable = std::string("error: ") + texts::kSettingsUnreadable;
 const std::string kQuestion = std::string("question: ") + texts::kForcedQuitQuestion;
 const std::string kRestored = std::string("information: ") + texts::kListRestored;
@@ -118,8 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StartupMessage, TheMissingEncoderIsNamedAsEachSystemLooksForIt) {
-    EXPECT_EQ(texts::encoderMissing(platform::PathStyle::Windows), "ffmpeg.exeがありません。");
-    EXPECT_EQ(texts::encoderMissing(platform::PathStyle::Posix), "ffmpegがありません。");
+    EXPECT_EQ(texts::encoderMissing(PathStyle::Windows), "ffmpeg.exeがありません。");
+    EXPECT_EQ(texts::encoderMissing(PathStyle::Posix), "ffmpegがありません。");
 }
 
 TEST(MainWindowBehaviour, CommandLineFilesBecomePendingRowsAndHideTheHint) {
@@ -166,7 +166,7 @@ TEST(MainWindowBehaviour, DropsAppendInOrderWhileIdleOnly) {
 TEST(MainWindowBehaviour, FoldersAddTheirMediaInOrderUpToTheLimit) {
     const TempDir media;
     for (const char* name : {"10.mkv", "2.mkv", "notes.txt", "sub/1.mp3"}) media.write(name, "");
-    const std::string subfolder = media.file("sub") + platform::pathSeparator(platform::kNativePathStyle);
+    const std::string subfolder = media.file("sub") + pathSeparator(kNativePathStyle);
     const Texts walked = {media.file("2.mkv"), media.file("10.mkv"), subfolder + "1.mp3"};
     Window w(kTwoPresets, true, {media.path()});
     w.presenter.windowShown();

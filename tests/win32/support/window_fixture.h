@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/jobs/app_paths.h"
-#include "engine/batch/batch_flags.h"
+#include "engine/encoding/batch_flags.h"
 #include "support/temp_dir.h"
 #include "win32/main_window.h"
 #include "win32/message_boxes.h"

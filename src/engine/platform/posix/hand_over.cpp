@@ -15,7 +15,7 @@
 #include <thread>
 #include <utility>
 
-#include "engine/platform/hand_over_message.h"
+#include "engine/formats/hand_over_message.h"
 #include "engine/platform/hand_over.h"
 #include "engine/platform/posix/posix_internal.h"
 

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <vector>
 
-#include "engine/jobs/command_line.h"
+#include "engine/formats/command_line.h"
 #include "engine/platform/posix/posix_internal.h"
 #include "engine/platform/process.h"
 

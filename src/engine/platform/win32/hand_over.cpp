@@ -13,7 +13,7 @@
 #include <utility>
 
 #include "engine/platform/hand_over.h"
-#include "engine/platform/hand_over_message.h"
+#include "engine/formats/hand_over_message.h"
 #include "engine/platform/win32/win32_internal.h"
 
 // Needs the declarations of windows.h before it.

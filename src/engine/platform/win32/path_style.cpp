@@ -1,7 +1,7 @@
-#include "engine/platform/path_style.h"
+#include "engine/formats/path_style.h"
 
-namespace mirvane::platform {
+namespace mirvane {
 
 const PathStyle kNativePathStyle = PathStyle::Windows;
 
-}  // namespace mirvane::platform
+}  // namespace mirvane

@@ -6,14 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/platform/hand_over_message.h"
+#include "engine/formats/hand_over_message.h"
 
 namespace mirvane {
 namespace {
 
 using Files = std::vector<std::string>;
 using namespace std::string_literals;
-using platform::PathStyle;
 
 std::optional<Files> roundTrip(const Files& files) {
     const std::optional<std::string> message = EncodeHandOver(files);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/jobs/command_line.h"
+#include "engine/formats/command_line.h"
 
 namespace mirvane {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <stdexcept>
 
-#include "engine/window/gauge_percent.h"
+#include "engine/desktop/gauge_percent.h"
 
 namespace mirvane {
 

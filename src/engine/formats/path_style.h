@@ -3,7 +3,7 @@
 // it runs on. Rules for both are kept on every system: the Windows rules are
 // tested on Linux too.
 
-namespace mirvane::platform {
+namespace mirvane {
 
 enum class PathStyle { Posix, Windows };
 
@@ -18,4 +18,4 @@ constexpr const char* encoderInProgramFolder(PathStyle style) {
     return style == PathStyle::Windows ? "ffmpeg\\ffmpeg.exe" : "ffmpeg/ffmpeg";
 }
 
-}  // namespace mirvane::platform
+}  // namespace mirvane

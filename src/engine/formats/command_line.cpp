@@ -1,4 +1,4 @@
-#include "engine/jobs/command_line.h"
+#include "engine/formats/command_line.h"
 
 #include <cstddef>
 

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/platform/path_style.h"
+#include "engine/formats/path_style.h"
 
 namespace mirvane {
 
@@ -31,12 +31,12 @@ inline constexpr std::size_t kMaxPathUnitsWindows = 32767;
 
 // True when the system of the given style could open a file of that name:
 // its UTF-8 bytes, or on Windows its UTF-16 units, are not too many.
-bool FitsSystemPath(std::string_view path, platform::PathStyle style);
+bool FitsSystemPath(std::string_view path, PathStyle style);
 
 // The whole message; nothing when a name does not fit the system or the
 // files do not fit in kHandOverMaxBody.
 std::optional<std::string> EncodeHandOver(const std::vector<std::string>& files,
-                                          platform::PathStyle style = platform::kNativePathStyle);
+                                          PathStyle style = kNativePathStyle);
 
 // The body's length that a header announces; nothing when it is more than
 // kHandOverMaxBody or the header is not kHandOverHeaderSize bytes long.
@@ -45,7 +45,7 @@ std::optional<std::size_t> HandOverBodySize(std::string_view header);
 // The files of a whole body, in order; nothing when the body is not exactly
 // a sequence of length-prefixed byte strings that each fit the system.
 std::optional<std::vector<std::string>> DecodeHandOverBody(std::string_view body,
-                                                           platform::PathStyle style = platform::kNativePathStyle);
+                                                           PathStyle style = kNativePathStyle);
 
 // Reads one message as its bytes arrive, holding no more than the lengths
 // read so far allow: a connection is read only `wanted()` bytes at a time and
@@ -54,7 +54,7 @@ class HandOverReader {
 public:
     enum class State { Reading, Done, Refused };
 
-    explicit HandOverReader(platform::PathStyle style = platform::kNativePathStyle);
+    explicit HandOverReader(PathStyle style = kNativePathStyle);
 
     // At most this many bytes belong to the message from here on; 0 once it
     // is done or refused.
@@ -68,7 +68,7 @@ public:
 private:
     void lengthRead();
 
-    platform::PathStyle m_style;
+    PathStyle m_style;
     State m_state = State::Reading;
     bool m_inHeader = true;      // the message's own length is being read
     bool m_inLength = true;      // a length (rather than a name) is being read

@@ -1,4 +1,4 @@
-#include "engine/window/gauge_percent.h"
+#include "engine/desktop/gauge_percent.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,10 @@
-#include "engine/platform/hand_over_message.h"
+#include "engine/formats/hand_over_message.h"
 
 #include <algorithm>
 
 namespace mirvane {
 
 namespace {
-
-using platform::PathStyle;
 
 void appendLength(std::string& out, std::size_t length) {
     for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((length >> shift) & 0xff));

@@ -1,4 +1,4 @@
-#include "engine/window/gauge_scale.h"
+#include "engine/desktop/gauge_scale.h"
 
 #include <gtest/gtest.h>
 

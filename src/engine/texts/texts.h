@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/platform/path_style.h"
+#include "engine/formats/path_style.h"
 
 namespace mirvane::texts {
 
@@ -34,9 +34,9 @@ inline constexpr const char* kAppCaption = "Mirvane 1.00";
 
 inline constexpr const char* kSettingsMissing = "動画設定INIファイル(MovieSet.ini)がありません。";
 // Names the file the program looks for: "ffmpeg.exeがありません。" on Windows.
-inline std::string encoderMissing(platform::PathStyle style) {
-    const std::string_view encoder = platform::encoderInProgramFolder(style);
-    return std::string(encoder.substr(encoder.rfind(platform::pathSeparator(style)) + 1)) + "がありません。";
+inline std::string encoderMissing(PathStyle style) {
+    const std::string_view encoder = encoderInProgramFolder(style);
+    return std::string(encoder.substr(encoder.rfind(pathSeparator(style)) + 1)) + "がありません。";
 }
 inline constexpr const char* kSettingsUnreadable = "動画設定INIファイルの読込みに失敗しました。";
 inline constexpr const char* kForcedQuitQuestion = "変換中ですが強制終了しますか？";
