@@ -32,13 +32,13 @@ namespace {
 // their output thrown away.
 double runDirectly(const Program& program, const QStringList& clips) {
     const PresetTable presets = LoadPresets(program.paths.settingsFile);
-    const TListData& preset = presets.Presets.at(0);
+    const Preset& preset = presets.presets.at(0);
     const double start = wallSeconds();
     for (const QString& clip : clips) {
         const std::string input = clip.toStdString();
-        const std::string output = *MakeOutputPath(input, preset.Ext, platform::entryExists);
+        const std::string output = *MakeOutputPath(input, preset.extension, platform::entryExists);
         const std::string commandLine =
-            MakeJobCommand(CommandTemplate(program.paths, preset.Option), input, output);
+            MakeJobCommand(CommandTemplate(program.paths, preset.options), input, output);
         QProcess encoder;
         encoder.setStandardOutputFile(QProcess::nullDevice());
         encoder.setStandardErrorFile(QProcess::nullDevice());
@@ -164,11 +164,12 @@ void stop() {
 // Wall seconds of one batch of the clips with the shipped preset at index,
 // `jobs` of them at a time.
 double batchSeconds(int preset, int jobs, const TempDir& clipsDir, const QStringList& clips) {
-    const TListData shipped = LoadPresets(MIRVANE_SOURCE_DIR "/MovieSet.ini").Presets.at(preset);
-    Program program("[List]\nListTitle00=" + shipped.Title + "\nListOption00=" + shipped.Option +
-                        "\nListExt00=" + shipped.Ext + "\n[Option]\nJobs=" + std::to_string(jobs) + "\n",
+    const Preset shipped = LoadPresets(MIRVANE_SOURCE_DIR "/MovieSet.ini").presets.at(preset);
+    Program program("[List]\nListTitle00=" + shipped.title + "\nListOption00=" + shipped.options +
+                        "\nListExt00=" + shipped.extension + "\n[Option]\nJobs=" + std::to_string(jobs) +
+                        "\n",
                     systemEncoder());
-    removeOutputs(clipsDir, shipped.Ext);
+    removeOutputs(clipsDir, shipped.extension);
     const double start = wallSeconds();
     program.convert(clips);
     const double seconds = wallSeconds() - start;

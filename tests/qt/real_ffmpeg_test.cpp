@@ -123,7 +123,7 @@ TEST_F(RealEncoder, EveryShippedPresetConvertsAClip) {
     const std::string settings = shippedSettings();
     ProgramFolder folder(settings.c_str(), true, QStandardPaths::findExecutable("ffmpeg").toStdString());
     const PresetTable presets = LoadPresets(folder.paths.settingsFile);
-    ASSERT_GE(presets.Presets.size(), 5u);
+    ASSERT_GE(presets.presets.size(), 5u);
     const std::string input = folder.dir.file("clip.mkv");
     makeClip(input, 3);
 
@@ -131,10 +131,10 @@ TEST_F(RealEncoder, EveryShippedPresetConvertsAClip) {
     const std::map<std::string, QStringList> expectedCodecs = {
         {".mp4", {"h264", "aac"}}, {".webm", {"vp9", "opus"}}, {".mp3", {"mp3"}}, {".m4a", {"aac"}}};
 
-    for (std::size_t i = 0; i < presets.Presets.size(); ++i) {
-        const TListData& preset = presets.Presets[i];
-        SCOPED_TRACE(preset.Title);
-        const std::string output = folder.dir.file("clip" + preset.Ext);
+    for (std::size_t i = 0; i < presets.presets.size(); ++i) {
+        const Preset& preset = presets.presets[i];
+        SCOPED_TRACE(preset.title);
+        const std::string output = folder.dir.file("clip" + preset.extension);
         std::filesystem::remove(output);
 
         const Converted result = convertThroughTheWindow(folder, input, static_cast<int>(i));
@@ -144,8 +144,8 @@ TEST_F(RealEncoder, EveryShippedPresetConvertsAClip) {
         ASSERT_TRUE(std::filesystem::exists(output));
         const Probe got = probe(output);
         EXPECT_NEAR(got.duration, 3.0, 0.2);
-        ASSERT_TRUE(expectedCodecs.count(preset.Ext)) << preset.Ext;
-        EXPECT_EQ(got.codecs, expectedCodecs.at(preset.Ext));
+        ASSERT_TRUE(expectedCodecs.count(preset.extension)) << preset.extension;
+        EXPECT_EQ(got.codecs, expectedCodecs.at(preset.extension));
         EXPECT_NEAR(probe(input).duration, 3.0, 0.2) << "the input was touched";
     }
 }

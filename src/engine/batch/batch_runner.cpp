@@ -65,9 +65,9 @@ void BatchRunner::startOrStop() {
     DeleteLogForNewBatch(m_flags.logEnabled, m_paths.logFile);
 
     const int preset = m_view.selectedPreset();
-    if (preset < 0 || preset >= static_cast<int>(m_presets.Presets.size())) return;
-    BatchSettings settings{CommandTemplate(m_paths, m_presets.Presets[preset].Option),
-                           m_presets.Presets[preset].Ext, m_view.directShowTicked()};
+    if (preset < 0 || preset >= static_cast<int>(m_presets.presets.size())) return;
+    BatchSettings settings{CommandTemplate(m_paths, m_presets.presets[preset].options),
+                           m_presets.presets[preset].extension, m_view.directShowTicked()};
     // Without AviSynth the encoder would say no more than that it failed.
     settings.aviSynthMissing = settings.directShow && !m_aviSynthLoads(m_paths.encoder);
 
@@ -76,7 +76,7 @@ void BatchRunner::startOrStop() {
     const int rowCount = m_jobs.size();
     int pending = 0;
     for (int row = 0; row < rowCount; ++row) pending += m_jobs.row(row).status == JobStatus::Pending;
-    m_jobsAtOnce = std::max(1, m_presets.Jobs);
+    m_jobsAtOnce = std::max(1, m_presets.simultaneousJobs);
     m_desktop.batchStarted(pending);
     if (severalJobs() && pending > 0) m_progress.batchStarted(pending);
     m_running = true;
@@ -157,7 +157,7 @@ std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSett
         AppPaths scriptPaths = m_paths;
         if (scriptSlot > 0) scriptPaths.scriptFile = scriptBeside(m_paths.scriptFile, scriptSlot);
         if (const std::error_code error =
-                MakeAvsScript(scriptPaths, *pathInScript, m_presets.DShowFps, job.input)) {
+                MakeAvsScript(scriptPaths, *pathInScript, m_presets.directShowFps, job.input)) {
             fail(row, explainFailure(texts::kReasonScriptNotWritten, error, scriptPaths.scriptFile));
             return std::nullopt;
         }

@@ -9,15 +9,15 @@ namespace mirvane {
 PresetTable LoadPresets(const std::string& settingsFile, unsigned cores) {
     const ProfileFile profile = ProfileFile::load(settingsFile);
     PresetTable table;
-    table.DShowFps = profile.value("DirectShow", "fps");
-    table.Jobs = SimultaneousJobs(profile.value("Option", "Jobs"), cores);
+    table.directShowFps = profile.value("DirectShow", "fps");
+    table.simultaneousJobs = SimultaneousJobs(profile.value("Option", "Jobs"), cores);
     for (int i = 0; i < kMaxPresets; ++i) {
         char nn[16];
         std::snprintf(nn, sizeof nn, "%.2d", i);
         std::string title = profile.value("List", std::string("ListTitle") + nn);
         // The first empty title ends the table even when later numbers exist.
         if (title.empty()) break;
-        table.Presets.push_back({std::move(title), profile.value("List", std::string("ListOption") + nn),
+        table.presets.push_back({std::move(title), profile.value("List", std::string("ListOption") + nn),
                                  profile.value("List", std::string("ListExt") + nn)});
     }
     return table;

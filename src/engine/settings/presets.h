@@ -9,17 +9,20 @@
 
 namespace mirvane {
 
-struct TListData {
-    std::string Title;
-    std::string Option;
-    std::string Ext;
+// One entry of the preset list: what the user picks, the encoder's options
+// (with %INPFILE and %OUTFILE) and the output's extension, dot included.
+struct Preset {
+    std::string title;
+    std::string options;
+    std::string extension;
 };
 
 struct PresetTable {
-    std::string DShowFps;
+    // The frame rate a DirectShow job's AviSynth script asks for; empty: the source's own.
+    std::string directShowFps;
     // How many rows a batch converts at once (SimultaneousJobs).
-    int Jobs = 1;
-    std::vector<TListData> Presets;  // at most 100, in file order
+    int simultaneousJobs = 1;
+    std::vector<Preset> presets;  // at most 100, in file order
 };
 
 inline constexpr int kMaxPresets = 100;

@@ -36,7 +36,7 @@ void MainWindowPresenter::windowCreated(const std::vector<std::string>& commandL
     if (!platform::isExecutableFile(m_paths.encoder)) fail(texts::encoderMissing(kNativePathStyle));
     m_presets = LoadPresets(m_paths.settingsFile);
     std::vector<std::string> titles;
-    for (const TListData& preset : m_presets.Presets) titles.push_back(preset.Title);
+    for (const Preset& preset : m_presets.presets) titles.push_back(preset.title);
     m_view.setPresetTitles(titles);
     if (titles.empty()) fail(texts::kSettingsUnreadable);
 

@@ -31,7 +31,7 @@ protected:
     BatchOutputTest() : paths(AppPaths::fromExecutable(dir.file("Mirvane"))) {
         fs::create_directory(dir.file("ffmpeg"));
         fs::copy_file(MIRVANE_FAKE_ENCODER, paths.encoder);
-        presets.Presets = {{"Preset", "progress:2:10 -i %INPFILE %OUTFILE", ".mp4"}};
+        presets.presets = {{"Preset", "progress:2:10 -i %INPFILE %OUTFILE", ".mp4"}};
         view.preset = 0;
     }
 
@@ -92,7 +92,7 @@ TEST_F(BatchOutputTest, TheLogRecordsTheCommandTheEncoderRan) {
     // An encoder that says which output it was given, then fails.
     dir.write("ffmpeg/ffmpeg", "#!/bin/sh\nfor last; do :; done\nprintf 'given:%s\\n' \"$last\"\nexit 1\n");
     fs::permissions(paths.encoder, fs::perms::owner_all);
-    presets.Presets = {{"Preset", "-i %INPFILE %OUTFILE", ".mp4"}};
+    presets.presets = {{"Preset", "-i %INPFILE %OUTFILE", ".mp4"}};
     const std::string input = dir.write("open/a.avi", "video");
     fs::permissions(dir.file("open"), fs::perms::all);
     jobs.append({input});
@@ -122,7 +122,7 @@ protected:
         ASSERT_EQ(std::system(make.c_str()), 0);
     }
     void convert(const std::string& option, const std::string& ext) {
-        presets.Presets = {{"Preset", option, ext}};
+        presets.presets = {{"Preset", option, ext}};
         jobs.clear();
         jobs.append({clip});
         driver.startOrStop();

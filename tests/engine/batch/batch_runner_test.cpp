@@ -43,7 +43,7 @@ protected:
     }
 
     void usePreset(const std::string& option, const std::string& ext) {
-        presets.Presets = {{"Preset", option, ext}};
+        presets.presets = {{"Preset", option, ext}};
     }
     std::string input(const std::string& name) { return dir.file(name); }
     JobStatus status(int row) const { return jobs.row(row).status; }
@@ -432,7 +432,7 @@ TEST_F(BatchDriverTest, SeveralJobsRunInRowOrderAndRefillAsEachEnds) {
     auto run = [&](const char* name, int jobsAtOnce,
                    const std::vector<std::pair<std::string, std::string>>& rows, std::function<void()> user,
                    const Changes& expected, bool endsInOrder) {
-        presets.Jobs = jobsAtOnce;
+        presets.simultaneousJobs = jobsAtOnce;
         jobs.clear();
         std::filesystem::remove(input("go"));
         for (const auto& [file, steps] : rows) {

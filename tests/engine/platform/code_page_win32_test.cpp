@@ -75,8 +75,8 @@ TEST(SettingsFile, AnAnsiFileReadsInTheAnsiCodePage) {
                                                 "\r\nListOption00=-i %INPFILE %OUTFILE\r\n"
                                                 "ListExt00=.mp4\r\n");
     const PresetTable table = LoadPresets(file);
-    ASSERT_EQ(table.Presets.size(), 1u);
-    EXPECT_EQ(table.Presets[0].Title, expected);
+    ASSERT_EQ(table.presets.size(), 1u);
+    EXPECT_EQ(table.presets[0].title, expected);
 }
 
 // AviSynth reads its script in the ANSI code page: a path that can be written

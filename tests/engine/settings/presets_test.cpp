@@ -10,12 +10,12 @@
 
 namespace mirvane {
 
-bool operator==(const TListData& a, const TListData& b) {
-    return a.Title == b.Title && a.Option == b.Option && a.Ext == b.Ext;
+bool operator==(const Preset& a, const Preset& b) {
+    return a.title == b.title && a.options == b.options && a.extension == b.extension;
 }
 
-void PrintTo(const TListData& d, std::ostream* os) {
-    *os << "{\"" << d.Title << "\", \"" << d.Option << "\", \"" << d.Ext << "\"}";
+void PrintTo(const Preset& d, std::ostream* os) {
+    *os << "{\"" << d.title << "\", \"" << d.options << "\", \"" << d.extension << "\"}";
 }
 
 namespace {
@@ -43,7 +43,7 @@ TEST(LoadPresets, ReadsFpsAndPresets) {
         const char* name;
         std::string content;
         std::string fps;
-        std::vector<TListData> presets;
+        std::vector<Preset> presets;
     };
     const Row rows[] = {
         {"worked example stops at the missing title 03",
@@ -65,8 +65,8 @@ TEST(LoadPresets, ReadsFpsAndPresets) {
         SCOPED_TRACE(row.name);
         TempDir dir;
         const PresetTable table = LoadPresets(dir.write("MovieSet.ini", row.content));
-        EXPECT_EQ(table.DShowFps, row.fps);
-        EXPECT_EQ(table.Presets, row.presets);
+        EXPECT_EQ(table.directShowFps, row.fps);
+        EXPECT_EQ(table.presets, row.presets);
     }
 }
 
@@ -74,7 +74,7 @@ TEST(LoadPresets, ReadsFpsAndPresets) {
 // wrong keys or with the wrong number format shows.
 TEST(LoadPresets, ReadsAHundredOfAHundredAndOne) {
     std::string text = "[List]\n";
-    std::vector<TListData> expected;
+    std::vector<Preset> expected;
     for (int i = 0; i <= 100; ++i) {
         const std::string nn = (i < 10 ? "0" : "") + std::to_string(i);
         text += "ListTitle" + nn + "=T" + nn + "\nListOption" + nn + "=O" + nn + "\nListExt" + nn + "=.e" +
@@ -83,19 +83,19 @@ TEST(LoadPresets, ReadsAHundredOfAHundredAndOne) {
     }
     expected.pop_back();
     TempDir dir;
-    EXPECT_EQ(LoadPresets(dir.write("MovieSet.ini", text)).Presets, expected);
+    EXPECT_EQ(LoadPresets(dir.write("MovieSet.ini", text)).presets, expected);
 }
 
 TEST(ShippedSettings, HoldsUsablePresets) {
     const PresetTable table = LoadPresets(MIRVANE_SOURCE_DIR "/MovieSet.ini");
-    EXPECT_EQ(table.DShowFps, "");
-    ASSERT_GE(table.Presets.size(), 5u);
-    for (const TListData& preset : table.Presets) {
-        SCOPED_TRACE(preset.Title);
-        EXPECT_FALSE(preset.Title.empty());
-        EXPECT_TRUE(preset.Ext.starts_with(".")) << preset.Ext;
-        EXPECT_NE(preset.Option.find("%INPFILE"), std::string::npos);
-        EXPECT_NE(preset.Option.find("%OUTFILE"), std::string::npos);
+    EXPECT_EQ(table.directShowFps, "");
+    ASSERT_GE(table.presets.size(), 5u);
+    for (const Preset& preset : table.presets) {
+        SCOPED_TRACE(preset.title);
+        EXPECT_FALSE(preset.title.empty());
+        EXPECT_TRUE(preset.extension.starts_with(".")) << preset.extension;
+        EXPECT_NE(preset.options.find("%INPFILE"), std::string::npos);
+        EXPECT_NE(preset.options.find("%OUTFILE"), std::string::npos);
     }
 }
 
@@ -111,9 +111,9 @@ TEST(SimultaneousJobs, OneUnlessAWholeNumberAndNeverMoreThanTheCores) {
 
     TempDir dir;
     const std::string settings = dir.write("MovieSet.ini", "[option]\njobs = 3\n[List]\nListTitle00=a\n");
-    EXPECT_EQ(LoadPresets(settings, 4).Jobs, 3);
-    EXPECT_EQ(LoadPresets(settings, 2).Jobs, 2) << "at most the cores";
-    EXPECT_EQ(LoadPresets(dir.write("empty.ini", ""), 4).Jobs, 1);
+    EXPECT_EQ(LoadPresets(settings, 4).simultaneousJobs, 3);
+    EXPECT_EQ(LoadPresets(settings, 2).simultaneousJobs, 2) << "at most the cores";
+    EXPECT_EQ(LoadPresets(dir.write("empty.ini", ""), 4).simultaneousJobs, 1);
 }
 
 }  // namespace
