@@ -50,6 +50,11 @@ bool startsWithSummary(std::string_view text) {
     return rest.starts_with("kB audio:") || rest.starts_with("KiB audio:");
 }
 
+// The encoder's closing summary line ("video:12kB audio:3kB ..."), also with
+// the output's tag that newer encoders put in front of it
+// ("[out#0/mp4 @ 0x55d1c0] video:12KiB audio:3KiB ...").
+bool isSummaryLine(std::string_view line) { return startsWithSummary(withoutOutputTag(line)); }
+
 // The length of a tag at the line's start: "[" name " @ " pointer "] "; 0
 // when the line does not begin with one.
 std::size_t tagLength(std::string_view line) {
@@ -82,8 +87,6 @@ std::string_view unopenedName(std::string_view line, std::string_view start) {
 
 }  // namespace
 
-bool IsSummaryLine(std::string_view line) { return startsWithSummary(withoutOutputTag(line)); }
-
 std::string_view WithoutTags(std::string_view line) {
     for (std::size_t length = tagLength(line); length > 0; length = tagLength(line))
         line.remove_prefix(length);
@@ -93,7 +96,7 @@ std::string_view WithoutTags(std::string_view line) {
 void VerdictReader::readLine(std::string_view line) {
     // Progress lines, by far the most of the text, say neither.
     if (line.starts_with("frame=")) return;
-    if (IsSummaryLine(line)) {
+    if (isSummaryLine(line)) {
         m_summarySeen = true;
         return;
     }
@@ -130,12 +133,11 @@ std::string VerdictReader::readableWriteError() const {
     return m_output + ": " + std::string(message);
 }
 
-JobResult JudgeEncoderRun(const VerdictReader& text, const EncoderEnd& end, bool durationSeen,
-                          const std::string& lastLine) {
+JobResult JudgeEncoderRun(const VerdictReader& text, const EncoderEnd& end, const std::string& lastLine) {
     if (end.stopped) return {kResultStopped, {}};
     const bool succeeded = end.exitCode == 0 && text.summarySeen() && text.writeError().empty();
     if (succeeded) return {kResultCompleted, {}};
-    JobResult failure{durationSeen ? kResultDurationSeen : kResultNothingSeen, {}};
+    JobResult failure{kResultFailed, {}};
     if (!text.writeError().empty()) {
         failure.reason = text.readableWriteError();
     } else if (!lastLine.empty()) {

@@ -44,11 +44,6 @@ private:
     std::string m_unopenedOutput;
 };
 
-// True for the encoder's closing summary line ("video:12kB audio:3kB ..."),
-// also with the output's tag that newer encoders put in front of it
-// ("[out#0/mp4 @ 0x55d1c0] video:12KiB audio:3KiB ..."). Exposed for tests.
-bool IsSummaryLine(std::string_view line);
-
 // The line without the tags ffmpeg puts in front of a message to say which of
 // its parts speaks: "[vost#0:0/libx264 @ 0x55d1c0] ", "[in#0 @ 0x1f0] ",
 // "[mp4 @ 000001F2A3B4C5D0] " (Windows prints pointers without "0x").
@@ -64,11 +59,9 @@ struct EncoderEnd {
 
 // The job's result: kResultCompleted only for a run that ended by itself
 // with 0, printed its summary and reported no write error; kResultStopped for
-// a stopped run; otherwise a failure (kResultDurationSeen or
-// kResultNothingSeen, as the text went) with a reason: the encoder's write
+// a stopped run; otherwise kResultFailed with a reason: the encoder's write
 // error, else its last line worth showing (lastLine), each made readable,
 // else our sentence.
-JobResult JudgeEncoderRun(const VerdictReader& text, const EncoderEnd& end, bool durationSeen,
-                          const std::string& lastLine);
+JobResult JudgeEncoderRun(const VerdictReader& text, const EncoderEnd& end, const std::string& lastLine);
 
 }  // namespace mirvane

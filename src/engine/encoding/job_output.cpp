@@ -34,7 +34,7 @@ void JobOutput::updateGauge() {
 }
 
 JobResult JobOutput::judge(const EncoderEnd& end) {
-    JobResult result = JudgeEncoderRun(m_verdict, end, m_scanner.duration().has_value(), m_tail.lastLine());
+    JobResult result = JudgeEncoderRun(m_verdict, end, m_tail.lastLine());
     if (result.code == kResultCompleted && m_sentMax && m_sentProgress != m_sentMax) {
         m_gauge.setProgress(*m_sentMax);
         m_sentProgress = m_sentMax;

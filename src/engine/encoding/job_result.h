@@ -7,13 +7,14 @@
 namespace mirvane {
 
 inline constexpr int32_t kResultStartFailed = -1;
-inline constexpr int32_t kResultNothingSeen = 0;
-inline constexpr int32_t kResultDurationSeen = 1;
+// Whatever the encoder printed before it failed: every failure is an error
+// with its reason, the same to the user.
+inline constexpr int32_t kResultFailed = 0;
 inline constexpr int32_t kResultCompleted = 2;
 inline constexpr int32_t kResultStopped = 99;
 
 struct JobResult {
-    int32_t code = kResultNothingSeen;
+    int32_t code = kResultFailed;
     // The encoder's last line worth reading, or why it could not be started;
     // meaningful only when the code says the job failed.
     std::string reason;

@@ -36,17 +36,17 @@ TEST(EncoderJob, ResultCodes) {
     WorkerHarness h;
     const std::vector<ResultCase> cases = {
         {"the encoder cannot be started", h.command({"-i", "x"}), kResultStartFailed, false},
-        {"no marker at all", h.command({"print:cannot open input\\n", "exit:1"}), kResultNothingSeen},
-        {"the input's length only", h.command({kDuration5, "exit:1"}), kResultDurationSeen},
+        {"no marker at all", h.command({"print:cannot open input\\n", "exit:1"}), kResultFailed},
+        {"the input's length only", h.command({kDuration5, "exit:1"}), kResultFailed},
         {"a whole conversion", h.command({"progress:3:1"}), kResultCompleted},
         {"a summary and then a failing exit code", h.command({kDuration5, kSummary, "exit:7"}),
-         kResultDurationSeen},
-        {"a crash after the length", h.command({kDuration5, "crash:11"}), kResultDurationSeen},
+         kResultFailed},
+        {"a crash after the length", h.command({kDuration5, "crash:11"}), kResultFailed},
         {"the summary without a length", h.command({kSummary}), kResultCompleted},
         {"text after a NUL byte is not examined",
          h.command(
              {"print:Input #0, avi, from 'a':\\n  Duration: 00:00:05.00, start\\n\\0video:1kB audio:0kB\\n"}),
-         kResultDurationSeen},
+         kResultFailed},
         {"a summary cut by a read boundary",
          h.command({kDuration5, "print:vid", "sleep:50", "print:eo:10kB audio:1kB\\n"}), kResultCompleted},
         {"an encoder that exits before it is looked at", h.command({kDuration5, kSummary, "exit:0"}),
@@ -62,7 +62,7 @@ TEST(EncoderJob, RepeatedValuesSkipTheUiThread) {
     WorkerHarness h;
     const std::string command = h.command({kDuration5, "flood:1m:frame=1 time=00:00:02.00 bitrate=1\r",
                                            "sleep:20", "print:frame=2 time=00:00:03.00 bitrate=1\r"});
-    ASSERT_EQ(h.run(command), kResultDurationSeen);
+    ASSERT_EQ(h.run(command), kResultFailed);
     EXPECT_EQ(h.gauge.maxValue, 5);
     EXPECT_EQ(h.gauge.progress, 3) << "the last progress did not reach the gauge";
     EXPECT_LT(h.gauge.changes.size(), 10u) << "a megabyte of identical progress went to the UI thread";
@@ -77,7 +77,7 @@ TEST(EncoderJob, ProgressWithinTheSamePercentageIsNotSent) {
                                            "sleep:20", "print:frame=2 time=00:00:15.00 bitrate=1\r",
                                            "sleep:20", "print:frame=3 time=00:00:19.99 bitrate=1\r",
                                            "sleep:20", "print:frame=4 time=00:00:20.00 bitrate=1\r"});
-    ASSERT_EQ(h.run(command), kResultDurationSeen);
+    ASSERT_EQ(h.run(command), kResultFailed);
     const std::vector<std::pair<std::string, int>> expected = {
         {"max", 1000}, {"progress", 10}, {"progress", 20}};
     EXPECT_EQ(h.gauge.changes, expected);

@@ -30,42 +30,34 @@ TEST(EncoderVerdict, CompleteOnlyWithTheSummaryAsPrintedExitZeroAndNoWriteError)
         {"a write error and exit 0",
          {kDuration, "Error writing trailer of /v/out.mp4: Disk quota exceeded", kSummary},
          {false, 0},
-         kResultDurationSeen,
+         kResultFailed,
          "Error writing trailer of /v/out.mp4: Disk quota exceeded"},
-        {"a crash after the summary",
-         {kDuration, kSummary},
-         {false, std::nullopt},
-         kResultDurationSeen,
-         kSummary},
-        {"a crash with nothing said",
-         {},
-         {false, std::nullopt},
-         kResultNothingSeen,
-         texts::kReasonEncoderCrashed},
+        {"a crash after the summary", {kDuration, kSummary}, {false, std::nullopt}, kResultFailed, kSummary},
+        {"a crash with nothing said", {}, {false, std::nullopt}, kResultFailed, texts::kReasonEncoderCrashed},
         {"silence and exit 3",
          {},
          {false, 3},
-         kResultNothingSeen,
+         kResultFailed,
          std::string(texts::kReasonEncoderExitCode) + "3"},
-        {"silence and exit 0", {}, {false, 0}, kResultNothingSeen, texts::kReasonNoOutput},
+        {"silence and exit 0", {}, {false, 0}, kResultFailed, texts::kReasonNoOutput},
         {"a stop after the summary", {kDuration, kSummary}, {true, std::nullopt}, kResultStopped, ""},
-        {"a summary cut short", {kDuration, "video:"}, {false, 0}, kResultDurationSeen, "video:"},
+        {"a summary cut short", {kDuration, "video:"}, {false, 0}, kResultFailed, "video:"},
         // 6.1 and later, an output that cannot be opened.
         {"the output named on the line before the cause",
          {"[out#0/mp4 @ 0x55d1c0] Error opening output /v/out.mp4: Permission denied",
           "Error opening output file /v/out.mp4.", "Error opening output files: Permission denied"},
          {false, 1},
-         kResultNothingSeen,
+         kResultFailed,
          "/v/out.mp4: Permission denied"},
         {"Windows prints pointers without 0x",
          {"[vost#0:0/libx264 @ 000001F2A3B4C5D0] Unknown encoder 'libfoo'"},
          {false, 1},
-         kResultNothingSeen,
+         kResultFailed,
          "Unknown encoder 'libfoo'"},
         {"brackets that are no tag stay",
          {"[mp4] Error: [x @ y] stays"},
          {false, 1},
-         kResultNothingSeen,
+         kResultFailed,
          "[mp4] Error: [x @ y] stays"},
     };
     for (const VerdictCase& c : cases) {
@@ -75,7 +67,7 @@ TEST(EncoderVerdict, CompleteOnlyWithTheSummaryAsPrintedExitZeroAndNoWriteError)
             reader.readLine(line);
             last = line;
         }
-        const JobResult result = JudgeEncoderRun(reader, c.end, c.code == kResultDurationSeen, last);
+        const JobResult result = JudgeEncoderRun(reader, c.end, last);
         EXPECT_EQ(result.code, c.code) << c.name;
         EXPECT_EQ(result.reason, c.reason) << c.name;
     }

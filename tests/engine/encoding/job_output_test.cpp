@@ -158,12 +158,12 @@ Expected expectedFor(const std::string& release, const std::string& job) {
     if (job == "success" || job == "noaudio") return {kResultCompleted, 90, ""};
     if (job == "wav2mp3" || job == "wav2m4a") return {kResultCompleted, 1200, ""};
     if (job == "corrupt")
-        return {kResultNothingSeen, std::nullopt,
+        return {kResultFailed, std::nullopt,
                 "/home/user/Videos/corrupt.mp4: Invalid data found when processing input"};
     if (job == "videoname")
-        return {kResultNothingSeen, std::nullopt,
+        return {kResultFailed, std::nullopt,
                 "/home/user/Videos/bad video:12kB audio:3kB.mp4: Invalid data found when processing input"};
-    return {kResultDurationSeen, 12,
+    return {kResultFailed, 12,
             std::string("/media/user/SMALL/small-out.mp4: ") +
                 (tagged ? "Error submitting a packet to the muxer: No space left on device"
                         : "av_interleaved_write_frame(): No space left on device")};
