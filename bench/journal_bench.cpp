@@ -38,12 +38,12 @@ std::uint64_t fileOf(const std::string& path) {
 
 // A list whose journal is kept in the given folder.
 struct KeptList {
-    explicit KeptList(const std::string& folder) : path(folder + "/Mirvane.jobs") { keeper.takeOver(); }
+    explicit KeptList(const std::string& folder) : path(folder + "/Mirvane.jobs") { keeper.takeOver(jobs); }
 
     std::string path;
     NoView view;
+    JournalKeeper keeper{view, path};
     JobList jobs{keeper};
-    JournalKeeper keeper{view, jobs, path};
 };
 
 Cost measure(const std::string& folder, int rows) {

@@ -25,14 +25,14 @@ bool sameNames(const std::vector<JournalWorkingFile>& a, const std::vector<Journ
 
 }  // namespace
 
-JournalKeeper::JournalKeeper(JobListView& view, const JobList& jobs, const std::string& path)
-    : m_view(view), m_jobs(jobs), m_path(path) {}
+JournalKeeper::JournalKeeper(JobListView& view, const std::string& path) : m_view(view), m_path(path) {}
 
 JournalKeeper::Hold::~Hold() {
     if (--m_keeper.m_holds == 0 && m_keeper.m_due) m_keeper.write();
 }
 
-std::optional<JobJournal> JournalKeeper::takeOver() {
+std::optional<JobJournal> JournalKeeper::takeOver(const JobList& jobs) {
+    m_jobs = &jobs;
     if (m_path.empty()) return std::nullopt;
     m_keeping = true;
     std::error_code error;
@@ -101,13 +101,12 @@ void JournalKeeper::write() {
         m_record.clear();
         return;
     }
-    ++m_writes;
     // Called from a hold's end too: not even a list too large to copy may throw.
     try {
         bool written = false;
         const std::string record = m_record.framed();
         m_record.clear();
-        if (m_wholeDue || !m_file.isOpen() || m_jobs.size() > static_cast<int>(kJournalMaxRows) ||
+        if (m_wholeDue || !m_file.isOpen() || m_jobs->size() > static_cast<int>(kJournalMaxRows) ||
             m_appendedBytes + record.size() >
                 std::max(kWholeRewriteAfter * m_wholeBytes, kSmallestWholeRewrite)) {
             written = writeWhole();
@@ -122,7 +121,7 @@ void JournalKeeper::write() {
 }
 
 bool JournalKeeper::writeWhole() {
-    const std::optional<std::string> bytes = EncodeJobJournal(m_jobs.rows(), m_workingFiles);
+    const std::optional<std::string> bytes = EncodeJobJournal(m_jobs->rows(), m_workingFiles);
     if (!bytes || m_file.replace(m_path, *bytes)) return false;
     m_wholeDue = false;
     m_wholeBytes = bytes->size();

@@ -23,17 +23,16 @@ namespace mirvane {
 
 class JournalKeeper : public JobListView {
 public:
-    // Changes go on to view; the rows written are those of jobs. The path is
-    // read at each use. Nothing is written before takeOver(), nor anything at
-    // all with an empty path.
-    JournalKeeper(JobListView& view, const JobList& jobs, const std::string& path);
+    // Changes go on to view. The path is read at each use. Nothing is written
+    // before takeOver(), nor anything at all with an empty path.
+    JournalKeeper(JobListView& view, const std::string& path);
 
-    // Starts keeping the journal and returns what a run that did not end
-    // normally left in it. Only the user's own journal is read (journal_file.h);
-    // one that is not, or that cannot be read or decoded, is deleted. One
-    // that was found is written anew, whole, at the next change or the end
-    // of the current hold.
-    std::optional<JobJournal> takeOver();
+    // Starts keeping the journal of jobs (the list whose view this keeper
+    // is) and returns what a run that did not end normally left in it. Only
+    // the user's own journal is read (journal_file.h); one that is not, or
+    // that cannot be read or decoded, is deleted. One that was found is
+    // written anew, whole, at the next change or the end of the current hold.
+    std::optional<JobJournal> takeOver(const JobList& jobs);
     // The files the running jobs write; none once they are done. A new name
     // is written with the next change of the rows (a job's status follows
     // at once), so that a job's start and its end cost one write each; an
@@ -55,8 +54,6 @@ public:
         JournalKeeper& m_keeper;
     };
 
-    // How many times the journal was written (or its writing tried).
-    int writes() const { return m_writes; }
     // What has been asked of the disk: bytes written, waits for them.
     std::uint64_t bytesWritten() const { return m_file.bytesWritten(); }
     std::uint64_t syncs() const { return m_file.syncs(); }
@@ -73,7 +70,8 @@ private:
     void giveUp();
 
     JobListView& m_view;
-    const JobList& m_jobs;
+    // Known from takeOver() on: the list is made with its keeper as its view.
+    const JobList* m_jobs = nullptr;
     const std::string& m_path;
     platform::JournalFile m_file;
     // The changes not yet written.
@@ -87,7 +85,6 @@ private:
     bool m_failed = false;
     bool m_due = false;
     int m_holds = 0;
-    int m_writes = 0;
 };
 
 }  // namespace mirvane

@@ -15,7 +15,7 @@ MainWindowPresenter::MainWindowPresenter(BatchFlags& flags, UiThread& uiThread, 
       m_view(view),
       m_paths(paths),
       m_spokenRows(view),
-      m_journal(m_spokenRows, m_jobs, paths.journalFile),
+      m_journal(m_spokenRows, paths.journalFile),
       m_jobs(m_journal),
       m_batch(flags, uiThread, view, m_jobs, paths, m_presets, clock, platform::aviSynthLoads, desktop) {
     m_batch.onWorkingFilesChanged(
@@ -70,7 +70,7 @@ std::vector<std::string> MainWindowPresenter::expandFolders(const std::vector<st
 // come back as they were, but the jobs it was running start again from the
 // beginning, their half-written outputs gone.
 void MainWindowPresenter::restoreJournal() {
-    std::optional<JobJournal> journal = m_journal.takeOver();
+    std::optional<JobJournal> journal = m_journal.takeOver(m_jobs);
     if (!journal) return;
     // Only the very file the run made, and only while it bears a working
     // name: a name alone, or a name now given to another file, is left be.

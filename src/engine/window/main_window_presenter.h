@@ -103,7 +103,9 @@ private:
     const AppPaths& m_paths;
     // Says each row's end; between the journal and the window.
     SpokenRowEnds m_spokenRows;
-    // Between the rows and the window: every change is also written to the journal.
+    // Between the rows and the window: every change is also written to the
+    // journal. Made before the rows, whose view it is; it reads them
+    // only once it keeps the journal.
     JournalKeeper m_journal;
     JobList m_jobs;
     PresetTable m_presets;

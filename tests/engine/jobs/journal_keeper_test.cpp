@@ -29,7 +29,7 @@ struct NoView : JobListView {
 
 // A list whose journal is kept in a folder of its own.
 struct KeptList {
-    KeptList() { keeper.takeOver(); }
+    KeptList() { keeper.takeOver(jobs); }
     // Read as another program may while the journal is held.
     std::optional<JobJournal> onDisk() const {
         std::string bytes;
@@ -40,8 +40,8 @@ struct KeptList {
     TempDir dir;
     std::string path = dir.file("Mirvane.jobs");
     NoView view;
+    JournalKeeper keeper{view, path};
     JobList jobs{keeper};
-    JournalKeeper keeper{view, jobs, path};
     std::vector<JobRow> rows() const { return {jobs.rows().begin(), jobs.rows().end()}; }
 };
 
