@@ -130,7 +130,7 @@ TEST(StartupMessage, TheMissingEncoderIsNamedAsEachSystemLooksForIt) {
     EXPECT_EQ(texts::encoderMissing(PathStyle::Posix), "ffmpegがありません。");
 }
 
-TEST(MainWindowBehaviour, CommandLineFilesBecomePendingRowsAndHideTheHint) {
+TEST(MainWindowPresenter, CommandLineFilesBecomePendingRowsAndHideTheHint) {
     // Exact bytes, also those that are not UTF-8 (Shift-JIS and Latin-1 names).
     const Texts files = {"/v/b.mkv", "relative/a clip.avi", "/v/b.mkv", "/v/\x83\x72\x83\x66\x83\x49.avi",
                          "caf\xe9.avi"};
@@ -143,7 +143,7 @@ TEST(MainWindowBehaviour, CommandLineFilesBecomePendingRowsAndHideTheHint) {
     EXPECT_EQ(w.presenter.chosenPreset(), 0);
 }
 
-TEST(MainWindowBehaviour, DropsAppendInOrderWhileIdleOnly) {
+TEST(MainWindowPresenter, DropsAppendInOrderWhileIdleOnly) {
     Window w(kTwoPresets, true, {v("first.avi")});
     w.presenter.filesDropped({});
     EXPECT_EQ(w.view.broughtToFront, 0) << "a drop without files changes nothing";
@@ -171,7 +171,7 @@ TEST(MainWindowBehaviour, DropsAppendInOrderWhileIdleOnly) {
 // A folder named on the command line or dropped stands for its video and
 // audio files in natural order; a drop whose folders hold more than the
 // limit adds the first of them and says so once.
-TEST(MainWindowBehaviour, FoldersAddTheirMediaInOrderUpToTheLimit) {
+TEST(MainWindowPresenter, FoldersAddTheirMediaInOrderUpToTheLimit) {
     const TempDir media;
     for (const char* name : {"10.mkv", "2.mkv", "notes.txt", "sub/1.mp3"}) media.write(name, "");
     const std::string subfolder = media.file("sub") + pathSeparator(kNativePathStyle);
@@ -203,7 +203,7 @@ TEST(MainWindowBehaviour, FoldersAddTheirMediaInOrderUpToTheLimit) {
 
 // Files handed over by a second copy: added at once while idle; during a
 // batch kept, in order, and added when it is over.
-TEST(MainWindowBehaviour, HandedOverFilesAreNeverLost) {
+TEST(MainWindowPresenter, HandedOverFilesAreNeverLost) {
     Window w(kTwoPresets, true, {v("a.avi")});
     std::size_t rowsDuringJob = 0;
     w.runBatch([&] {
@@ -265,7 +265,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, DeleteKey,
                                          DeleteCase{"AnotherKey", Key::Other, "xx", {"0", "1"}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(MainWindowBehaviour, DuringAJobDeleteCtrlF1AndCtrlODoNothing) {
+TEST(MainWindowPresenter, DuringAJobDeleteCtrlF1AndCtrlODoNothing) {
     Window w(kTwoPresets, true, {v("a.avi"), v("b.avi")});
     w.view.selection = {0, 1};
     w.view.chosenFiles = {v("late.avi")};
@@ -287,7 +287,7 @@ TEST(MainWindowBehaviour, DuringAJobDeleteCtrlF1AndCtrlODoNothing) {
 
 // Ctrl+O adds what the dialog returns exactly as a drop would: a folder
 // becomes its media files, a cancelled dialog adds nothing.
-TEST(MainWindowBehaviour, CtrlOAddsTheChosenFilesAsADrop) {
+TEST(MainWindowPresenter, CtrlOAddsTheChosenFilesAsADrop) {
     Window w;
     const TempDir chosen;
     chosen.write("a.mkv", "");
@@ -303,9 +303,10 @@ TEST(MainWindowBehaviour, CtrlOAddsTheChosenFilesAsADrop) {
     EXPECT_FALSE(w.view.hintVisible);
 }
 
-// The reason keys show the first failed row of the selection (rows: pending,
-// failed "first", converted, failed "second"); nothing without one.
-TEST(MainWindowBehaviour, TheReasonKeysShowTheSelectedFailedRowsReason) {
+// The reason keys show the first failed row of the selection, one reason
+// however many failed rows are selected (rows: pending, failed "first",
+// converted, failed "second"); nothing without one.
+TEST(MainWindowPresenter, TheReasonKeysShowTheSelectedFailedRowsReason) {
     Window w(kTwoPresets, true, {v("a.avi"), v("b.avi"), v("c.avi"), v("d.avi")});
     w.setStatus(1, Failed, "first");
     w.setStatus(2, Converted);
@@ -316,6 +317,7 @@ TEST(MainWindowBehaviour, TheReasonKeysShowTheSelectedFailedRowsReason) {
          {std::tuple{Key::Enter, std::vector<int>{3}, Shown{{3, "second"}}, Texts{"エラー: second"}},
           {Key::ContextMenu, {1}, {{1, "first"}}, {"エラー: first"}},
           {Key::Enter, {0, 2, 3}, {{3, "second"}}, {"エラー: second"}},
+          {Key::ContextMenu, {1, 3}, {{1, "first"}}, {"エラー: first"}},
           {Key::Enter, {0, 2}, {}, {notFailed}},
           {Key::ContextMenu, {}, {}, {}},
           {Key::Delete, {1}, {}, {texts::rowsRemovedSaying(1)}}}) {
@@ -328,7 +330,7 @@ TEST(MainWindowBehaviour, TheReasonKeysShowTheSelectedFailedRowsReason) {
     }
 }
 
-TEST(MainWindowBehaviour, CtrlF1WhileIdleTurnsTheLogOff) {
+TEST(MainWindowPresenter, CtrlF1WhileIdleTurnsTheLogOff) {
     Window w;
     w.presenter.keyPressed(Key::F1, false);
     w.presenter.keyPressed(Key::Other, true);
@@ -339,7 +341,7 @@ TEST(MainWindowBehaviour, CtrlF1WhileIdleTurnsTheLogOff) {
 
 // What only a screen reader user would miss: the answer to each action that
 // changes no focused control.
-TEST(MainWindowBehaviour, ActionsThatChangeNoFocusedControlAreSaid) {
+TEST(MainWindowPresenter, ActionsThatChangeNoFocusedControlAreSaid) {
     Window w;
     const std::string nothing = texts::kSayNothingToConvert;
     for (const auto& [act, said] : std::vector<std::pair<std::function<void()>, Texts>>{
@@ -359,7 +361,7 @@ TEST(MainWindowBehaviour, ActionsThatChangeNoFocusedControlAreSaid) {
     }
 }
 
-TEST(MainWindowBehaviour, ClearAllEmptiesTheListResetsTheGaugeAndShowsTheHint) {
+TEST(MainWindowPresenter, ClearAllEmptiesTheListResetsTheGaugeAndShowsTheHint) {
     Window w(kTwoPresets, true, {v("a.avi"), v("b.avi")});
     w.view.gaugeView.progress = 80;
     w.presenter.clearAllPressed();
@@ -414,7 +416,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ResetCase{"DirectShowTickedAndClearedResetsBothTimes", 0, {-1, -1}, true, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(MainWindowBehaviour, TheControlsAreBusyOnlyDuringAJob) {
+TEST(MainWindowPresenter, TheControlsAreBusyOnlyDuringAJob) {
     Window w(kTwoPresets, true, {v("a.avi")});
     w.view.caption = StartCaption::Start;
     StartCaption during = StartCaption::Start;
@@ -432,7 +434,7 @@ TEST(MainWindowBehaviour, TheControlsAreBusyOnlyDuringAJob) {
     EXPECT_EQ(w.view.statuses(), Statuses{Converted});
 }
 
-TEST(MainWindowBehaviour, ClosingWhileIdleAsksNothing) {
+TEST(MainWindowPresenter, ClosingWhileIdleAsksNothing) {
     Window w;
     EXPECT_TRUE(w.presenter.closeRequested());
     EXPECT_TRUE(w.view.messages.empty());
@@ -441,7 +443,7 @@ TEST(MainWindowBehaviour, ClosingWhileIdleAsksNothing) {
 
 // Closing during a job: Cancel lets the batch go on; OK stops the job and
 // the window closes by itself once the batch is over, never before.
-TEST(MainWindowBehaviour, ClosingDuringAJobAsksAndWaitsForTheBatch) {
+TEST(MainWindowPresenter, ClosingDuringAJobAsksAndWaitsForTheBatch) {
     for (const bool ok : {false, true}) {
         Window w(kTwoPresets, true, {v("a.avi"), v("b.avi")});
         w.view.answer = ok;
@@ -637,7 +639,7 @@ INSTANTIATE_TEST_SUITE_P(Journal, Leftover, testing::ValuesIn(kLeftovers),
 
 // A name holding a NUL names no file (the system would read it only up to
 // the NUL); it never becomes a row, wherever it comes from.
-TEST(MainWindowBehaviour, ANameHoldingANulNeverBecomesARow) {
+TEST(MainWindowPresenter, ANameHoldingANulNeverBecomesARow) {
     using namespace std::string_literals;
     Window w(kTwoPresets, true, {"a\0b"s, "c"});
     w.presenter.filesDropped({"d\0"s, "e"});
