@@ -46,8 +46,7 @@ std::shared_ptr<const platform::HeldLock> lockFiles(AppPaths& paths, const Repor
     const std::string why = error == std::errc::resource_unavailable_try_again
                                 ? "another copy of Mirvane holds " + lockFile
                                 : "the lock " + lockFile + " cannot be taken (" + error.message() + ")";
-    report(Problem::Degraded,
-           "Mirvane: " + why + "; no conversion log, AviSynth script or list for the next start is kept.");
+    report("Mirvane: " + why + "; no conversion log, AviSynth script or list for the next start is kept.");
     keepNoFiles(paths);
     return nullptr;
 }
@@ -68,9 +67,8 @@ AppFilePlaces placeFiles(const Report& report) {
         // Nothing of the user's is written where it could be read, replaced
         // or redirected: conversions go on as they do when the log cannot
         // be written, DirectShow conversions fail for want of their script.
-        report(Problem::Degraded,
-               "Mirvane: " + problem +
-                   "; no conversion log, AviSynth script or list for the next start is kept.");
+        report("Mirvane: " + problem +
+               "; no conversion log, AviSynth script or list for the next start is kept.");
         keepNoFiles(places.paths);
     }
     return places;
@@ -108,8 +106,8 @@ Launch launch(const std::vector<std::string>& files, const Report& report) {
     // Whatever keeps the lock from being taken (another user may have made
     // its place first) must not keep the user from converting.
     if (!instance.failure.empty())
-        report(Problem::Degraded, "Mirvane: " + instance.failure +
-                                      " This copy starts without receiving files from later copies.");
+        report("Mirvane: " + instance.failure +
+               " This copy starts without receiving files from later copies.");
     AppFilePlaces places = placeFiles(report);
     std::shared_ptr<const platform::HeldLock> filesLock = lockFiles(places.paths, report);
     return {std::nullopt, std::move(places), instance.failure.empty(), std::move(filesLock)};
@@ -124,8 +122,7 @@ std::unique_ptr<platform::HandOverListener> listenForOtherCopies(
     std::unique_ptr<platform::HandOverListener> listener =
         platform::HandOverListener::start(texts::kAppName, std::move(receiver), error);
     if (!listener)
-        report(Problem::Degraded,
-               "Mirvane: files opened with another copy cannot be received (" + error.message() + ").");
+        report("Mirvane: files opened with another copy cannot be received (" + error.message() + ").");
     return listener;
 }
 

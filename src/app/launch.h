@@ -16,14 +16,10 @@
 
 namespace mirvane::app {
 
-// A problem the program cannot start with, or one it starts with anyway,
-// doing without what failed (the log, the hand-over).
-enum class Problem { Fatal, Degraded };
-
-// Says a problem to the user before or beside the window, as the program's
-// system would: on the terminal, or where there is none, a fatal one in a
-// box.
-using Report = std::function<void(Problem problem, const std::string& text)>;
+// Says a problem the program starts with anyway, doing without what failed
+// (the log, the hand-over), as the program's system would: on the terminal,
+// or where there is none, to the debugger's output.
+using Report = std::function<void(const std::string& text)>;
 
 struct Launch {
     // Set when this process is to end at once with exitCode (a second copy);

@@ -21,9 +21,7 @@ namespace {
 // desktops match a running window to its entry by it.
 constexpr const char* kDesktopId = "io.github.mirvane.Mirvane";
 
-void reportOnTerminal(mirvane::app::Problem, const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-}
+void reportOnTerminal(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
 
 }  // namespace
 

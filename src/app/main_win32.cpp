@@ -34,16 +34,14 @@ std::vector<std::string> commandLineFiles() {
     return files;
 }
 
-// A program without a console says a problem it cannot start with in a box
-// of its own; one it starts with anyway goes to the debugger's output, as a
-// box at every start would only be in the way.
-void report(mirvane::app::Problem problem, const std::string& text) {
-    if (problem == mirvane::app::Problem::Fatal) {
-        MessageBoxW(nullptr, toWide(text).c_str(), toWide(mirvane::texts::kAppCaption).c_str(),
-                    MB_OK | MB_ICONERROR);
-    } else {
-        OutputDebugStringW((toWide(text) + L"\n").c_str());
-    }
+// A program without a console says a problem it starts with anyway to the
+// debugger's output, as a box at every start would only be in the way; one
+// it cannot start with, in a box of its own.
+void report(const std::string& text) { OutputDebugStringW((toWide(text) + L"\n").c_str()); }
+
+void reportFatal(const std::string& text) {
+    MessageBoxW(nullptr, toWide(text).c_str(), toWide(mirvane::texts::kAppCaption).c_str(),
+                MB_OK | MB_ICONERROR);
 }
 
 }  // namespace
@@ -66,7 +64,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
         window.show(showCommand);
         return window.run();
     } catch (const std::exception& error) {
-        report(mirvane::app::Problem::Fatal, error.what());
+        reportFatal(error.what());
         return 1;
     }
 }
