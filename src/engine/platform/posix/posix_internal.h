@@ -1,7 +1,8 @@
 #pragma once
-// What the POSIX implementation files share among themselves. The calls that
-// only Linux has live in the *_linux.cpp files behind these functions, so the
-// *_posix.cpp files hold portable POSIX only.
+// What the sources in posix/ and linux/ share among themselves. The calls
+// only Linux has (the parent-death signal, close_range, pidfd_open,
+// SO_PEERCRED, /proc) live in linux/ behind the functions declared here, so
+// that posix/ holds portable POSIX only.
 
 #include <cerrno>
 #include <chrono>
