@@ -29,6 +29,7 @@ TEST(MakeAbsolute, JoinsRelativeNamesToTheFolderAndKeepsEveryByte) {
         {"windows relative with a slash", W, "sub/a.avi", "D:\\v", "D:\\v\\sub/a.avi"},
         {"windows folder at a drive's root", W, "a.avi", "C:\\", "C:\\a.avi"},
         {"windows absolute kept", W, "E:\\x\\a.avi", "C:\\v", "E:\\x\\a.avi"},
+        {"windows absolute with forward slashes kept", W, "C:/x/a.avi", "D:\\v", "C:/x/a.avi"},
         {"windows unc kept", W, "\\\\srv\\share\\a.avi", "C:\\v", "\\\\srv\\share\\a.avi"},
         {"windows device path kept", W, "\\\\?\\C:\\a.avi", "D:\\v", "\\\\?\\C:\\a.avi"},
         {"windows rooted name on the folder's drive", W, "\\x\\a.avi", "D:\\v\\w", "D:\\x\\a.avi"},

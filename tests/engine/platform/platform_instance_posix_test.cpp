@@ -75,6 +75,8 @@ TEST(SingleInstance, LockAndStateFoldersUnderAnotherUser) {
         {"open to everyone", folderWithMode(fs::perms::all), "open to other users (mode 0777)", false},
         {"readable by the group", folderWithMode(fs::perms::owner_all | fs::perms::group_read),
          "open to other users (mode 0740)", true},
+        {"writable by the group", folderWithMode(fs::perms::owner_all | fs::perms::group_write),
+         "open to other users (mode 0720)", false},
         {"a link to a folder of this user's",
          [](const std::string& folder, const TempDir& base) {
              fs::create_directory(base.file("real"));
