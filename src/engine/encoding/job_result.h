@@ -7,8 +7,8 @@
 namespace mirvane {
 
 inline constexpr int32_t kResultStartFailed = -1;
-// Whatever the encoder printed before it failed: every failure is an error
-// with its reason, the same to the user.
+// A run that failed, however far the encoder got (its input's length read
+// or not): the row shows an error with the reason either way.
 inline constexpr int32_t kResultFailed = 0;
 inline constexpr int32_t kResultCompleted = 2;
 inline constexpr int32_t kResultStopped = 99;
