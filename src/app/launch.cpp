@@ -113,6 +113,12 @@ Launch launch(const std::vector<std::string>& files, const Report& report) {
     return {std::nullopt, std::move(places), instance.failure.empty(), std::move(filesLock)};
 }
 
+ConsoleLaunch launchWithoutWindow(const Report& report) {
+    AppFilePlaces places = placeFiles(report);
+    std::shared_ptr<const platform::HeldLock> filesLock = lockFiles(places.paths, report);
+    return {std::move(places), std::move(filesLock)};
+}
+
 std::unique_ptr<platform::HandOverListener> listenForOtherCopies(
     const Launch& launched, platform::HandOverListener::Receiver receiver, const Report& report) {
     // Only the lock's holder may take the hand-over's place: another copy

@@ -45,6 +45,16 @@ struct Launch {
 // runs.
 Launch launch(const std::vector<std::string>& files, const Report& report);
 
+// For a program without a window, of which any number may run and none
+// hands files over: where its files go, placed as launch places them, and
+// the lock held beside its log (null when it keeps none; the problem is
+// reported).
+struct ConsoleLaunch {
+    AppFilePlaces places;
+    std::shared_ptr<const platform::HeldLock> filesLock;
+};
+ConsoleLaunch launchWithoutWindow(const Report& report);
+
 // Starts hearing the copies started after this one; each list of files goes
 // to receiver on the listener's own thread. Call it once the window that
 // receives them exists. Null, with the reason reported, when it cannot;

@@ -303,6 +303,7 @@ void BatchRunner::finishRow(RunningRow& running, const BatchSettings& settings) 
     if (status == JobStatus::Failed) {
         fail(running.row, std::move(result.reason), running.log ? &*running.log : nullptr);
     } else {
+        if (status == JobStatus::Converted) m_view.rowOutputKept(running.row, job.output);
         m_jobs.setStatus(running.row, status);
     }
     if (severalJobs()) {

@@ -5,6 +5,7 @@
 // Called on the UI thread only.
 
 #include <optional>
+#include <string>
 
 #include "engine/desktop/gauge_view.h"
 #include "engine/jobs/job_list.h"
@@ -29,6 +30,10 @@ public:
     // A converting row's own percentage beside its status, shown while
     // several jobs run at once; nullopt takes it away.
     virtual void setRowPercent(int row, std::optional<int> percent) = 0;
+    // A row's output is complete under its final name (for several files,
+    // the one the encoder was told to write); told just before the row
+    // becomes 変換済. A window shows it in the log only.
+    virtual void rowOutputKept(int /*row*/, const std::string& /*output*/) {}
 };
 
 }  // namespace mirvane

@@ -5,6 +5,8 @@
 // descriptor that turns readable. The signal handler only writes one byte
 // there; everything else happens on the UI thread.
 
+#include <chrono>
+
 namespace mirvane::platform {
 
 // From now on, for the whole process, catches SIGTERM, and SIGHUP and SIGINT
@@ -15,5 +17,11 @@ int catchTerminationRequests();
 
 // Empties the descriptor; true when at least one request had arrived.
 bool takeTerminationRequests();
+
+// For a program without a window: waits at most `timeout` for a request to
+// end and takes it; true when one had come. Requests are caught from the
+// first call on: the signals above, and on Windows the console's Ctrl+C,
+// Ctrl+Break and its closing.
+bool waitForTerminationRequest(std::chrono::milliseconds timeout);
 
 }  // namespace mirvane::platform

@@ -3,6 +3,7 @@
 // the signal interrupted).
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -64,6 +65,13 @@ bool takeTerminationRequests() {
             return taken;
         }
     }
+}
+
+bool waitForTerminationRequest(std::chrono::milliseconds timeout) {
+    pollfd requests{catchTerminationRequests(), POLLIN, 0};
+    if (requests.fd < 0) return false;
+    if (::poll(&requests, 1, static_cast<int>(timeout.count())) != 1) return false;
+    return takeTerminationRequests();
 }
 
 }  // namespace mirvane::platform

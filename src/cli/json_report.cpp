@@ -1,0 +1,101 @@
+#include "cli/json_report.h"
+
+#include <cstdio>
+
+namespace mirvane::cli {
+
+namespace {
+
+// The length of the UTF-8 sequence text begins with; 0 when it is not one.
+std::size_t utf8Sequence(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    char32_t value = 0;
+    if (lead < 0x80) return 1;
+    if (lead >= 0xc2 && lead <= 0xdf) {
+        length = 2;
+        value = lead & 0x1f;
+    } else if (lead >= 0xe0 && lead <= 0xef) {
+        length = 3;
+        value = lead & 0x0f;
+    } else if (lead >= 0xf0 && lead <= 0xf4) {
+        length = 4;
+        value = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (text.size() < length) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xc0) != 0x80) return 0;
+        value = (value << 6) | (byte(i) & 0x3f);
+    }
+    const bool overlong = (length == 3 && value < 0x800) || (length == 4 && value < 0x10000);
+    const bool surrogate = value >= 0xd800 && value <= 0xdfff;
+    return overlong || surrogate || value > 0x10ffff ? 0 : length;
+}
+
+const char* statusWord(JobStatus status) {
+    switch (status) {
+    case JobStatus::Converted: return "converted";
+    case JobStatus::Failed: return "failed";
+    case JobStatus::Converting: return "converting";
+    case JobStatus::Pending: break;
+    }
+    return "stopped";
+}
+
+}  // namespace
+
+std::string JsonString(std::string_view text) {
+    std::string json = "\"";
+    while (!text.empty()) {
+        const unsigned char byte = static_cast<unsigned char>(text[0]);
+        const std::size_t length = utf8Sequence(text);
+        if (length == 0) {
+            json += "\\ufffd";
+            text.remove_prefix(1);
+            continue;
+        }
+        if (byte == '"' || byte == '\\') {
+            json += '\\';
+            json += static_cast<char>(byte);
+        } else if (byte < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            json += escaped;
+        } else {
+            json.append(text.substr(0, length));
+        }
+        text.remove_prefix(length);
+    }
+    return json + "\"";
+}
+
+void JsonReport::jobStarted(int row, const std::string& input) {
+    m_write("{\"event\":\"started\",\"row\":" + std::to_string(row + 1) + ",\"input\":" + JsonString(input) +
+            "}\n");
+}
+
+void JsonReport::jobProgress(int row, const std::string& input, int percent) {
+    if (!m_pace.due(row)) return;
+    m_write("{\"event\":\"progress\",\"row\":" + std::to_string(row + 1) + ",\"input\":" + JsonString(input) +
+            ",\"percent\":" + std::to_string(percent) + "}\n");
+}
+
+void JsonReport::jobFinished(int row, const JobRow& ended, const std::string& output) {
+    m_pace.forget(row);
+    std::string line = "{\"event\":\"finished\",\"row\":" + std::to_string(row + 1) +
+                       ",\"input\":" + JsonString(ended.path) + ",\"status\":\"" + statusWord(ended.status) + "\"";
+    if (ended.status == JobStatus::Converted) line += ",\"output\":" + JsonString(output);
+    if (ended.status == JobStatus::Failed) line += ",\"reason\":" + JsonString(ended.reason);
+    m_write(line + "}\n");
+}
+
+void JsonReport::batchOver(const BatchCounts& counts, bool stopped) {
+    m_write("{\"event\":\"summary\",\"converted\":" + std::to_string(counts.converted) +
+            ",\"failed\":" + std::to_string(counts.failed) + ",\"stopped\":" + std::to_string(counts.stopped) +
+            ",\"interrupted\":" + (stopped ? "true" : "false") + "}\n");
+}
+
+}  // namespace mirvane::cli
