@@ -44,8 +44,8 @@ int settingsError(const std::string& what) {
 // The preset the command line names: its number as listed, or its title.
 std::optional<int> findPreset(const PresetTable& presets, const std::optional<std::string>& wanted) {
     if (!wanted) return 0;
-    for (std::size_t i = 0; i < presets.Presets.size(); ++i)
-        if (presets.Presets[i].Title == *wanted || std::to_string(i + 1) == *wanted) return static_cast<int>(i);
+    for (std::size_t i = 0; i < presets.presets.size(); ++i)
+        if (presets.presets[i].title == *wanted || std::to_string(i + 1) == *wanted) return static_cast<int>(i);
     return std::nullopt;
 }
 
@@ -124,12 +124,12 @@ int RunConsoleProgram(const std::vector<std::string>& arguments) {
     if (!platform::isReadableFile(paths.settingsFile))
         return settingsError(std::string(texts::kSettingsMissing) + " (" + paths.settingsFile + ")");
     PresetTable presets = LoadPresets(paths.settingsFile);
-    if (presets.Presets.empty())
+    if (presets.presets.empty())
         return settingsError(std::string(texts::kSettingsUnreadable) + " (" + paths.settingsFile + ")");
     if (options.action == CommandOptions::Action::ListPresets) {
         std::string list;
-        for (std::size_t i = 0; i < presets.Presets.size(); ++i)
-            list += std::to_string(i + 1) + "\t" + presets.Presets[i].Title + "\n";
+        for (std::size_t i = 0; i < presets.presets.size(); ++i)
+            list += std::to_string(i + 1) + "\t" + presets.presets[i].title + "\n";
         say(ConsoleStream::Output, list);
         return kExitAllConverted;
     }
@@ -137,7 +137,7 @@ int RunConsoleProgram(const std::vector<std::string>& arguments) {
     if (!preset) return usageError(texts::consoleNoSuchPreset(*options.preset));
     if (!platform::isExecutableFile(paths.encoder))
         return settingsError(texts::encoderMissing(kNativePathStyle) + " (" + paths.encoder + ")");
-    if (options.jobs) presets.Jobs = *options.jobs;
+    if (options.jobs) presets.simultaneousJobs = *options.jobs;
 
     const std::vector<std::string> files = inputFiles(options.inputs);
     if (files.empty()) {

@@ -26,7 +26,8 @@ void WorkerHarness::setEncoderPresent(bool present) {
 
 int32_t WorkerHarness::run(const std::string& commandLine) {
     std::optional<JobResult> ended;
-    EncoderJob job({commandLine, commandLine}, flags, uiThread, gauge, paths,
+    JobLog log(paths.logFile);
+    EncoderJob job({commandLine, commandLine}, flags, uiThread, gauge, paths, log,
                    [&ended](JobResult result) { ended = result; });
     m_job = &job;
     while (!ended) uiThread.processEvents(std::nullopt);

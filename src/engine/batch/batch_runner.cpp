@@ -9,26 +9,13 @@
 #include "engine/encoding/encoder_job.h"
 #include "engine/encoding/failure_reason.h"
 #include "engine/encoding/stop_watchdog.h"
-#include "engine/jobs/job_command.h"
 #include "engine/jobs/paths.h"
-#include "engine/platform/files.h"
 #include "engine/platform/journal_file.h"
 #include "engine/texts/texts.h"
 
 namespace mirvane {
 
 namespace {
-
-// Working names tried before the job is given up: each taken one is left
-// by a run that ended in mid-job, or is someone else's.
-constexpr int kWorkingNameAttempts = 100;
-
-// The script of a job running beside others, "Mirvane-2.avs" beside
-// "Mirvane.avs": scriptFile ends in ".avs" (AppPaths).
-std::string scriptBeside(const std::string& scriptFile, int slot) {
-    const std::size_t stem = scriptFile.size() - std::string_view(".avs").size();
-    return scriptFile.substr(0, stem) + "-" + std::to_string(slot + 1) + scriptFile.substr(stem);
-}
 
 JobStatus statusForResult(int32_t result) {
     if (result == kResultCompleted) return JobStatus::Converted;
@@ -49,7 +36,7 @@ BatchRunner::BatchRunner(BatchFlags& flags, UiThread& uiThread, BatchView& view,
       m_presets(presets),
       m_clock(clock),
       m_aviSynthLoads(std::move(aviSynthLoads)),
-      m_desktop(view, desktop),
+      m_desktop(desktop),
       m_progress(view, m_desktop) {
     // At each start: a run killed in mid-job leaves nothing outside the
     // outputs' folders for long.
@@ -77,8 +64,7 @@ void BatchRunner::startOrStop() {
     int pending = 0;
     for (int row = 0; row < rowCount; ++row) pending += m_jobs.row(row).status == JobStatus::Pending;
     m_jobsAtOnce = std::max(1, m_presets.simultaneousJobs);
-    m_desktop.batchStarted(pending);
-    if (severalJobs() && pending > 0) m_progress.batchStarted(pending);
+    m_progress.batchStarted(pending, m_jobsAtOnce);
     m_running = true;
     m_settings = &settings;
     int next = 0;
@@ -88,16 +74,19 @@ void BatchRunner::startOrStop() {
             const int row = next++;
             if (m_jobs.row(row).status == JobStatus::Pending) startRow(row, settings);
         }
+        releaseChanges();
         if (m_runningRows.empty()) break;
+        // Every free place is taken while rows wait: a job alone now stays
+        // alone, and its records need not wait for its end.
+        if (m_runningRows.size() == 1) m_runningRows.front().log.writeThrough();
         waitForAnEnd();
         finishEndedRows(settings);
     }
     if (rowCount > 0) setIdleControls(true);
-    if (severalJobs() && pending > 0) m_progress.batchEnded();
     m_running = false;
     m_settings = nullptr;
     // A close stops the batch as the stop button does.
-    m_desktop.batchEnded(m_flags.stopRequested);
+    m_progress.batchEnded(m_flags.stopRequested);
 }
 
 void BatchRunner::startRow(int row, const BatchSettings& settings) {
@@ -108,136 +97,20 @@ void BatchRunner::startRow(int row, const BatchSettings& settings) {
         ++scriptSlot;
     std::optional<Job> prepared = prepareJob(row, settings, scriptSlot);
     if (!prepared) {
-        m_desktop.rowFinished(m_jobs.row(row).status);
-        if (severalJobs()) m_progress.rowEnded(row, true);
+        m_progress.rowEnded(row, m_jobs.row(row).status);
         return;
     }
-    RunningRow& running = m_runningRows.emplace_back();
-    running.row = row;
-    running.scriptSlot = scriptSlot;
-    running.job = std::move(*prepared);
+    RunningRow& running = m_runningRows.emplace_back(row, scriptSlot, std::move(*prepared), m_paths.logFile);
     // The file now exists: its identity joins its name.
     announceWorkingFiles();
-    if (severalJobs()) running.log.emplace();
-    GaugeView& gauge = severalJobs() ? m_progress.rowStarted(row) : static_cast<GaugeView&>(m_desktop);
     try {
         running.encoder = std::make_unique<EncoderJob>(
-            running.job.command, m_flags, m_uiThread, gauge, m_paths,
-            [&running](JobResult result) { running.ended = std::move(result); },
-            running.log ? &*running.log : nullptr);
+            running.job.command, m_flags, m_uiThread, m_progress.rowStarted(row), m_paths, running.log,
+            [&running](JobResult result) { running.ended = std::move(result); });
     } catch (const std::system_error& error) {
         running.ended =
             JobResult{kResultStartFailed, explainFailure(texts::kReasonWorkerNotStarted, error.code())};
     }
-}
-
-// A job that cannot be prepared fails like any other job; the batch goes on.
-std::optional<BatchRunner::Job> BatchRunner::prepareJob(int row, const BatchSettings& settings,
-                                                        int scriptSlot) {
-    const std::string& rowPath = m_jobs.row(row).path;
-    Job job{rowPath, rowPath, {}, {}, {}, {}, false, {}, {}, {}};
-    // A FIFO or a device would keep the encoder waiting for ever; a link to
-    // a file is the file.
-    if (platform::inputKind(rowPath) == platform::InputKind::Other) {
-        fail(row, texts::kReasonInputNotAFile);
-        return std::nullopt;
-    }
-    if (settings.directShow) {
-        if (settings.aviSynthMissing) {
-            fail(row, texts::kReasonAviSynthMissing);
-            return std::nullopt;
-        }
-        const std::optional<std::string> pathInScript = AvsScriptPath(rowPath);
-        if (!pathInScript) {
-            fail(row, texts::kReasonScriptPathNotWritable);
-            return std::nullopt;
-        }
-        // Each running job opens its row through a script of its own: one
-        // that another job's encoder reads is never written over.
-        AppPaths scriptPaths = m_paths;
-        if (scriptSlot > 0) scriptPaths.scriptFile = scriptBeside(m_paths.scriptFile, scriptSlot);
-        if (const std::error_code error =
-                MakeAvsScript(scriptPaths, *pathInScript, m_presets.directShowFps, job.input)) {
-            fail(row, explainFailure(texts::kReasonScriptNotWritten, error, scriptPaths.scriptFile));
-            return std::nullopt;
-        }
-    }
-    const bool severalFiles = WritesSeveralFiles(settings.commandTemplate.options, settings.extension);
-    std::optional<std::string> output = MakeOutputPath(
-        rowPath, settings.extension, [this](const std::string& path) { return outputNameTaken(path); });
-    if (!output) {
-        fail(row, texts::kReasonNoOutputName);
-        return std::nullopt;
-    }
-    job.output = std::move(*output);
-    job.severalFiles = severalFiles;
-    if (severalFiles) {
-        // The encoder reads every '%' of such a name as the start of a number.
-        const std::string named = job.output.substr(0, job.output.size() - settings.extension.size());
-        if (named.find('%') != std::string::npos) {
-            fail(row, texts::kReasonPercentInName);
-            return std::nullopt;
-        }
-        // The moves at the end never replace a file; a sequence already
-        // begun under these names is said at once rather than after the work.
-        for (const std::string& name : FirstNumberedNames(job.output)) {
-            if (name != job.output && outputNameTaken(name)) {
-                fail(row, std::string(texts::kReasonOutputNameTaken) + ": " + name);
-                return std::nullopt;
-            }
-        }
-    }
-    if (!makeWorkingOutput(row, job, settings)) return std::nullopt;
-    // The log records the very command the encoder runs.
-    const std::string command = MakeJobCommand(settings.commandTemplate, job.input, job.encoderOutput);
-    job.command = {command, command};
-    return job;
-}
-
-bool BatchRunner::makeWorkingOutput(int row, Job& job, const BatchSettings& settings) {
-    const std::string folder = ExtractFolder(job.output);
-    const std::string outputName = job.output.substr(folder.size());
-    const std::string fitsIn = folder.empty() ? std::string(".") : folder;
-    const auto fits = [&fitsIn](std::string_view name) { return platform::nameFits(fitsIn, name); };
-    // A final name the system refuses would only fail after the work.
-    if (!fits(outputName)) {
-        fail(row, explainFailure(texts::kReasonOutputNotCreated,
-                                 std::make_error_code(std::errc::filename_too_long), job.output));
-        return false;
-    }
-    // Several files go into a folder named like the output without its
-    // extension; one file is made under a name of its own. Either way a
-    // name taken meanwhile, or a link put there, cannot receive the output.
-    const std::string workingBase =
-        job.severalFiles ? job.output.substr(0, job.output.size() - settings.extension.size()) : job.output;
-    std::error_code error;
-    for (int attempt = 1; attempt <= kWorkingNameAttempts; ++attempt) {
-        const std::string name = WorkingOutputPath(workingBase, attempt, fits);
-        if (platform::entryExists(name)) {
-            error = std::make_error_code(std::errc::file_exists);
-            continue;
-        }
-        // Named, with the row's new status, before it exists, so that a run
-        // killed at any instant leaves nothing the next start does not know
-        // to remove.
-        announceWorkingFiles(name);
-        m_jobs.setStatus(row, JobStatus::Converting);
-        if (job.severalFiles) {
-            job.folder = platform::WorkingFolder::create(name, error, job.rowPath);
-        } else {
-            job.working = platform::WorkingFile::create(name, error, job.rowPath);
-        }
-        job.workingName = name;
-        if (!error || error != std::errc::file_exists) break;
-    }
-    if (!job.working.isOpen() && !job.folder.isOpen()) {
-        job.workingName.clear();
-        announceWorkingFiles();
-        fail(row, explainFailure(texts::kReasonOutputNotCreated, error));
-        return false;
-    }
-    job.encoderOutput = job.severalFiles ? job.folder.encoderPath(outputName) : job.working.encoderPath();
-    return true;
 }
 
 void BatchRunner::waitForAnEnd() {
@@ -267,6 +140,7 @@ void BatchRunner::finishEndedRows(const BatchSettings& settings) {
             ++running;
             continue;
         }
+        holdChanges();
         finishRow(*running, settings);
         running = m_runningRows.erase(running);
     }
@@ -287,94 +161,22 @@ void BatchRunner::finishRow(RunningRow& running, const BatchSettings& settings) 
     }
     if (result.code == kResultCompleted && m_flags.logEnabled) {
         // The log names what the user finds, besides the name the encoder was given.
-        for (const std::string& file : job.kept) {
-            const std::string record = std::string(texts::kStatusConverted) + ": " + file;
-            if (running.log) {
-                running.log->add(record);
-            } else {
-                WriteLog(m_paths.logFile, record);
-            }
-        }
+        for (const std::string& file : job.kept)
+            running.log.add(std::string(texts::kStatusConverted) + ": " + file);
     }
     // Gone from the journal with the row's new status.
     job.workingName.clear();
     announceWorkingFiles();
     const JobStatus status = statusForResult(result.code);
     if (status == JobStatus::Failed) {
-        fail(running.row, std::move(result.reason), running.log ? &*running.log : nullptr);
+        fail(running.row, std::move(result.reason), &running.log);
     } else {
         if (status == JobStatus::Converted) m_view.rowOutputKept(running.row, job.output);
         m_jobs.setStatus(running.row, status);
     }
-    if (severalJobs()) {
-        // The job's records are written whole, once the row's outcome is known.
-        if (m_flags.logEnabled) running.log->writeTo(m_paths.logFile);
-        m_progress.rowEnded(running.row, status != JobStatus::Pending);
-    } else {
-        m_desktop.setProgress(0);
-    }
-    m_desktop.rowFinished(status);
-}
-
-// A complete output gets its final name; one that is missing or empty is no
-// conversion. A name taken while the job ran is never replaced: the next free
-// one by the same rule is used. A complete output is never removed: when it
-// cannot be named, it stays where it is and the reason says where.
-JobResult BatchRunner::keepOutput(Job& job, const BatchSettings& settings) {
-    std::uint64_t bytes = 0;
-    const std::error_code error = job.severalFiles ? job.folder.size(bytes) : job.working.size(bytes);
-    if (error) return {kResultFailed, explainFailure(texts::kReasonOutputNotRenamed, error)};
-    if (bytes == 0) return {kResultFailed, texts::kReasonOutputEmpty};
-    return job.severalFiles ? keepSeveralFiles(job) : keepOneFile(job, settings);
-}
-
-JobResult BatchRunner::keepOneFile(Job& job, const BatchSettings& settings) {
-    std::error_code error;
-    for (;;) {
-        error = job.working.commit(job.output);
-        if (!error) {
-            job.kept = {job.output};
-            return {kResultCompleted, {}};
-        }
-        if (error != std::errc::file_exists) break;
-        std::optional<std::string> next =
-            MakeOutputPath(job.rowPath, settings.extension,
-                           [this](const std::string& path) { return outputNameTaken(path); });
-        if (!next) break;
-        job.output = std::move(*next);
-    }
-    const std::string working = job.working.path();
-    const bool noNameLeft = error == std::errc::file_exists || error == std::errc::filename_too_long;
-    const std::string why = noNameLeft ? std::string(texts::kReasonKeptUnderWorkingName)
-                                       : explainFailure(texts::kReasonOutputNotRenamed, error);
-    if (job.working.keep()) return {kResultFailed, why};
-    return {kResultFailed,
-            why + (noNameLeft ? "" : std::string(". ") + texts::kReasonKeptAtWorkingName) + ": " + working};
-}
-
-JobResult BatchRunner::keepSeveralFiles(Job& job) {
-    std::string taken;
-    std::vector<std::string> moved;
-    const std::error_code error = job.folder.commit(moved, taken);
-    if (!error) {
-        // One record for a sequence, however many files it has.
-        job.kept = {job.output + " (" + std::to_string(moved.size()) + " ファイル)"};
-        return {kResultCompleted, {}};
-    }
-    const std::string folder = job.folder.path();
-    job.folder.keep();
-    std::string reason = error == std::errc::file_exists
-                             ? std::string(texts::kReasonKeptInWorkingFolder)
-                             : explainFailure(texts::kReasonOutputNotRenamed, error);
-    reason += ": " + folder;
-    if (!taken.empty()) reason += " (" + taken + ")";
-    return {kResultFailed, reason};
-}
-
-bool BatchRunner::outputNameTaken(const std::string& path) const {
-    return platform::entryExists(path) ||
-           std::any_of(m_runningRows.begin(), m_runningRows.end(),
-                       [&path](const RunningRow& running) { return running.job.output == path; });
+    // Kept records are written whole, once the row's outcome is known.
+    running.log.finish();
+    m_progress.rowEnded(running.row, status);
 }
 
 void BatchRunner::announceWorkingFiles(const std::string& starting) {
@@ -391,7 +193,7 @@ void BatchRunner::announceWorkingFiles(const std::string& starting) {
     m_workingFilesChanged(files);
 }
 
-void BatchRunner::fail(int row, std::string reason, LogBlock* log) {
+void BatchRunner::fail(int row, std::string reason, JobLog* log) {
     // The log holds the reason beside the job's own records; a job that
     // never started has no other. The encoder's own error lines begin with
     // the file they are about: the path is not written twice.
@@ -426,7 +228,12 @@ void BatchRunner::stopAndWait() {
     while (!m_runningRows.empty()) {
         waitForAnEnd();
         finishEndedRows(*m_settings);
+        releaseChanges();
     }
+}
+
+void BatchRunner::holdChanges() {
+    if (m_holdChanges && !m_changesHeld) m_changesHeld = m_holdChanges();
 }
 
 }  // namespace mirvane

@@ -9,11 +9,15 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "engine/encoding/batch_flags.h"
-#include "engine/batch/batch_on_desktop.h"
 #include "engine/batch/batch_progress.h"
+#include "engine/batch/desktop_reporter.h"
+#include "engine/desktop/batch_view.h"
+#include "engine/desktop/desktop_services.h"
+#include "engine/desktop/ui_thread.h"
+#include "engine/encoding/batch_flags.h"
 #include "engine/encoding/clock.h"
 #include "engine/encoding/conversion_log.h"
 #include "engine/encoding/encoder_job.h"
@@ -25,9 +29,6 @@
 #include "engine/platform/avisynth.h"
 #include "engine/platform/output_file.h"
 #include "engine/settings/presets.h"
-#include "engine/desktop/desktop_services.h"
-#include "engine/desktop/batch_view.h"
-#include "engine/desktop/ui_thread.h"
 
 namespace mirvane {
 
@@ -38,8 +39,8 @@ public:
     using AviSynthCheck = std::function<bool(const std::string& encoderPath)>;
 
     // desktop: told of each batch's start, progress and end.
-    BatchRunner(BatchFlags& flags, UiThread& uiThread, BatchView& view, JobList& jobs,
-                const AppPaths& paths, const PresetTable& presets, const Clock& clock,
+    BatchRunner(BatchFlags& flags, UiThread& uiThread, BatchView& view, JobList& jobs, const AppPaths& paths,
+                const PresetTable& presets, const Clock& clock,
                 AviSynthCheck aviSynthLoads = platform::aviSynthLoads,
                 DesktopServices& desktop = noDesktopServices());
 
@@ -61,6 +62,13 @@ public:
     // made file's identity.
     using WorkingFilesHandler = std::function<void(const std::vector<JournalWorkingFile>& files)>;
     void onWorkingFilesChanged(WorkingFilesHandler handler) { m_workingFilesChanged = std::move(handler); }
+
+    // Holds back the record of the rows' changes (the journal) until what it
+    // returns is released, so that a job's end and the next job's start are
+    // recorded as one: released before the next job's file is made, so that
+    // its name is on record before the file exists.
+    using ChangesHold = std::function<std::shared_ptr<void>()>;
+    void onHoldChanges(ChangesHold hold) { m_holdChanges = std::move(hold); }
 
     // True while a job runs: the controls have their busy look.
     bool busy() const { return m_busy; }
@@ -93,13 +101,16 @@ private:
     };
     // A row whose job runs: what it reports, and what the batch keeps for it.
     struct RunningRow {
+        RunningRow(int row, int scriptSlot, Job job, const std::string& logFile)
+            : row(row), scriptSlot(scriptSlot), job(std::move(job)), log(logFile, false) {}
+
         int row = 0;
         // Which of the settings' scripts the job reads: 0 for the usual one,
         // others only beside another running job.
         int scriptSlot = 0;
         Job job;
-        // With several jobs, the job's records, written once it is over.
-        std::optional<LogBlock> log;
+        // Kept while other jobs run beside it, written through once it runs alone.
+        JobLog log;
         std::optional<JobResult> ended;
         // When this job's stop was first seen by the waiting loop.
         std::optional<Clock::time_point> stopSeen;
@@ -125,9 +136,10 @@ private:
     bool outputNameTaken(const std::string& path) const;
     // The running jobs' working files, and one about to be made.
     void announceWorkingFiles(const std::string& starting = {});
+    void holdChanges();
+    void releaseChanges() { m_changesHeld.reset(); }
     // log: the row's own records, where the reason joins them.
-    void fail(int row, std::string reason, LogBlock* log = nullptr);
-    bool severalJobs() const { return m_jobsAtOnce > 1; }
+    void fail(int row, std::string reason, JobLog* log = nullptr);
 
     BatchFlags& m_flags;
     UiThread& m_uiThread;
@@ -137,11 +149,10 @@ private:
     const PresetTable& m_presets;
     const Clock& m_clock;
     AviSynthCheck m_aviSynthLoads;
-    // The window's gauge, as the batch writes it, followed on the desktop.
-    BatchOnDesktop m_desktop;
+    DesktopReporter m_desktop;
     bool m_running = false;
     bool m_busy = false;
-    // With several jobs at once: the rows' percentages and the batch's gauge.
+    // The gauge, the rows' percentages and the desktop's share of them.
     BatchProgress m_progress;
     int m_jobsAtOnce = 1;
     // In row order; a list, as the end handlers hold their row's address.
@@ -149,6 +160,8 @@ private:
     // The running batch's settings, for a stop that waits from inside it.
     const BatchSettings* m_settings = nullptr;
     WorkingFilesHandler m_workingFilesChanged;
+    ChangesHold m_holdChanges;
+    std::shared_ptr<void> m_changesHeld;
 };
 
 }  // namespace mirvane

@@ -1,6 +1,7 @@
 #include "engine/encoding/conversion_log.h"
 
 #include <mutex>
+#include <utility>
 
 #include "engine/platform/files.h"
 #include "engine/platform/local_time.h"
@@ -29,15 +30,36 @@ std::error_code WriteLog(const std::string& logFile, std::string_view text, Path
     return writeError ? writeError : closeError;
 }
 
-void LogBlock::add(std::string_view record) {
-    if (!m_empty) m_records += "\r\n";
-    m_records += record;
-    m_empty = false;
+JobLog::JobLog(std::string logFile, bool writeThrough, PathStyle style)
+    : m_logFile(std::move(logFile)), m_style(style), m_writeThrough(writeThrough) {}
+
+void JobLog::add(std::string_view record) {
+    const std::lock_guard<std::mutex> lock(m_lock);
+    if (m_writeThrough) {
+        write(record);
+        return;
+    }
+    if (!m_kept.empty()) m_kept += "\r\n";
+    m_kept += record;
 }
 
-std::error_code LogBlock::writeTo(const std::string& logFile, PathStyle style) const {
-    if (m_empty) return {};
-    return WriteLog(logFile, m_records, style);
+void JobLog::writeThrough() {
+    const std::lock_guard<std::mutex> lock(m_lock);
+    if (m_writeThrough) return;
+    m_writeThrough = true;
+    write(m_kept);
+    m_kept.clear();
+}
+
+void JobLog::finish() {
+    const std::lock_guard<std::mutex> lock(m_lock);
+    write(m_kept);
+    m_kept.clear();
+}
+
+void JobLog::write(std::string_view records) {
+    if (records.empty() || m_failed) return;
+    m_failed = static_cast<bool>(WriteLog(m_logFile, records, m_style));
 }
 
 std::string FormatRunHeader(const std::tm& localTime) {

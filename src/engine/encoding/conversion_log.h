@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <ctime>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -24,19 +25,34 @@ inline constexpr std::size_t kLoggedOutputPerJob = std::size_t{16} << 20;
 std::error_code WriteLog(const std::string& logFile, std::string_view text,
                          PathStyle style = kNativePathStyle);
 
-// One job's records, kept while the job runs and written as one when it is
-// over: jobs that run at the same time never interleave their records.
-class LogBlock {
+// One job's records. While other jobs run beside it they are kept and
+// written as one block once the job is over, so that jobs never interleave
+// their records; a job that runs alone writes each record as it comes, so
+// the log follows the encoder. Once a write fails, the job's remaining
+// records are dropped: the log is a record for people and never decides a
+// conversion.
+class JobLog {
 public:
+    // writeThrough: each record is written as it comes from the start.
+    explicit JobLog(std::string logFile, bool writeThrough = true, PathStyle style = kNativePathStyle);
+
+    // From any thread.
     void add(std::string_view record);
-    // Appends every record kept, each followed by CR LF, as WriteLog does;
-    // nothing when none was kept.
-    std::error_code writeTo(const std::string& logFile,
-                            PathStyle style = kNativePathStyle) const;
+    // The job now runs alone: what was kept is written, and each record after it as it comes.
+    void writeThrough();
+    // The job is over: what is kept is written as one block.
+    void finish();
 
 private:
-    std::string m_records;  // separated by CR LF; WriteLog ends the last
-    bool m_empty = true;
+    // Called with the lock held.
+    void write(std::string_view records);
+
+    std::mutex m_lock;
+    const std::string m_logFile;
+    const PathStyle m_style;
+    std::string m_kept;  // separated by CR LF; WriteLog ends the last
+    bool m_writeThrough;
+    bool m_failed = false;
 };
 
 // "■" + the user's locale's short date, a blank and the time of day + "■";

@@ -24,12 +24,11 @@ constexpr auto kEndWaitSlice = std::chrono::milliseconds(50);
 }  // namespace
 
 EncoderJob::EncoderJob(EncoderCommand command, const BatchFlags& flags, UiThread& uiThread, GaugeView& gauge,
-                       const AppPaths& paths, EndHandler onEnded, LogBlock* block)
+                       const AppPaths& paths, JobLog& log, EndHandler onEnded)
     : m_commandLine(std::move(command.run)),
       m_loggedCommandLine(std::move(command.logged)),
       m_encoder(paths.encoder),
-      m_logFile(paths.logFile),
-      m_logBlock(block),
+      m_log(log),
       m_gaugeOnUiThread(uiThread, gauge),
       m_output(m_gaugeOnUiThread),
       m_flags(flags),
@@ -47,8 +46,8 @@ void EncoderJob::run() {
         result = {kResultStartFailed, explainFailure(texts::kReasonEncoderNotStarted, error, m_encoder)};
     } else {
         if (m_flags.logEnabled) {
-            writeLog(RunHeaderNow());
-            writeLog(m_loggedCommandLine);
+            m_log.add(RunHeaderNow());
+            m_log.add(m_loggedCommandLine);
         }
         readOutput();
         EncoderEnd end;
@@ -106,17 +105,6 @@ void EncoderJob::GaugeOnUiThread::setProgress(int value) {
     m_uiThread.invoke([this, value] { m_gauge.setProgress(value); });
 }
 
-void EncoderJob::writeLog(std::string_view text) {
-    // The log is a record for people: once it fails, this job's remaining
-    // records are dropped and the conversion goes on untouched.
-    if (m_logFailed) return;
-    if (m_logBlock) {
-        m_logBlock->add(text);
-    } else if (WriteLog(m_logFile, text)) {
-        m_logFailed = true;
-    }
-}
-
 void EncoderJob::logLine(std::string_view line) {
     if (!m_flags.logEnabled || m_outputOmitted) return;
     const std::size_t record = line.size() + 2;  // with its CR LF
@@ -134,7 +122,7 @@ void EncoderJob::logChunkRecords() {
     // One write for a read's lines: the file is opened once per read, as
     // when a read was a record.
     if (m_chunkRecords.empty()) return;
-    writeLog(m_chunkRecords);
+    m_log.add(m_chunkRecords);
     m_chunkRecords.clear();
 }
 

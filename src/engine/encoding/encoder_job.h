@@ -10,6 +10,8 @@
 #include <string_view>
 #include <thread>
 
+#include "engine/desktop/gauge_view.h"
+#include "engine/desktop/ui_thread.h"
 #include "engine/encoding/batch_flags.h"
 #include "engine/encoding/conversion_log.h"
 #include "engine/encoding/encoder_verdict.h"
@@ -17,8 +19,6 @@
 #include "engine/encoding/job_result.h"
 #include "engine/jobs/app_paths.h"
 #include "engine/platform/process.h"
-#include "engine/desktop/gauge_view.h"
-#include "engine/desktop/ui_thread.h"
 
 namespace mirvane {
 
@@ -34,11 +34,10 @@ public:
     using EndHandler = std::function<void(JobResult result)>;
 
     // Starts the job's thread; onEnded runs on the UI thread once the job is
-    // over, with its result. The job's log records go straight to the log,
-    // or, with a block, into it (read it only once the job is over). Throws
-    // std::system_error when no thread can be started.
+    // over, with its result. The job's records go to its log, which must
+    // outlive it. Throws std::system_error when no thread can be started.
     EncoderJob(EncoderCommand command, const BatchFlags& flags, UiThread& uiThread, GaugeView& gauge,
-               const AppPaths& paths, EndHandler onEnded, LogBlock* block = nullptr);
+               const AppPaths& paths, JobLog& log, EndHandler onEnded);
     EncoderJob(const EncoderJob&) = delete;
     EncoderJob& operator=(const EncoderJob&) = delete;
     // Joins the thread; call once the end has been announced.
@@ -67,8 +66,6 @@ private:
     void readOutput();
     // False when a stop ended the wait (the encoder is then killed).
     bool waitForEncoderEnd();
-    // Writes one record unless this job's log has already failed.
-    void writeLog(std::string_view text);
     // Adds one line of the encoder's output to the records of the chunk
     // being read, while this job's share of the log lasts; the line that
     // would pass it is replaced by one record saying the rest was left out,
@@ -82,9 +79,7 @@ private:
     // The program that runs: always the encoder beside the executable, never
     // a path read back out of the command line.
     const std::string m_encoder;
-    const std::string m_logFile;
-    LogBlock* const m_logBlock;
-    bool m_logFailed = false;
+    JobLog& m_log;
     std::size_t m_loggedOutput = 0;
     bool m_outputOmitted = false;
     // The records of the chunk being read, written as one: the lines it

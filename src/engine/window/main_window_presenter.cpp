@@ -1,6 +1,7 @@
 #include "engine/window/main_window_presenter.h"
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "engine/platform/files.h"
@@ -18,6 +19,7 @@ MainWindowPresenter::MainWindowPresenter(BatchFlags& flags, UiThread& uiThread, 
       m_journal(m_spokenRows, paths.journalFile),
       m_jobs(m_journal),
       m_batch(flags, uiThread, view, m_jobs, paths, m_presets, clock, platform::aviSynthLoads, desktop) {
+    m_batch.onHoldChanges([this] { return std::make_shared<JournalKeeper::Hold>(m_journal); });
     m_batch.onWorkingFilesChanged(
         [this](const std::vector<JournalWorkingFile>& files) { workingFilesChanged(files); });
 }

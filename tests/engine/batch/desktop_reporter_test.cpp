@@ -1,10 +1,9 @@
-#include "engine/batch/batch_on_desktop.h"
+#include "engine/batch/desktop_reporter.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "support/fake_main_window_view.h"
 #include "support/recording_desktop.h"
 
 namespace mirvane {
@@ -15,17 +14,16 @@ using enum JobStatus;
 struct DesktopCase {
     const char* name;
     bool windowActive;
-    std::function<void(BatchOnDesktop&)> batch;
+    std::function<void(DesktopReporter&)> batch;
     std::vector<std::string> calls;
 };
 
 class BatchOnTheDesktop : public testing::TestWithParam<DesktopCase> {};
 
 TEST_P(BatchOnTheDesktop, ShowsWhatChangedAndSaysTheEndOnlyToAUserElsewhere) {
-    test::FakeMainWindowView window;
     test::RecordingDesktop desktop;
     desktop.active = GetParam().windowActive;
-    BatchOnDesktop shown(window, desktop);
+    DesktopReporter shown(desktop);
     GetParam().batch(shown);
     EXPECT_EQ(desktop.calls, GetParam().calls);
 }
@@ -34,19 +32,18 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, BatchOnTheDesktop,
     testing::Values(DesktopCase{"OnlyANewWholePercentageIsSent",
                                 true,
-                                [](BatchOnDesktop& b) {
+                                [](DesktopReporter& b) {
                                     b.batchStarted(2);
-                                    b.setMaxValue(1000);
-                                    for (int progress : {5, 10, 19, 20, 20, 2000}) b.setProgress(progress);
+                                    for (int percent : {0, 1, 1, 2, 2, 100}) b.showPercent(percent);
                                 },
                                 {"awake", "normal 0% 2 left", "normal 1% 2 left", "normal 2% 2 left",
                                  "normal 100% 2 left"}},
                     DesktopCase{"AFailedRowTurnsTheRestToErrorAndTheEndHides",
                                 true,
-                                [](BatchOnDesktop& b) {
+                                [](DesktopReporter& b) {
                                     b.batchStarted(2);
                                     b.rowFinished(Failed);
-                                    b.setProgress(50);
+                                    b.showPercent(50);
                                     b.rowFinished(Converted);
                                     b.batchEnded(false);
                                 },
@@ -54,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  "error 50% 0 left", "hidden", "may sleep"}},
                     DesktopCase{"EndedByItselfWithTheUserElsewhere",
                                 false,
-                                [](BatchOnDesktop& b) {
+                                [](DesktopReporter& b) {
                                     b.batchStarted(2);
                                     b.rowFinished(Pending);  // not over: stays left
                                     for (JobStatus status : {Converted, Failed}) b.rowFinished(status);

@@ -1,13 +1,12 @@
-#include "engine/batch/batch_on_desktop.h"
+#include "engine/batch/desktop_reporter.h"
 
 #include "engine/texts/texts.h"
 
 namespace mirvane {
 
-BatchOnDesktop::BatchOnDesktop(BatchView& window, DesktopServices& desktop)
-    : m_window(window), m_desktop(desktop) {}
+DesktopReporter::DesktopReporter(DesktopServices& desktop) : m_desktop(desktop) {}
 
-void BatchOnDesktop::batchStarted(int rows) {
+void DesktopReporter::batchStarted(int rows) {
     if (rows <= 0) return;
     m_running = true;
     m_left = rows;
@@ -17,7 +16,12 @@ void BatchOnDesktop::batchStarted(int rows) {
     showBatch();
 }
 
-void BatchOnDesktop::rowFinished(JobStatus status) {
+void DesktopReporter::showPercent(int percent) {
+    m_percent = percent;
+    if (m_running) showBatch();
+}
+
+void DesktopReporter::rowFinished(JobStatus status) {
     if (!m_running) return;
     if (status == JobStatus::Converted) {
         ++m_converted;
@@ -30,7 +34,7 @@ void BatchOnDesktop::rowFinished(JobStatus status) {
     showBatch();
 }
 
-void BatchOnDesktop::batchEnded(bool stopped) {
+void DesktopReporter::batchEnded(bool stopped) {
     if (!m_running) return;
     m_running = false;
     show({});
@@ -39,24 +43,12 @@ void BatchOnDesktop::batchEnded(bool stopped) {
         m_desktop.announceBatchEnd(texts::kBatchEndTitle, texts::batchEndCounts(m_converted, m_failed));
 }
 
-// The window's gauge first: a value it refuses changes nothing here either.
-void BatchOnDesktop::setMaxValue(int value) {
-    m_window.gauge().setMaxValue(value);
-    m_scale.setMaxValue(value);
-    if (m_running) showBatch();
-}
-
-void BatchOnDesktop::setProgress(int value) {
-    m_window.gauge().setProgress(value);
-    if (m_scale.setProgress(value) && m_running) showBatch();
-}
-
-void BatchOnDesktop::showBatch() {
+void DesktopReporter::showBatch() {
     using State = TaskbarProgress::State;
-    show({m_failed > 0 ? State::Error : State::Normal, m_scale.percent(), m_left});
+    show({m_failed > 0 ? State::Error : State::Normal, m_percent, m_left});
 }
 
-void BatchOnDesktop::show(const TaskbarProgress& progress) {
+void DesktopReporter::show(const TaskbarProgress& progress) {
     if (progress.state == m_shown.state && progress.percent == m_shown.percent &&
         progress.filesLeft == m_shown.filesLeft)
         return;
