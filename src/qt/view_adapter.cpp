@@ -2,21 +2,26 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
+#include <QListWidget>
 #include <QPointer>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QToolTip>
+#include <QTreeWidget>
 #include <algorithm>
 
+#include "engine/texts/texts.h"
 #include "engine/window/form_layout.h"
 #include "engine/window/status_look.h"
-#include "engine/texts/texts.h"
 #include "qt/local_files.h"
 #include "qt/message_boxes.h"
+#include "qt/percent_gauge.h"
 #include "qt/spoken_notice.h"
-#include "ui_main_window.h"
 
 namespace mirvane {
 
@@ -140,20 +145,20 @@ void ViewAdapter::rowsAppended(std::span<const JobRow> rows) {
         showJob(*item, row);
         items << item;
     }
-    m_ui.lvData->setUpdatesEnabled(false);
-    m_ui.lvData->addTopLevelItems(items);
-    m_ui.lvData->setUpdatesEnabled(true);
+    m_form.lvData->setUpdatesEnabled(false);
+    m_form.lvData->addTopLevelItems(items);
+    m_form.lvData->setUpdatesEnabled(true);
 }
 
 void ViewAdapter::rowChanged(int row, const JobRow& data) {
-    tellCellChange(*m_ui.lvData, row, showJob(*m_ui.lvData->topLevelItem(row), data));
+    tellCellChange(*m_form.lvData, row, showJob(*m_form.lvData->topLevelItem(row), data));
 }
 
 // Taking all rows out and putting the kept ones back costs one pass, however
 // many are removed; the row at the top of the view and the focus row stay in
 // place, a removed one handing its place to the next row kept.
 void ViewAdapter::rowsRemoved(const std::vector<int>& removed) {
-    QTreeWidget* list = m_ui.lvData;
+    QTreeWidget* list = m_form.lvData;
     const int topRow = list->indexAt(QPoint(0, 0)).row();
     const int currentRow = list->currentIndex().row();
 
@@ -177,39 +182,39 @@ void ViewAdapter::rowsRemoved(const std::vector<int>& removed) {
         list->scrollToItem(kept[top], QAbstractItemView::PositionAtTop);
 }
 
-void ViewAdapter::rowsCleared() { m_ui.lvData->clear(); }
+void ViewAdapter::rowsCleared() { m_form.lvData->clear(); }
 
-GaugeView& ViewAdapter::gauge() { return *m_ui.gauge; }
+GaugeView& ViewAdapter::gauge() { return *m_form.gauge; }
 
 void ViewAdapter::setStartCaption(StartCaption caption) {
-    m_ui.btnStart->setText(
+    m_form.btnStart->setText(
         QString::fromUtf8(caption == StartCaption::Stop ? texts::kCaptionStop : texts::kCaptionStart));
 }
 
-void ViewAdapter::setStartEnabled(bool enabled) { m_ui.btnStart->setEnabled(enabled); }
+void ViewAdapter::setStartEnabled(bool enabled) { m_form.btnStart->setEnabled(enabled); }
 
 void ViewAdapter::setOptionControlsEnabled(bool enabled) {
-    m_ui.btnAllClr->setEnabled(enabled);
-    m_ui.lbTo->setEnabled(enabled);
-    m_ui.chkDShow->setEnabled(enabled);
+    m_form.btnAllClr->setEnabled(enabled);
+    m_form.lbTo->setEnabled(enabled);
+    m_form.chkDShow->setEnabled(enabled);
 }
 
-void ViewAdapter::setHintVisible(bool visible) { m_ui.txtDrag->setVisible(visible); }
+void ViewAdapter::setHintVisible(bool visible) { m_form.txtDrag->setVisible(visible); }
 
 void ViewAdapter::setPresetTitles(const std::vector<std::string>& titles) {
-    const QSignalBlocker quiet(m_ui.lbTo);
-    m_ui.lbTo->clear();
-    for (const std::string& title : titles) m_ui.lbTo->addItem(QString::fromStdString(title));
-    m_ui.lbTo->setCurrentRow(0);
+    const QSignalBlocker quiet(m_form.lbTo);
+    m_form.lbTo->clear();
+    for (const std::string& title : titles) m_form.lbTo->addItem(QString::fromStdString(title));
+    m_form.lbTo->setCurrentRow(0);
 }
 
-int ViewAdapter::selectedPreset() const { return m_ui.lbTo->currentRow(); }
+int ViewAdapter::selectedPreset() const { return m_form.lbTo->currentRow(); }
 
-bool ViewAdapter::directShowTicked() const { return m_ui.chkDShow->isChecked(); }
+bool ViewAdapter::directShowTicked() const { return m_form.chkDShow->isChecked(); }
 
 std::vector<int> ViewAdapter::selectedRows() const {
     std::vector<int> rows;
-    for (const QItemSelectionRange& range : m_ui.lvData->selectionModel()->selection())
+    for (const QItemSelectionRange& range : m_form.lvData->selectionModel()->selection())
         for (int row = range.top(); row <= range.bottom(); ++row) rows.push_back(row);
     std::sort(rows.begin(), rows.end());
     return rows;
@@ -238,16 +243,16 @@ void ViewAdapter::closeWindow() {
 }
 
 void ViewAdapter::setRowPercent(int row, std::optional<int> percent) {
-    QTreeWidgetItem* item = m_ui.lvData->topLevelItem(row);
+    QTreeWidgetItem* item = m_form.lvData->topLevelItem(row);
     const QVariant value = percent ? QVariant(*percent) : QVariant();
     if (!item || item->data(kStatusColumn, kPercentRole) == value) return;
     item->setData(kStatusColumn, kPercentRole, value);
-    tellCellChange(*m_ui.lvData, row, showStatusText(*item));
+    tellCellChange(*m_form.lvData, row, showStatusText(*item));
 }
 
 // Where the pointer would show the tooltip: at the status cell, brought into view.
 void ViewAdapter::showRowReason(int row, const std::string& reason) {
-    QTreeWidget* list = m_ui.lvData;
+    QTreeWidget* list = m_form.lvData;
     QTreeWidgetItem* item = list->topLevelItem(row);
     if (!item) return;
     list->scrollToItem(item);
@@ -274,6 +279,6 @@ void ViewAdapter::announce(const std::string& text) {
     m_notice->say(QString::fromStdString(text));
 }
 
-void ViewAdapter::focusStartButton() { m_ui.btnStart->setFocus(); }
+void ViewAdapter::focusStartButton() { m_form.btnStart->setFocus(); }
 
 }  // namespace mirvane
