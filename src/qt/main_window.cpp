@@ -19,7 +19,6 @@
 
 #include "engine/texts/texts.h"
 #include "engine/window/form_layout.h"
-#include "engine/window/status_look.h"
 #include "qt/app_icon.h"
 #include "qt/local_files.h"
 #include "qt/message_boxes.h"
@@ -56,24 +55,6 @@ public:
 
 private:
     int m_height;
-};
-
-// The status cell drawn the default way in the colour its status asks for.
-class StatusColours : public QStyledItemDelegate {
-public:
-    using Chooser = void (*)(QStyleOptionViewItem&, const QModelIndex&);
-    StatusColours(Chooser choose, QObject* parent) : QStyledItemDelegate(parent), m_choose(choose) {}
-
-protected:
-    // Starts from the list's own palette for every cell, so a colour never
-    // carries over from the cell drawn before.
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        m_choose(*option, index);
-    }
-
-private:
-    Chooser m_choose;
 };
 
 QString text(const char* utf8) { return QString::fromUtf8(utf8); }
@@ -222,8 +203,6 @@ void MainWindow::setUpLook() {
     setColor(m_form.lvData, QPalette::Window, Qt::white);
     m_form.lvData->setColumnWidth(0, form::kFileNameColumnWidth);
     m_form.lvData->setColumnWidth(1, form::kStatusColumnWidth);
-    m_form.lvData->setItemDelegateForColumn(
-        1, new StatusColours(&MainWindow::lvDataAdvancedCustomDrawSubItem, m_form.lvData));
 
     setColor(m_form.txtDrag, QPalette::Window, Qt::white);
     m_form.txtDrag->raise();
@@ -347,14 +326,6 @@ void MainWindow::lvDataKeyDown(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 void MainWindow::btnAllClrClick() { m_presenter.clearAllPressed(); }
-
-void MainWindow::lvDataAdvancedCustomDrawSubItem(QStyleOptionViewItem& option, const QModelIndex& index) {
-    const QVariant status = index.data(kStatusRole);
-    if (!status.isValid()) return;
-    const Rgb colour = statusColour(static_cast<JobStatus>(status.toInt()));
-    // Only the text: a selected row keeps the selection's own colours.
-    option.palette.setColor(QPalette::Text, QColor(colour.red, colour.green, colour.blue));
-}
 
 void MainWindow::lbToClick() { m_presenter.presetChosen(m_form.lbTo->currentRow()); }
 

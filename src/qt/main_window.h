@@ -17,7 +17,6 @@
 #include "qt/view_adapter.h"
 
 class QAbstractItemView;
-class QStyleOptionViewItem;
 
 namespace mirvane {
 
@@ -64,8 +63,6 @@ private:
     void FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
     void WMDropFiles(const std::vector<std::string>& paths);
     void lvDataKeyDown(int key, Qt::KeyboardModifiers modifiers);
-    // Chooses the text colour of the status cell that option describes.
-    static void lvDataAdvancedCustomDrawSubItem(QStyleOptionViewItem& option, const QModelIndex& index);
 
     void createControls();
     void setUpLook();

@@ -4,8 +4,6 @@
 // so a name that is not valid UTF-8 still shows as well as Qt can while the
 // engine keeps its exact bytes.
 
-#include <QtCore/qnamespace.h>
-
 #include "engine/window/main_window_view.h"
 
 class QCheckBox;
@@ -34,9 +32,6 @@ struct FormControls {
     QTreeWidget* lvData = nullptr;
     QLabel* txtDrag = nullptr;
 };
-
-// The role under which a status cell keeps its JobStatus, for drawing.
-inline constexpr int kStatusRole = Qt::UserRole;
 
 class ViewAdapter : public MainWindowView {
 public:
