@@ -9,9 +9,8 @@
 #include <utility>
 
 #include "engine/platform/win32/wide_text.h"
-#include "engine/window/form_layout.h"
-#include "engine/window/status_look.h"
 #include "engine/texts/texts.h"
+#include "engine/window/form_layout.h"
 #include "win32/control_ids.h"
 #include "win32/dropped_files.h"
 #include "win32/message_boxes.h"
@@ -354,7 +353,7 @@ void MainWindow::WMDpiChanged(UINT dpi, const RECT& suggested) {
 
 void MainWindow::lvDataAdvancedCustomDrawSubItem(int row, int column, COLORREF& textColour) const {
     if (column != 1 || row < 0 || row >= m_rows.size()) return;
-    const Rgb colour = statusColour(m_rows.status(row));
+    const Rgb colour = m_rows.look(row).colour;
     textColour = RGB(colour.red, colour.green, colour.blue);
 }
 

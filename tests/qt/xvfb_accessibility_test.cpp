@@ -86,7 +86,7 @@ TEST_F(Accessible, TheStatusCellTellsItsChangesAndAFailedRowsReason) {
     form.control<QWidget>("btnStart")->setFocus();
     QTest::keyClick(form.control<QWidget>("btnStart"), Qt::Key_Return);
     const QString reason = QString::fromStdString(form.window->presenter().jobs().row(0).reason);
-    EXPECT_EQ(heard, QStringList({"変換中", "エラー: " + reason, "why " + reason}))
+    EXPECT_EQ(heard, QStringList({"変換中", "エラー: " + reason, "why エラー: " + reason}))
         << "the reason read with the row";
 
     list->topLevelItem(0)->setSelected(true);

@@ -334,20 +334,20 @@ INSTANTIATE_TEST_SUITE_P(Keys, ReasonKey,
                                          ReasonKeyCase{"ShiftF10", VK_F10, true}),
                          kByName);
 
-// A converting row's own percentage beside its status, until taken away.
+// A converting row's own percentage beside its status, with its row when
+// rows above it go, until taken away.
 TEST_F(JobRows, AConvertingRowShowsItsOwnPercentageUntilTakenAway) {
-    addRows(2);
-    setStatus(0, JobStatus::Converting);
+    addRows(3);
+    setStatus(1, JobStatus::Converting);
     MainWindowView& view = form.window->view();
-    view.setRowPercent(0, 42);
-    view.setRowPercent(1, 50);
+    view.setRowPercent(1, 42);
+    view.setRowPercent(2, 50);
+    EXPECT_EQ(form.column(1), (Texts{kPending, L"変換中 42%", kPending}));
+    selectRows(list(), {0});
+    pressKey(list(), VK_DELETE);
     EXPECT_EQ(form.column(1), (Texts{L"変換中 42%", kPending}));
     view.setRowPercent(0, std::nullopt);
     EXPECT_EQ(form.column(1), (Texts{L"変換中", kPending}));
-    view.setRowPercent(0, 9);
-    selectRows(list(), {1});
-    pressKey(list(), VK_DELETE);
-    EXPECT_EQ(form.column(1), Texts{L"変換中"});
 }
 
 // Return presses the focused button also after Tab (the dialog keys then ask

@@ -17,7 +17,7 @@ inline constexpr const char* kStatusError = "エラー";
 inline constexpr const char* kCaptionStart = "開始";
 inline constexpr const char* kCaptionStop = "停止";
 
-// The other controls' texts (the Qt window keeps its own in its form file).
+// The other controls' texts.
 inline constexpr const char* kCaptionClearAll = "すべてクリア";
 inline constexpr const char* kCaptionPresets = "コンバート";
 inline constexpr const char* kCaptionDirectShow = "DirectShowを使用(Avisynthが必要)";
@@ -103,6 +103,8 @@ inline constexpr const char* kSayBusyNoRemove = "変換中は削除できませ�
 inline constexpr const char* kSayBusyNoAdd = "変換中はファイルを追加できません";
 inline constexpr const char* kSayNotFailed = "選択した行はエラーではありません";
 inline constexpr const char* kSayNothingSelected = "ファイルが選択されていません";
+// Between sayings heard together.
+inline constexpr const char* kSayingsJoint = "。";
 // A row's end, said once: "clip.avi 変換済", "clip.avi エラー: reason".
 inline std::string rowEndSaying(std::string_view fileName, const char* status, std::string_view reason) {
     std::string text = std::string(fileName) + " " + status;

@@ -1,5 +1,5 @@
 #pragma once
-// The form as its form file holds it, the same for every window: each
+// The form, the same for every window, which makes its controls from it: each
 // control's place and size in pixels at 96 dpi (the panel's children
 // relative to the panel), the sizes the resize rules go by, and the rules
 // themselves. A window scales every pixel to its own dpi where it uses it.
