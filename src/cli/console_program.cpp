@@ -118,7 +118,7 @@ int RunConsoleProgram(const std::vector<std::string>& arguments) {
     }
 
     const app::ConsoleLaunch launched = app::launchWithoutWindow(
-        [](app::Problem, const std::string& text) { say(ConsoleStream::Error, text + "\n"); });
+        [](const std::string& text) { say(ConsoleStream::Error, text + "\n"); });
     AppPaths paths = launched.places.paths;
     if (options.settingsFile) paths.settingsFile = *options.settingsFile;
     if (!platform::isReadableFile(paths.settingsFile))

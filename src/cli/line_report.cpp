@@ -1,7 +1,7 @@
 #include "cli/line_report.h"
 
 #include "engine/texts/texts.h"
-#include "engine/window/status_look.h"
+#include "engine/window/row_look.h"
 
 namespace mirvane::cli {
 

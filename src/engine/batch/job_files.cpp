@@ -148,8 +148,8 @@ bool BatchRunner::makeWorkingOutput(int row, Job& job, const BatchSettings& sett
 JobResult BatchRunner::keepOutput(Job& job, const BatchSettings& settings) {
     std::uint64_t bytes = 0;
     const std::error_code error = job.severalFiles ? job.folder.size(bytes) : job.working.size(bytes);
-    if (error) return {kResultNothingSeen, explainFailure(texts::kReasonOutputNotRenamed, error)};
-    if (bytes == 0) return {kResultNothingSeen, texts::kReasonOutputEmpty};
+    if (error) return {kResultFailed, explainFailure(texts::kReasonOutputNotRenamed, error)};
+    if (bytes == 0) return {kResultFailed, texts::kReasonOutputEmpty};
     return job.severalFiles ? keepSeveralFiles(job) : keepOneFile(job, settings);
 }
 
@@ -172,8 +172,8 @@ JobResult BatchRunner::keepOneFile(Job& job, const BatchSettings& settings) {
     const bool noNameLeft = error == std::errc::file_exists || error == std::errc::filename_too_long;
     const std::string why = noNameLeft ? std::string(texts::kReasonKeptUnderWorkingName)
                                        : explainFailure(texts::kReasonOutputNotRenamed, error);
-    if (job.working.keep()) return {kResultNothingSeen, why};
-    return {kResultNothingSeen,
+    if (job.working.keep()) return {kResultFailed, why};
+    return {kResultFailed,
             why + (noNameLeft ? "" : std::string(". ") + texts::kReasonKeptAtWorkingName) + ": " + working};
 }
 
@@ -193,7 +193,7 @@ JobResult BatchRunner::keepSeveralFiles(Job& job) {
                              : explainFailure(texts::kReasonOutputNotRenamed, error);
     reason += ": " + folder;
     if (!taken.empty()) reason += " (" + taken + ")";
-    return {kResultNothingSeen, reason};
+    return {kResultFailed, reason};
 }
 
 bool BatchRunner::outputNameTaken(const std::string& path) const {
