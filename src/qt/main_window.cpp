@@ -117,7 +117,7 @@ MainWindow::MainWindow(BatchFlags& flags, const AppPaths& paths,
     setAcceptDrops(true);
     // Key preview: the window hears every key before the widget that has the focus.
     qApp->installEventFilter(this);
-    connect(m_form.lbTo, &QListWidget::itemSelectionChanged, this, &MainWindow::keepAPresetSelected);
+    connect(m_form.presetList, &QListWidget::itemSelectionChanged, this, &MainWindow::keepAPresetSelected);
     FormCreate(commandLineFiles);
 }
 
@@ -130,9 +130,9 @@ void MainWindow::createControls() {
     const form::Size client = form::minimumClientSize(kDpi);
     resize(client.width, client.height);
     setAutoFillBackground(true);
-    m_form.txtDrag = placed(new QLabel(text(texts::kDropHint), this), "txtDrag", form::kTxtDrag);
-    m_form.txtDrag->setAutoFillBackground(true);
-    m_form.txtDrag->setAlignment(Qt::AlignCenter);
+    m_form.dropHint = placed(new QLabel(text(texts::kDropHint), this), "dropHint", form::kDropHint);
+    m_form.dropHint->setAutoFillBackground(true);
+    m_form.dropHint->setAlignment(Qt::AlignCenter);
 
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(0);
@@ -143,18 +143,19 @@ void MainWindow::createControls() {
     panel->setObjectName(QStringLiteral("panel"));
     panel->setFixedHeight(form::kPanelHeight);
     panel->setFrameShape(QFrame::NoFrame);
-    m_form.btnStart = placed(new QPushButton(text(texts::kCaptionStart), panel), "btnStart", form::kBtnStart);
-    m_form.btnAllClr =
-        placed(new QPushButton(text(texts::kCaptionClearAll), panel), "btnAllClr", form::kBtnAllClr);
-    for (QPushButton* button : {m_form.btnStart, m_form.btnAllClr}) button->setAutoDefault(true);
+    m_form.startButton =
+        placed(new QPushButton(text(texts::kCaptionStart), panel), "startButton", form::kStartButton);
+    m_form.clearButton =
+        placed(new QPushButton(text(texts::kCaptionClearAll), panel), "clearButton", form::kClearButton);
+    for (QPushButton* button : {m_form.startButton, m_form.clearButton}) button->setAutoDefault(true);
     m_form.presetLabel =
         placed(new QLabel(text(texts::kCaptionPresets), panel), "presetLabel", form::kPresetLabel);
     m_form.presetLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_form.lbTo = placed(new QListWidget(panel), "lbTo", form::kLbTo);
-    m_form.lbTo->setUniformItemSizes(true);
-    m_form.presetLabel->setBuddy(m_form.lbTo);
-    m_form.chkDShow =
-        placed(new QCheckBox(text(texts::kCaptionDirectShow), panel), "chkDShow", form::kChkDShow);
+    m_form.presetList = placed(new QListWidget(panel), "presetList", form::kPresetList);
+    m_form.presetList->setUniformItemSizes(true);
+    m_form.presetLabel->setBuddy(m_form.presetList);
+    m_form.directShowBox =
+        placed(new QCheckBox(text(texts::kCaptionDirectShow), panel), "directShowBox", form::kDirectShowBox);
     layout->addWidget(panel);
 
     m_form.gauge = new PercentGauge(this);
@@ -162,12 +163,12 @@ void MainWindow::createControls() {
     m_form.gauge->setFixedHeight(form::kGaugeHeight);
     layout->addWidget(m_form.gauge);
 
-    QTreeWidget* list = m_form.lvData = new QTreeWidget(this);
+    QTreeWidget* list = m_form.jobList = new QTreeWidget(this);
     auto* header = new QTreeWidgetItem({text(texts::kColumnFileName), text(texts::kColumnStatus)});
     header->setTextAlignment(0, Qt::AlignLeft | Qt::AlignVCenter);
     header->setTextAlignment(1, Qt::AlignCenter);
     list->setHeaderItem(header);
-    list->setObjectName(QStringLiteral("lvData"));
+    list->setObjectName(QStringLiteral("jobList"));
     list->setAccessibleName(text(texts::kJobListName));
     list->setAutoFillBackground(true);
     list->setFrameShape(QFrame::NoFrame);
@@ -180,10 +181,10 @@ void MainWindow::createControls() {
     list->header()->setStretchLastSection(false);
     layout->addWidget(list);
 
-    connect(m_form.btnStart, &QPushButton::clicked, this, &MainWindow::btnStartClick);
-    connect(m_form.btnAllClr, &QPushButton::clicked, this, &MainWindow::btnAllClrClick);
-    connect(m_form.lbTo, &QListWidget::currentRowChanged, this, &MainWindow::lbToClick);
-    connect(m_form.chkDShow, &QCheckBox::toggled, this, &MainWindow::chkDShowClick);
+    connect(m_form.startButton, &QPushButton::clicked, this, &MainWindow::startButtonClick);
+    connect(m_form.clearButton, &QPushButton::clicked, this, &MainWindow::clearButtonClick);
+    connect(m_form.presetList, &QListWidget::currentRowChanged, this, &MainWindow::presetListClick);
+    connect(m_form.directShowBox, &QCheckBox::toggled, this, &MainWindow::directShowBoxClick);
 }
 
 void MainWindow::setUpLook() {
@@ -194,18 +195,18 @@ void MainWindow::setUpLook() {
     setFont(japaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic")));
     setColor(this, QPalette::Window, palette().color(QPalette::Button));
 
-    m_form.lbTo->setFont(japaneseFont(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic")));
-    m_form.lbTo->setItemDelegate(new FixedRowHeight(form::kPresetItemHeight, m_form.lbTo));
+    m_form.presetList->setFont(japaneseFont(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic")));
+    m_form.presetList->setItemDelegate(new FixedRowHeight(form::kPresetItemHeight, m_form.presetList));
     // An item view takes no name from the label it is the buddy of.
-    m_form.lbTo->setAccessibleName(m_form.presetLabel->text());
+    m_form.presetList->setAccessibleName(m_form.presetLabel->text());
 
-    setColor(m_form.lvData, QPalette::Base, Qt::white);
-    setColor(m_form.lvData, QPalette::Window, Qt::white);
-    m_form.lvData->setColumnWidth(0, form::kFileNameColumnWidth);
-    m_form.lvData->setColumnWidth(1, form::kStatusColumnWidth);
+    setColor(m_form.jobList, QPalette::Base, Qt::white);
+    setColor(m_form.jobList, QPalette::Window, Qt::white);
+    m_form.jobList->setColumnWidth(0, form::kFileNameColumnWidth);
+    m_form.jobList->setColumnWidth(1, form::kStatusColumnWidth);
 
-    setColor(m_form.txtDrag, QPalette::Window, Qt::white);
-    m_form.txtDrag->raise();
+    setColor(m_form.dropHint, QPalette::Window, Qt::white);
+    m_form.dropHint->raise();
 }
 
 void MainWindow::FormCreate(const std::vector<std::string>& commandLineFiles) {
@@ -217,7 +218,7 @@ void MainWindow::FormCreate(const std::vector<std::string>& commandLineFiles) {
 // A Ctrl+click on the selected preset would leave no entry highlighted
 // while the start button still uses the current one.
 void MainWindow::keepAPresetSelected() {
-    QListWidgetItem* current = m_form.lbTo->currentItem();
+    QListWidgetItem* current = m_form.presetList->currentItem();
     if (current && !current->isSelected()) current->setSelected(true);
 }
 
@@ -247,7 +248,7 @@ void MainWindow::terminationRequested() {
     }
 }
 
-void MainWindow::btnStartClick() { m_presenter.startPressed(); }
+void MainWindow::startButtonClick() { m_presenter.startPressed(); }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
@@ -260,7 +261,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 // the same layout everywhere.
 void MainWindow::FormResize() {
     const form::Size client{width(), height()};
-    QLabel* hint = m_form.txtDrag;
+    QLabel* hint = m_form.dropHint;
     if (!hint->isHidden()) {
         const form::Span span = form::hintSpan(client.width, kDpi);
         hint->setGeometry(span.left, hint->y(), span.width, hint->height());
@@ -272,7 +273,7 @@ void MainWindow::FormResize() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn && (watched == m_form.lvData || watched == m_form.lbTo))
+    if (event->type() == QEvent::FocusIn && (watched == m_form.jobList || watched == m_form.presetList))
         QTimer::singleShot(0, this,
                            [this, list = static_cast<QAbstractItemView*>(watched)] { listEntered(list); });
     // While a screen reader runs, Qt hands a press it gets back from the
@@ -287,7 +288,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             return QWidget::eventFilter(watched, event);
         auto* key = static_cast<QKeyEvent*>(event);
         FormKeyDown(key->key(), key->modifiers());
-        if (watched == m_form.lvData) lvDataKeyDown(key->key(), key->modifiers());
+        if (watched == m_form.jobList) jobListKeyDown(key->key(), key->modifiers());
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -321,15 +322,15 @@ void MainWindow::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     m_presenter.keyPressed(engineKey(key, modifiers), modifiers.testFlag(Qt::ControlModifier));
 }
 
-void MainWindow::lvDataKeyDown(int key, Qt::KeyboardModifiers modifiers) {
+void MainWindow::jobListKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     m_presenter.listKeyPressed(engineKey(key, modifiers));
 }
 
-void MainWindow::btnAllClrClick() { m_presenter.clearAllPressed(); }
+void MainWindow::clearButtonClick() { m_presenter.clearAllPressed(); }
 
-void MainWindow::lbToClick() { m_presenter.presetChosen(m_form.lbTo->currentRow()); }
+void MainWindow::presetListClick() { m_presenter.presetChosen(m_form.presetList->currentRow()); }
 
-void MainWindow::chkDShowClick() { m_presenter.directShowToggled(); }
+void MainWindow::directShowBoxClick() { m_presenter.directShowToggled(); }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls()) event->acceptProposedAction();

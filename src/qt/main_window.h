@@ -52,17 +52,17 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void btnStartClick();
-    void btnAllClrClick();
-    void lbToClick();
-    void chkDShowClick();
+    void startButtonClick();
+    void clearButtonClick();
+    void presetListClick();
+    void directShowBoxClick();
     void FormCreate(const std::vector<std::string>& commandLineFiles);
     void FormShow();
     void FormCloseQuery(bool& canClose);
     void FormResize();
     void FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
     void WMDropFiles(const std::vector<std::string>& paths);
-    void lvDataKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void jobListKeyDown(int key, Qt::KeyboardModifiers modifiers);
 
     void createControls();
     void setUpLook();

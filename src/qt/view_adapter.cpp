@@ -140,20 +140,20 @@ void ViewAdapter::rowsAppended(std::span<const JobRow> rows) {
         showJob(*item, row);
         items << item;
     }
-    m_form.lvData->setUpdatesEnabled(false);
-    m_form.lvData->addTopLevelItems(items);
-    m_form.lvData->setUpdatesEnabled(true);
+    m_form.jobList->setUpdatesEnabled(false);
+    m_form.jobList->addTopLevelItems(items);
+    m_form.jobList->setUpdatesEnabled(true);
 }
 
 void ViewAdapter::rowChanged(int row, const JobRow& data) {
-    tellCellChange(*m_form.lvData, row, showJob(*m_form.lvData->topLevelItem(row), data));
+    tellCellChange(*m_form.jobList, row, showJob(*m_form.jobList->topLevelItem(row), data));
 }
 
 // Taking all rows out and putting the kept ones back costs one pass, however
 // many are removed; the row at the top of the view and the focus row stay in
 // place, a removed one handing its place to the next row kept.
 void ViewAdapter::rowsRemoved(const std::vector<int>& removed) {
-    QTreeWidget* list = m_form.lvData;
+    QTreeWidget* list = m_form.jobList;
     const int topRow = list->indexAt(QPoint(0, 0)).row();
     const int currentRow = list->currentIndex().row();
 
@@ -177,39 +177,39 @@ void ViewAdapter::rowsRemoved(const std::vector<int>& removed) {
         list->scrollToItem(kept[top], QAbstractItemView::PositionAtTop);
 }
 
-void ViewAdapter::rowsCleared() { m_form.lvData->clear(); }
+void ViewAdapter::rowsCleared() { m_form.jobList->clear(); }
 
 GaugeView& ViewAdapter::gauge() { return *m_form.gauge; }
 
 void ViewAdapter::setStartCaption(StartCaption caption) {
-    m_form.btnStart->setText(
+    m_form.startButton->setText(
         QString::fromUtf8(caption == StartCaption::Stop ? texts::kCaptionStop : texts::kCaptionStart));
 }
 
-void ViewAdapter::setStartEnabled(bool enabled) { m_form.btnStart->setEnabled(enabled); }
+void ViewAdapter::setStartEnabled(bool enabled) { m_form.startButton->setEnabled(enabled); }
 
 void ViewAdapter::setOptionControlsEnabled(bool enabled) {
-    m_form.btnAllClr->setEnabled(enabled);
-    m_form.lbTo->setEnabled(enabled);
-    m_form.chkDShow->setEnabled(enabled);
+    m_form.clearButton->setEnabled(enabled);
+    m_form.presetList->setEnabled(enabled);
+    m_form.directShowBox->setEnabled(enabled);
 }
 
-void ViewAdapter::setHintVisible(bool visible) { m_form.txtDrag->setVisible(visible); }
+void ViewAdapter::setHintVisible(bool visible) { m_form.dropHint->setVisible(visible); }
 
 void ViewAdapter::setPresetTitles(const std::vector<std::string>& titles) {
-    const QSignalBlocker quiet(m_form.lbTo);
-    m_form.lbTo->clear();
-    for (const std::string& title : titles) m_form.lbTo->addItem(QString::fromStdString(title));
-    m_form.lbTo->setCurrentRow(0);
+    const QSignalBlocker quiet(m_form.presetList);
+    m_form.presetList->clear();
+    for (const std::string& title : titles) m_form.presetList->addItem(QString::fromStdString(title));
+    m_form.presetList->setCurrentRow(0);
 }
 
-int ViewAdapter::selectedPreset() const { return m_form.lbTo->currentRow(); }
+int ViewAdapter::selectedPreset() const { return m_form.presetList->currentRow(); }
 
-bool ViewAdapter::directShowTicked() const { return m_form.chkDShow->isChecked(); }
+bool ViewAdapter::directShowTicked() const { return m_form.directShowBox->isChecked(); }
 
 std::vector<int> ViewAdapter::selectedRows() const {
     std::vector<int> rows;
-    for (const QItemSelectionRange& range : m_form.lvData->selectionModel()->selection())
+    for (const QItemSelectionRange& range : m_form.jobList->selectionModel()->selection())
         for (int row = range.top(); row <= range.bottom(); ++row) rows.push_back(row);
     std::sort(rows.begin(), rows.end());
     return rows;
@@ -238,14 +238,14 @@ void ViewAdapter::closeWindow() {
 }
 
 void ViewAdapter::setRowPercent(int row, std::optional<int> percent) {
-    QTreeWidgetItem* item = m_form.lvData->topLevelItem(row);
+    QTreeWidgetItem* item = m_form.jobList->topLevelItem(row);
     if (!item || !update(*item, kPercentRole, percent ? QVariant(*percent) : QVariant())) return;
-    tellCellChange(*m_form.lvData, row, showLook(*item));
+    tellCellChange(*m_form.jobList, row, showLook(*item));
 }
 
 // Where the pointer would show the tooltip: at the status cell, brought into view.
 void ViewAdapter::showRowReason(int row, const std::string& reason) {
-    QTreeWidget* list = m_form.lvData;
+    QTreeWidget* list = m_form.jobList;
     QTreeWidgetItem* item = list->topLevelItem(row);
     if (!item) return;
     list->scrollToItem(item);
@@ -272,6 +272,6 @@ void ViewAdapter::announce(const std::string& text) {
     m_notice->say(QString::fromStdString(text));
 }
 
-void ViewAdapter::focusStartButton() { m_form.btnStart->setFocus(); }
+void ViewAdapter::focusStartButton() { m_form.startButton->setFocus(); }
 
 }  // namespace mirvane

@@ -23,14 +23,14 @@ class SpokenNotice;
 // The form's controls, made by the window from the engine's form.
 struct FormControls {
     QFrame* panel = nullptr;
-    QPushButton* btnStart = nullptr;
-    QPushButton* btnAllClr = nullptr;
+    QPushButton* startButton = nullptr;
+    QPushButton* clearButton = nullptr;
     QLabel* presetLabel = nullptr;
-    QListWidget* lbTo = nullptr;
-    QCheckBox* chkDShow = nullptr;
+    QListWidget* presetList = nullptr;
+    QCheckBox* directShowBox = nullptr;
     PercentGauge* gauge = nullptr;
-    QTreeWidget* lvData = nullptr;
-    QLabel* txtDrag = nullptr;
+    QTreeWidget* jobList = nullptr;
+    QLabel* dropHint = nullptr;
 };
 
 class ViewAdapter : public MainWindowView {

@@ -45,7 +45,7 @@ HWND JobListControl::create(HWND parent, int id) {
     m_list = CreateWindowExW(0, WC_LISTVIEWW, toWide(texts::kJobListName).c_str(), style, 0, 0, 0, 0, parent,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
                              nullptr);
-    if (!m_list) throw std::system_error(platform::win32::lastError(), "CreateWindowExW(lvData)");
+    if (!m_list) throw std::system_error(platform::win32::lastError(), "CreateWindowExW(jobList)");
     const DWORD extended = LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;
     SendMessageW(m_list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
     SendMessageW(m_list, LVM_SETBKCOLOR, 0, RGB(255, 255, 255));

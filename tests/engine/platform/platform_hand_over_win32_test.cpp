@@ -13,6 +13,7 @@
 
 #include "engine/platform/hand_over.h"
 #include "engine/platform/win32/win32_internal.h"
+#include "support/process_usage.h"
 
 namespace mirvane::platform {
 namespace {
@@ -31,6 +32,17 @@ struct HandOver : testing::Test {
     Files waitForFiles() {
         auto arrived = received.get_future();
         return arrived.wait_for(5s) == std::future_status::ready ? arrived.get() : Files{};
+    }
+
+    // A raw connection to the listener, for what a well-behaved sender never sends.
+    win32::Handle connectRaw() {
+        std::error_code error;
+        DWORD session = 0;
+        ProcessIdToSessionId(GetCurrentProcessId(), &session);
+        const std::wstring pipe = L"\\\\.\\pipe\\" + win32::toWide(name) + L"-" + win32::userSid(error) +
+                                  L"-" + std::to_wstring(session);
+        return win32::Handle(
+            CreateFileW(pipe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     }
 
     const std::string name = "MirvaneTest-" + std::to_string(GetCurrentProcessId());
@@ -67,21 +79,17 @@ TEST_F(HandOver, NobodyListeningEndsTheSenderInItsTime) {
 
 // Each sender is heard on an instance of its own with its own deadline:
 // senders that say nothing hold up no other, and one that announces a name
-// longer than the system opens is dropped at once.
+// longer than the system opens, in a message the listener would take, is
+// dropped at once.
 TEST_F(HandOver, SilentSendersDelayNoOtherAndAnOverlongNameIsDroppedAtOnce) {
     const auto listener = listen();
-    std::error_code error;
-    DWORD session = 0;
-    ProcessIdToSessionId(GetCurrentProcessId(), &session);
-    const std::wstring pipe =
-        L"\\\\.\\pipe\\" + win32::toWide(name) + L"-" + win32::userSid(error) + L"-" + std::to_wstring(session);
-    std::vector<win32::Handle> senders;  // ten silent ones, then one with a 16 MiB name
+    std::vector<win32::Handle> senders;  // ten silent ones, then one with a name of 98,302 bytes
     for (int i = 0; i < 11; ++i) {
-        senders.emplace_back(CreateFileW(pipe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        senders.push_back(connectRaw());
         ASSERT_TRUE(senders.back()) << win32::lastError().message();
     }
     DWORD written = 0;
-    ASSERT_TRUE(WriteFile(senders.back().get(), "\x04\0\0\x01\0\0\0\x01", 8, &written, nullptr));
+    ASSERT_TRUE(WriteFile(senders.back().get(), "\x02\x80\x01\0\xfe\xff\x01\0", 8, &written, nullptr));
     std::this_thread::sleep_for(100ms);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(handOverFiles(name, {"C:\\v\\real.avi"}, 3s));
@@ -90,6 +98,24 @@ TEST_F(HandOver, SilentSendersDelayNoOtherAndAnOverlongNameIsDroppedAtOnce) {
     DWORD available = 0;
     EXPECT_FALSE(PeekNamedPipe(senders.back().get(), nullptr, 0, nullptr, &available, nullptr))
         << "the overlong sender is still heard";
+}
+
+// A sender that connects and says nothing is dropped at its deadline, and
+// the listener sleeps meanwhile rather than looking again and again.
+TEST_F(HandOver, ASilentSenderIsDroppedAtItsDeadlineWhileTheListenerSleeps) {
+    const auto listener = listen();
+    const win32::Handle silent = connectRaw();
+    ASSERT_TRUE(silent) << win32::lastError().message();
+    const auto start = std::chrono::steady_clock::now();
+    const long long cpuBefore = test::cpuMicroseconds();
+    DWORD available = 0;
+    while (PeekNamedPipe(silent.get(), nullptr, 0, nullptr, &available, nullptr) &&
+           std::chrono::steady_clock::now() - start < 5s)
+        std::this_thread::sleep_for(20ms);
+    const auto heard = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(test::cpuMicroseconds() - cpuBefore, 100'000) << "the listener spun while it waited";
+    EXPECT_GE(heard, kHandOverSenderDeadline - 100ms);
+    EXPECT_LT(heard, kHandOverSenderDeadline + 1s);
 }
 
 }  // namespace

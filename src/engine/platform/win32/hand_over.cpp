@@ -142,9 +142,11 @@ public:
         }
     }
 
-    // Drops a sender whose time ran out.
+    // Drops a sender whose time ran out: disconnected, or the next connect
+    // would find it still there and take it for a new sender.
     void expire() {
         stop();
+        DisconnectNamedPipe(m_pipe.get());
         connect();
     }
 
