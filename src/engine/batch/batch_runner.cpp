@@ -63,13 +63,13 @@ void BatchRunner::startOrStop() {
     const int rowCount = m_jobs.size();
     int pending = 0;
     for (int row = 0; row < rowCount; ++row) pending += m_jobs.row(row).status == JobStatus::Pending;
-    m_jobsAtOnce = std::max(1, m_presets.simultaneousJobs);
-    m_progress.batchStarted(pending, m_jobsAtOnce);
+    const int jobsAtOnce = std::max(1, m_presets.simultaneousJobs);
+    m_progress.batchStarted(pending, jobsAtOnce);
     m_running = true;
     m_settings = &settings;
     int next = 0;
     for (;;) {
-        while (next < rowCount && static_cast<int>(m_runningRows.size()) < m_jobsAtOnce &&
+        while (next < rowCount && static_cast<int>(m_runningRows.size()) < jobsAtOnce &&
                !m_flags.stopRequested) {
             const int row = next++;
             if (m_jobs.row(row).status == JobStatus::Pending) startRow(row, settings);

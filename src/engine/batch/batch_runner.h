@@ -154,7 +154,6 @@ private:
     bool m_busy = false;
     // The gauge, the rows' percentages and the desktop's share of them.
     BatchProgress m_progress;
-    int m_jobsAtOnce = 1;
     // In row order; a list, as the end handlers hold their row's address.
     std::list<RunningRow> m_runningRows;
     // The running batch's settings, for a stop that waits from inside it.

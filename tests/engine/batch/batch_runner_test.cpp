@@ -421,15 +421,18 @@ TEST_F(BatchRunnerTest, SeveralJobsRunInRowOrderAndRefillAsEachEnds) {
     };
     auto talking = [&](int row) { return view.rowPercents.count(row) && view.rowPercents.at(row) > 0; };
     // Once the third row is done beside a half-done first: the gauge counts
-    // that half. A loaded machine may bring the first row's half after the
-    // others' ends: it is waited for, a while.
+    // that half, and the log has the first's records so far. A loaded
+    // machine may bring the first row's half after the others' ends: it is
+    // waited for, a while.
     std::optional<Clock::time_point> othersDone;
     auto checkGaugeThenGo = [&] {
         if (status(2) != Converted || std::filesystem::exists(input("go"))) return;
         if (!othersDone) othersDone = Clock::now();
-        if (view.rowPercents.empty() && Clock::now() - *othersDone < std::chrono::seconds(10)) return;
+        if (!talking(0) && Clock::now() - *othersDone < std::chrono::seconds(10)) return;
         EXPECT_EQ(std::make_pair(view.gaugeView.maxValue, view.gaugeView.progress), std::make_pair(300, 250));
         EXPECT_EQ(view.rowPercents, (std::map<int, int>{{0, 50}}));
+        // Left alone, the first job writes what it kept and what comes.
+        EXPECT_NE(readBytes(paths.logFile).find("time=00:00:05.00"), std::string::npos);
         release(true);
     };
     using Changes = std::vector<std::pair<int, JobStatus>>;
