@@ -3,6 +3,8 @@
 #include <QAccessibleWidget>
 #include <QWidget>
 
+#include "engine/texts/texts.h"
+
 namespace mirvane {
 
 namespace {
@@ -45,7 +47,7 @@ void SpokenNotice::say(const QString& text) {
 
 void SpokenNotice::sayPending() {
     auto* utterance = new Utterance(m_window);
-    utterance->setAccessibleName(m_pending.join(QStringLiteral("。")));
+    utterance->setAccessibleName(m_pending.join(QString::fromUtf8(texts::kUtteranceSeparator)));
     m_pending.clear();
     utterance->setFocusPolicy(Qt::NoFocus);
     utterance->setAttribute(Qt::WA_TransparentForMouseEvents);
