@@ -98,7 +98,7 @@ inline constexpr Text kCaptionStop{"Stop"};
 
 // The other controls' texts.
 inline constexpr Text kCaptionClearAll{"Clear all"};
-inline constexpr Text kCaptionPresets{"Convert to"};
+inline constexpr Text kCaptionPresets{"Preset"};
 inline constexpr Text kCaptionDirectShow{"Use DirectShow (needs AviSynth)"};
 inline constexpr Text kDropHint{"Drag and drop video files here"};
 inline constexpr Text kColumnFileName{"File name"};
