@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <oleacc.h>
-
 #include <string>
 #include <vector>
 
@@ -44,23 +42,18 @@ TEST_F(EnglishWindow, EveryControlIsNamedInEnglishForAssistiveTechnology) {
     const struct {
         const char* control;
         HWND handle;
-        LONG role;
         const wchar_t* name;
     } cases[] = {
-        {"btnStart", c.btnStart, ROLE_SYSTEM_PUSHBUTTON, L"Start"},
-        {"btnAllClr", c.btnAllClr, ROLE_SYSTEM_PUSHBUTTON, L"Clear all"},
-        {"presetLabel", c.presetLabel, ROLE_SYSTEM_STATICTEXT, L"Preset"},
-        {"lbTo", c.lbTo, ROLE_SYSTEM_LIST, L"Preset"},
-        {"chkDShow", c.chkDShow, ROLE_SYSTEM_CHECKBUTTON, L"Use DirectShow (needs AviSynth)"},
-        {"gauge", form.window->gauge().handle(), ROLE_SYSTEM_PROGRESSBAR, L"Progress"},
-        {"lvData", c.lvData, ROLE_SYSTEM_LIST, L"File list"},
-        {"txtDrag", c.txtDrag, ROLE_SYSTEM_STATICTEXT, L"Drag and drop video files here"},
+        {"btnStart", c.btnStart, L"Start"},
+        {"btnAllClr", c.btnAllClr, L"Clear all"},
+        {"presetLabel", c.presetLabel, L"Preset"},
+        {"lbTo", c.lbTo, L"Preset"},
+        {"chkDShow", c.chkDShow, L"Use DirectShow (needs AviSynth)"},
+        {"gauge", form.window->gauge().handle(), L"Progress"},
+        {"lvData", c.lvData, L"File list"},
+        {"txtDrag", c.txtDrag, L"Drag and drop video files here"},
     };
-    for (const auto& row : cases) {
-        const Accessible read = askAccessible(row.handle);
-        EXPECT_EQ(read.role, row.role) << row.control;
-        EXPECT_EQ(read.name, row.name) << row.control;
-    }
+    for (const auto& row : cases) EXPECT_EQ(askAccessible(row.handle).name, row.name) << row.control;
     EXPECT_EQ(columnTitle(0), L"File name");
     EXPECT_EQ(columnTitle(1), L"Status");
 }
@@ -78,7 +71,8 @@ TEST_F(EnglishWindow, RowsAndWhatTheWindowSaysAreInEnglish) {
 }
 
 // A caption cut short says nothing: each one, the start button's both among
-// them, fits its control in the control's own font at this screen's dpi.
+// them, fits its control's width in the control's own font at this screen's
+// dpi (the heights are the form's, whatever the language).
 TEST_F(EnglishWindow, EveryCaptionFitsItsControl) {
     const WindowControls& c = form.controls();
     const int box = GetSystemMetricsForDpi(SM_CXMENUCHECK, GetDpiForWindow(c.chkDShow)) + 4;
@@ -107,7 +101,6 @@ TEST_F(EnglishWindow, EveryCaptionFitsItsControl) {
         RECT client{};
         GetClientRect(row.handle, &client);
         EXPECT_LE(text.right + row.besideText, client.right) << row.control;
-        EXPECT_LE(text.bottom, client.bottom) << row.control;
     }
 }
 
