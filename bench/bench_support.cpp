@@ -80,7 +80,7 @@ Program::Program(const std::string& settings, const std::string& encoder) {
 
 // The files arrive as a file manager would drop them.
 void Program::convert(const QStringList& files) {
-    m_window->findChild<QPushButton*>("btnAllClr")->click();
+    m_window->findChild<QPushButton*>("clearButton")->click();
     QList<QUrl> urls;
     for (const QString& file : files) urls << QUrl::fromLocalFile(file);
     QMimeData data;
@@ -89,11 +89,11 @@ void Program::convert(const QStringList& files) {
     QApplication::sendEvent(m_window.get(), &enter);
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(m_window.get(), &drop);
-    m_window->findChild<QPushButton*>("btnStart")->click();
+    m_window->findChild<QPushButton*>("startButton")->click();
 }
 
 std::string Program::rowStatus(int row) const {
-    return m_window->findChild<QTreeWidget*>("lvData")->topLevelItem(row)->text(1).toStdString();
+    return m_window->findChild<QTreeWidget*>("jobList")->topLevelItem(row)->text(1).toStdString();
 }
 
 std::string systemEncoder() { return QStandardPaths::findExecutable("ffmpeg").toStdString(); }

@@ -139,7 +139,7 @@ double stopLatency(const std::string& script) {
     double pressed = 0;
     QTimer::singleShot(1300, &program.window(), [&] {
         pressed = wallSeconds();
-        program.window().findChild<QPushButton*>("btnStart")->click();
+        program.window().findChild<QPushButton*>("startButton")->click();
     });
     program.convert({QString::fromStdString(program.dir.file("clip.avi"))});
     const double latency = wallSeconds() - pressed;

@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     Program program("[List]\nListTitle00=Bench\nListOption00=-i %INPFILE %OUTFILE\nListExt00=.mp4\n",
                     "/bin/true");
-    auto* list = program.window().findChild<QTreeWidget*>(QStringLiteral("lvData"));
+    auto* list = program.window().findChild<QTreeWidget*>(QStringLiteral("jobList"));
     PaintCounter counter;
     list->viewport()->installEventFilter(&counter);
     QElapsedTimer settle;
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
     while (settle.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 10);
 
     dropAndMeasure(*list, counter, 10000, 0.2);
-    program.window().findChild<QPushButton*>(QStringLiteral("btnAllClr"))->click();
+    program.window().findChild<QPushButton*>(QStringLiteral("clearButton"))->click();
     QApplication::processEvents();
     dropAndMeasure(*list, counter, 100000, 2.0);
     deleteEverySecondRow(*list);

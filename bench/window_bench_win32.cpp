@@ -248,7 +248,7 @@ void drop() {
             HDROP files = test::makeDrop(paths);
             const auto before = Clock::now();
             SendMessageW(form.window->handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(files), 0);
-            UpdateWindow(form.controls().lvData);
+            UpdateWindow(form.controls().jobList);
             times.push_back(seconds(Clock::now() - before));
             if (form.rowCount() != count) std::fprintf(stderr, "%d rows\n", form.rowCount());
         }
@@ -276,10 +276,10 @@ void stop() {
         g_onTick = [&] {
             if (pressed != Clock::time_point{} || Clock::now() - started < 1300ms) return;
             pressed = Clock::now();
-            SendMessageW(form.controls().btnStart, BM_CLICK, 0, 0);
+            SendMessageW(form.controls().startButton, BM_CLICK, 0, 0);
         };
         const UINT_PTR timer = SetTimer(nullptr, 0, 10, &tick);
-        SendMessageW(form.controls().btnStart, BM_CLICK, 0, 0);
+        SendMessageW(form.controls().startButton, BM_CLICK, 0, 0);
         latencies.push_back(seconds(Clock::now() - pressed));
         KillTimer(nullptr, timer);
         g_onTick = nullptr;

@@ -2,21 +2,27 @@
 
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
 #include <QMimeData>
+#include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 #include <utility>
 
-#include "engine/window/form_layout.h"
-#include "engine/window/status_look.h"
 #include "engine/texts/texts.h"
+#include "engine/window/form_layout.h"
 #include "qt/app_icon.h"
 #include "qt/local_files.h"
 #include "qt/message_boxes.h"
-#include "ui_main_window.h"
+#include "qt/percent_gauge.h"
 
 namespace mirvane {
 
@@ -51,23 +57,14 @@ private:
     int m_height;
 };
 
-// The status cell drawn the default way in the colour its status asks for.
-class StatusColours : public QStyledItemDelegate {
-public:
-    using Chooser = void (*)(QStyleOptionViewItem&, const QModelIndex&);
-    StatusColours(Chooser choose, QObject* parent) : QStyledItemDelegate(parent), m_choose(choose) {}
+QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 
-protected:
-    // Starts from the list's own palette for every cell, so a colour never
-    // carries over from the cell drawn before.
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        m_choose(*option, index);
-    }
-
-private:
-    Chooser m_choose;
-};
+template <typename Control>
+Control* placed(Control* control, const char* name, const form::Place& at) {
+    control->setObjectName(QLatin1String(name));
+    control->setGeometry(at.left, at.top, at.width, at.height);
+    return control;
+}
 
 Key engineKey(int key, Qt::KeyboardModifiers modifiers) {
     switch (key) {
@@ -107,8 +104,7 @@ MainWindow::MainWindow(BatchFlags& flags, const AppPaths& paths,
                        const std::vector<std::string>& commandLineFiles, MessageBoxes& messages,
                        QWidget* parent)
     : QWidget(parent),
-      m_ui(std::make_unique<Ui::MainWindow>()),
-      m_view(*this, *m_ui, messages),
+      m_view(*this, m_form, messages),
       m_desktop(*this),
       m_presenter(flags, m_uiThread, m_view, paths, m_clock, m_desktop) {
     // Before any interface of the window is asked for: Qt keeps the first one it makes.
@@ -116,39 +112,104 @@ MainWindow::MainWindow(BatchFlags& flags, const AppPaths& paths,
         QAccessible::installFactory(&accessibleWindowParts);
         return true;
     }();
-    m_ui->setupUi(this);
+    createControls();
     setUpLook();
     setAcceptDrops(true);
     // Key preview: the window hears every key before the widget that has the focus.
     qApp->installEventFilter(this);
-    connect(m_ui->lbTo, &QListWidget::itemSelectionChanged, this, &MainWindow::keepAPresetSelected);
+    connect(m_form.presetList, &QListWidget::itemSelectionChanged, this, &MainWindow::keepAPresetSelected);
     FormCreate(commandLineFiles);
 }
 
 MainWindow::~MainWindow() = default;
 
+// The panel, the gauge and the list fill the client area from the top, the
+// panel and the gauge at their heights; the hint lies over the list at its
+// own place. Tab visits the controls in the order they are made.
+void MainWindow::createControls() {
+    const form::Size client = form::minimumClientSize(kDpi);
+    resize(client.width, client.height);
+    setAutoFillBackground(true);
+    m_form.dropHint = placed(new QLabel(text(texts::kDropHint), this), "dropHint", form::kDropHint);
+    m_form.dropHint->setAutoFillBackground(true);
+    m_form.dropHint->setAlignment(Qt::AlignCenter);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setSpacing(0);
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    QFrame* panel = m_form.panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("panel"));
+    panel->setFixedHeight(form::kPanelHeight);
+    panel->setFrameShape(QFrame::NoFrame);
+    m_form.startButton =
+        placed(new QPushButton(text(texts::kCaptionStart), panel), "startButton", form::kStartButton);
+    m_form.clearButton =
+        placed(new QPushButton(text(texts::kCaptionClearAll), panel), "clearButton", form::kClearButton);
+    for (QPushButton* button : {m_form.startButton, m_form.clearButton}) button->setAutoDefault(true);
+    m_form.presetLabel =
+        placed(new QLabel(text(texts::kCaptionPresets), panel), "presetLabel", form::kPresetLabel);
+    m_form.presetLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_form.presetList = placed(new QListWidget(panel), "presetList", form::kPresetList);
+    m_form.presetList->setUniformItemSizes(true);
+    m_form.presetLabel->setBuddy(m_form.presetList);
+    m_form.directShowBox =
+        placed(new QCheckBox(text(texts::kCaptionDirectShow), panel), "directShowBox", form::kDirectShowBox);
+    layout->addWidget(panel);
+
+    m_form.gauge = new PercentGauge(this);
+    m_form.gauge->setObjectName(QStringLiteral("gauge"));
+    m_form.gauge->setFixedHeight(form::kGaugeHeight);
+    layout->addWidget(m_form.gauge);
+
+    QTreeWidget* list = m_form.jobList = new QTreeWidget(this);
+    auto* header = new QTreeWidgetItem({text(texts::kColumnFileName), text(texts::kColumnStatus)});
+    header->setTextAlignment(0, Qt::AlignLeft | Qt::AlignVCenter);
+    header->setTextAlignment(1, Qt::AlignCenter);
+    list->setHeaderItem(header);
+    list->setObjectName(QStringLiteral("jobList"));
+    list->setAccessibleName(text(texts::kJobListName));
+    list->setAutoFillBackground(true);
+    list->setFrameShape(QFrame::NoFrame);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setItemsExpandable(false);
+    list->header()->setStretchLastSection(false);
+    layout->addWidget(list);
+
+    connect(m_form.startButton, &QPushButton::clicked, this, &MainWindow::startButtonClick);
+    connect(m_form.clearButton, &QPushButton::clicked, this, &MainWindow::clearButtonClick);
+    connect(m_form.presetList, &QListWidget::currentRowChanged, this, &MainWindow::presetListClick);
+    connect(m_form.directShowBox, &QCheckBox::toggled, this, &MainWindow::directShowBoxClick);
+}
+
 void MainWindow::setUpLook() {
     setWindowIcon(appIcon());
-    // Every text of the window is Japanese; assistive technology that asks
-    // an object's locale is told so.
-    setLocale(QLocale(QLocale::Japanese, QLocale::Japan));
+    // Every text of the window is in the chosen language; assistive
+    // technology that asks an object's locale is told so, and reads it
+    // with that language's voice.
+    const std::string language(texts::language());
+    setLocale(language == "ja" ? QLocale(QLocale::Japanese, QLocale::Japan)
+                               : QLocale(QString::fromStdString(language)));
     setFont(japaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic")));
     setColor(this, QPalette::Window, palette().color(QPalette::Button));
 
-    m_ui->lbTo->setFont(japaneseFont(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic")));
-    m_ui->lbTo->setItemDelegate(new FixedRowHeight(form::kPresetItemHeight, m_ui->lbTo));
+    m_form.presetList->setFont(japaneseFont(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic")));
+    m_form.presetList->setItemDelegate(new FixedRowHeight(form::kPresetItemHeight, m_form.presetList));
     // An item view takes no name from the label it is the buddy of.
-    m_ui->lbTo->setAccessibleName(m_ui->presetLabel->text());
+    m_form.presetList->setAccessibleName(m_form.presetLabel->text());
 
-    setColor(m_ui->lvData, QPalette::Base, Qt::white);
-    setColor(m_ui->lvData, QPalette::Window, Qt::white);
-    m_ui->lvData->setColumnWidth(0, form::kFileNameColumnWidth);
-    m_ui->lvData->setColumnWidth(1, form::kStatusColumnWidth);
-    m_ui->lvData->setItemDelegateForColumn(
-        1, new StatusColours(&MainWindow::lvDataAdvancedCustomDrawSubItem, m_ui->lvData));
+    setColor(m_form.jobList, QPalette::Base, Qt::white);
+    setColor(m_form.jobList, QPalette::Window, Qt::white);
+    m_form.jobList->setColumnWidth(0, form::kFileNameColumnWidth);
+    m_form.jobList->setColumnWidth(1, form::kStatusColumnWidth);
 
-    setColor(m_ui->txtDrag, QPalette::Window, Qt::white);
-    m_ui->txtDrag->raise();
+    setColor(m_form.dropHint, QPalette::Window, Qt::white);
+    m_form.dropHint->raise();
 }
 
 void MainWindow::FormCreate(const std::vector<std::string>& commandLineFiles) {
@@ -160,7 +221,7 @@ void MainWindow::FormCreate(const std::vector<std::string>& commandLineFiles) {
 // A Ctrl+click on the selected preset would leave no entry highlighted
 // while the start button still uses the current one.
 void MainWindow::keepAPresetSelected() {
-    QListWidgetItem* current = m_ui->lbTo->currentItem();
+    QListWidgetItem* current = m_form.presetList->currentItem();
     if (current && !current->isSelected()) current->setSelected(true);
 }
 
@@ -190,7 +251,7 @@ void MainWindow::terminationRequested() {
     }
 }
 
-void MainWindow::btnStartClick() { m_presenter.startPressed(); }
+void MainWindow::startButtonClick() { m_presenter.startPressed(); }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
@@ -203,7 +264,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 // the same layout everywhere.
 void MainWindow::FormResize() {
     const form::Size client{width(), height()};
-    QLabel* hint = m_ui->txtDrag;
+    QLabel* hint = m_form.dropHint;
     if (!hint->isHidden()) {
         const form::Span span = form::hintSpan(client.width, kDpi);
         hint->setGeometry(span.left, hint->y(), span.width, hint->height());
@@ -215,7 +276,7 @@ void MainWindow::FormResize() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn && (watched == m_ui->lvData || watched == m_ui->lbTo))
+    if (event->type() == QEvent::FocusIn && (watched == m_form.jobList || watched == m_form.presetList))
         QTimer::singleShot(0, this,
                            [this, list = static_cast<QAbstractItemView*>(watched)] { listEntered(list); });
     // While a screen reader runs, Qt hands a press it gets back from the
@@ -230,7 +291,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             return QWidget::eventFilter(watched, event);
         auto* key = static_cast<QKeyEvent*>(event);
         FormKeyDown(key->key(), key->modifiers());
-        if (watched == m_ui->lvData) lvDataKeyDown(key->key(), key->modifiers());
+        if (watched == m_form.jobList) jobListKeyDown(key->key(), key->modifiers());
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -264,23 +325,15 @@ void MainWindow::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     m_presenter.keyPressed(engineKey(key, modifiers), modifiers.testFlag(Qt::ControlModifier));
 }
 
-void MainWindow::lvDataKeyDown(int key, Qt::KeyboardModifiers modifiers) {
+void MainWindow::jobListKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     m_presenter.listKeyPressed(engineKey(key, modifiers));
 }
 
-void MainWindow::btnAllClrClick() { m_presenter.clearAllPressed(); }
+void MainWindow::clearButtonClick() { m_presenter.clearAllPressed(); }
 
-void MainWindow::lvDataAdvancedCustomDrawSubItem(QStyleOptionViewItem& option, const QModelIndex& index) {
-    const QVariant status = index.data(kStatusRole);
-    if (!status.isValid()) return;
-    const Rgb colour = statusColour(static_cast<JobStatus>(status.toInt()));
-    // Only the text: a selected row keeps the selection's own colours.
-    option.palette.setColor(QPalette::Text, QColor(colour.red, colour.green, colour.blue));
-}
+void MainWindow::presetListClick() { m_presenter.presetChosen(m_form.presetList->currentRow()); }
 
-void MainWindow::lbToClick() { m_presenter.presetChosen(m_ui->lbTo->currentRow()); }
-
-void MainWindow::chkDShowClick() { m_presenter.directShowToggled(); }
+void MainWindow::directShowBoxClick() { m_presenter.directShowToggled(); }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls()) event->acceptProposedAction();

@@ -1,7 +1,7 @@
 #pragma once
-// The main window on Qt: the controls of the form file, their look and
-// layout, and the handlers, each forwarding its event to the engine's window
-// behaviour.
+// The main window on Qt: the form's controls, made from the engine's form
+// and texts, their look and layout, and the handlers, each forwarding its
+// event to the engine's window behaviour.
 
 #include <QWidget>
 #include <memory>
@@ -17,11 +17,6 @@
 #include "qt/view_adapter.h"
 
 class QAbstractItemView;
-class QStyleOptionViewItem;
-
-namespace Ui {
-class MainWindow;
-}
 
 namespace mirvane {
 
@@ -56,23 +51,20 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private slots:
-    void btnStartClick();
-    void btnAllClrClick();
-    void lbToClick();
-    void chkDShowClick();
-
 private:
+    void startButtonClick();
+    void clearButtonClick();
+    void presetListClick();
+    void directShowBoxClick();
     void FormCreate(const std::vector<std::string>& commandLineFiles);
     void FormShow();
     void FormCloseQuery(bool& canClose);
     void FormResize();
     void FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
     void WMDropFiles(const std::vector<std::string>& paths);
-    void lvDataKeyDown(int key, Qt::KeyboardModifiers modifiers);
-    // Chooses the text colour of the status cell that option describes.
-    static void lvDataAdvancedCustomDrawSubItem(QStyleOptionViewItem& option, const QModelIndex& index);
+    void jobListKeyDown(int key, Qt::KeyboardModifiers modifiers);
 
+    void createControls();
     void setUpLook();
     void keepAPresetSelected();
     void listEntered(QAbstractItemView* list);
@@ -81,7 +73,7 @@ private:
     // The key press that came through the window last, and whether it was handled.
     const QEvent* m_windowKey = nullptr;
     bool m_windowKeyHandled = false;
-    std::unique_ptr<Ui::MainWindow> m_ui;
+    FormControls m_form;
     QtUiThread m_uiThread;
     SteadyClock m_clock;
     ViewAdapter m_view;

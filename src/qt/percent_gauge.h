@@ -9,7 +9,7 @@
 
 #include "engine/desktop/gauge_scale.h"
 #include "engine/window/main_window_view.h"
-#include "qt/percent_text.h"
+#include "qt/percent_glyphs.h"
 
 namespace mirvane {
 
@@ -49,7 +49,7 @@ private:
     GaugeScale m_scale;
     int m_paintCount = 0;
     QImage m_picture;
-    PercentText m_text;
+    PercentGlyphs m_text;
 };
 
 }  // namespace mirvane

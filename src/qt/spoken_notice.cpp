@@ -47,7 +47,7 @@ void SpokenNotice::say(const QString& text) {
 
 void SpokenNotice::sayPending() {
     auto* utterance = new Utterance(m_window);
-    utterance->setAccessibleName(m_pending.join(QString::fromUtf8(texts::kUtteranceSeparator)));
+    utterance->setAccessibleName(m_pending.join(QString::fromUtf8(texts::kSayingsJoint)));
     m_pending.clear();
     utterance->setFocusPolicy(Qt::NoFocus);
     utterance->setAttribute(Qt::WA_TransparentForMouseEvents);

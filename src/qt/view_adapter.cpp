@@ -2,29 +2,36 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
+#include <QListWidget>
 #include <QPointer>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QToolTip>
+#include <QTreeWidget>
 #include <algorithm>
 
-#include "engine/window/form_layout.h"
-#include "engine/window/status_look.h"
 #include "engine/texts/texts.h"
+#include "engine/window/form_layout.h"
+#include "engine/window/row_look.h"
 #include "qt/local_files.h"
 #include "qt/message_boxes.h"
+#include "qt/percent_gauge.h"
 #include "qt/spoken_notice.h"
-#include "ui_main_window.h"
 
 namespace mirvane {
 
 namespace {
 
 constexpr int kStatusColumn = 1;
-// Where a converting row keeps its own percentage, shown beside its status.
-constexpr int kPercentRole = Qt::UserRole + 1;
+// What a status cell keeps of its row, to draw it from the row's look.
+constexpr int kStatusRole = Qt::UserRole;
+constexpr int kReasonRole = Qt::UserRole + 1;
+constexpr int kPercentRole = Qt::UserRole + 2;
 
 // A tooltip that looks like markup is shown as rich text, and a reason
 // quotes file names and the encoder's words: it goes as an escaped paragraph
@@ -35,63 +42,56 @@ QString reasonTip(const QString& reason) {
            QStringLiteral("</p>");
 }
 
-QString statusCellText(const QTreeWidgetItem& item) {
-    const auto status = static_cast<JobStatus>(item.data(kStatusColumn, kStatusRole).toInt());
-    const QVariant percent = item.data(kStatusColumn, kPercentRole);
-    return QString::fromStdString(
-        statusCellText(status, percent.isValid() ? std::optional(percent.toInt()) : std::nullopt));
-}
-
-// What a change did to a status cell: its words, its description (the reason).
+// What a change did to a status cell: its accessible name, its description.
 struct CellChange {
-    bool text = false;
+    bool name = false;
     bool description = false;
 };
 
-CellChange showStatusText(QTreeWidgetItem& item) {
-    const QString text = statusCellText(item);
-    if (item.text(kStatusColumn) == text) return {};
-    item.setText(kStatusColumn, text);
-    return {.text = true};
+// Sets role to value unless it holds it already; true when it changed.
+bool update(QTreeWidgetItem& item, int role, const QVariant& value) {
+    if (item.data(kStatusColumn, role) == value) return false;
+    item.setData(kStatusColumn, role, value);
+    return true;
+}
+
+// The status cell drawn as the engine's look of the row it keeps says.
+CellChange showLook(QTreeWidgetItem& item) {
+    const QVariant percent = item.data(kStatusColumn, kPercentRole);
+    const RowLook look = rowLook(static_cast<JobStatus>(item.data(kStatusColumn, kStatusRole).toInt()),
+                                 item.data(kStatusColumn, kReasonRole).toString().toStdString(),
+                                 percent.isValid() ? std::optional(percent.toInt()) : std::nullopt);
+    update(item, Qt::DisplayRole, QString::fromStdString(look.words));
+    // Only the text: a selected row keeps the selection's own colours.
+    update(item, Qt::ForegroundRole, QBrush(QColor(look.colour.red, look.colour.green, look.colour.blue)));
+    update(item, Qt::ToolTipRole, reasonTip(QString::fromStdString(look.tip)));
+    // A screen reader reads a row by its cells' names, rarely their descriptions.
+    return {
+        .name = update(item, Qt::AccessibleTextRole, QString::fromStdString(look.spoken)),
+        .description = update(item, Qt::AccessibleDescriptionRole, QString::fromStdString(look.description))};
 }
 
 // Only what differs from the item's current look is written: a new row of
 // a big drop then costs no more than its path.
 CellChange showJob(QTreeWidgetItem& item, const JobRow& row) {
-    CellChange change;
-    if (item.data(kStatusColumn, kStatusRole).toInt() != static_cast<int>(row.status) ||
-        item.text(kStatusColumn).isEmpty()) {
-        item.setData(kStatusColumn, kStatusRole, static_cast<int>(row.status));
-        // A percentage belongs to the conversion that reported it.
-        if (item.data(kStatusColumn, kPercentRole).isValid()) item.setData(kStatusColumn, kPercentRole, {});
-        change = showStatusText(item);
-    }
-    const QString reason = QString::fromStdString(row.reason);
-    if (item.data(kStatusColumn, Qt::AccessibleDescriptionRole).toString() != reason) {
-        item.setToolTip(kStatusColumn, reasonTip(reason));
-        item.setData(kStatusColumn, Qt::AccessibleDescriptionRole, reason);
-        // A screen reader reads a row by its cells' names, rarely their
-        // descriptions: a failed row's status cell says why as it is reached.
-        item.setData(kStatusColumn, Qt::AccessibleTextRole,
-                     reason.isEmpty() ? QVariant()
-                                      : QVariant(QString::fromStdString(texts::errorWithReason(row.reason))));
-        change.description = true;
-    }
-    return change;
+    const bool status = update(item, kStatusRole, static_cast<int>(row.status));
+    const bool reason = update(item, kReasonRole, QString::fromStdString(row.reason));
+    if (!status && !reason && !item.text(kStatusColumn).isEmpty()) return {};
+    return showLook(item);
 }
 
 // Qt's item views tell assistive technology that a cell's data changed but
 // not what it now says: a status cell's new words and reason are told as
 // the cell's own name and description, which a screen reader reads out.
 void tellCellChange(QTreeWidget& list, int row, CellChange change) {
-    if (!QAccessible::isActive() || !(change.text || change.description)) return;
+    if (!QAccessible::isActive() || !(change.name || change.description)) return;
     QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&list);
     QAccessibleTableInterface* cells = table ? table->tableInterface() : nullptr;
     // A row not laid out yet has no cells; it is read as it comes.
     if (!cells || row >= cells->rowCount()) return;
     QAccessibleInterface* cell = cells->cellAt(row, kStatusColumn);
     if (!cell) return;
-    for (auto [happened, what] : {std::pair{change.text, QAccessible::NameChanged},
+    for (auto [happened, what] : {std::pair{change.name, QAccessible::NameChanged},
                                   std::pair{change.description, QAccessible::DescriptionChanged}}) {
         if (!happened) continue;
         QAccessibleEvent event(cell, what);
@@ -140,20 +140,20 @@ void ViewAdapter::rowsAppended(std::span<const JobRow> rows) {
         showJob(*item, row);
         items << item;
     }
-    m_ui.lvData->setUpdatesEnabled(false);
-    m_ui.lvData->addTopLevelItems(items);
-    m_ui.lvData->setUpdatesEnabled(true);
+    m_form.jobList->setUpdatesEnabled(false);
+    m_form.jobList->addTopLevelItems(items);
+    m_form.jobList->setUpdatesEnabled(true);
 }
 
 void ViewAdapter::rowChanged(int row, const JobRow& data) {
-    tellCellChange(*m_ui.lvData, row, showJob(*m_ui.lvData->topLevelItem(row), data));
+    tellCellChange(*m_form.jobList, row, showJob(*m_form.jobList->topLevelItem(row), data));
 }
 
 // Taking all rows out and putting the kept ones back costs one pass, however
 // many are removed; the row at the top of the view and the focus row stay in
 // place, a removed one handing its place to the next row kept.
 void ViewAdapter::rowsRemoved(const std::vector<int>& removed) {
-    QTreeWidget* list = m_ui.lvData;
+    QTreeWidget* list = m_form.jobList;
     const int topRow = list->indexAt(QPoint(0, 0)).row();
     const int currentRow = list->currentIndex().row();
 
@@ -177,39 +177,39 @@ void ViewAdapter::rowsRemoved(const std::vector<int>& removed) {
         list->scrollToItem(kept[top], QAbstractItemView::PositionAtTop);
 }
 
-void ViewAdapter::rowsCleared() { m_ui.lvData->clear(); }
+void ViewAdapter::rowsCleared() { m_form.jobList->clear(); }
 
-GaugeView& ViewAdapter::gauge() { return *m_ui.gauge; }
+GaugeView& ViewAdapter::gauge() { return *m_form.gauge; }
 
 void ViewAdapter::setStartCaption(StartCaption caption) {
-    m_ui.btnStart->setText(
+    m_form.startButton->setText(
         QString::fromUtf8(caption == StartCaption::Stop ? texts::kCaptionStop : texts::kCaptionStart));
 }
 
-void ViewAdapter::setStartEnabled(bool enabled) { m_ui.btnStart->setEnabled(enabled); }
+void ViewAdapter::setStartEnabled(bool enabled) { m_form.startButton->setEnabled(enabled); }
 
 void ViewAdapter::setOptionControlsEnabled(bool enabled) {
-    m_ui.btnAllClr->setEnabled(enabled);
-    m_ui.lbTo->setEnabled(enabled);
-    m_ui.chkDShow->setEnabled(enabled);
+    m_form.clearButton->setEnabled(enabled);
+    m_form.presetList->setEnabled(enabled);
+    m_form.directShowBox->setEnabled(enabled);
 }
 
-void ViewAdapter::setHintVisible(bool visible) { m_ui.txtDrag->setVisible(visible); }
+void ViewAdapter::setHintVisible(bool visible) { m_form.dropHint->setVisible(visible); }
 
 void ViewAdapter::setPresetTitles(const std::vector<std::string>& titles) {
-    const QSignalBlocker quiet(m_ui.lbTo);
-    m_ui.lbTo->clear();
-    for (const std::string& title : titles) m_ui.lbTo->addItem(QString::fromStdString(title));
-    m_ui.lbTo->setCurrentRow(0);
+    const QSignalBlocker quiet(m_form.presetList);
+    m_form.presetList->clear();
+    for (const std::string& title : titles) m_form.presetList->addItem(QString::fromStdString(title));
+    m_form.presetList->setCurrentRow(0);
 }
 
-int ViewAdapter::selectedPreset() const { return m_ui.lbTo->currentRow(); }
+int ViewAdapter::selectedPreset() const { return m_form.presetList->currentRow(); }
 
-bool ViewAdapter::directShowTicked() const { return m_ui.chkDShow->isChecked(); }
+bool ViewAdapter::directShowTicked() const { return m_form.directShowBox->isChecked(); }
 
 std::vector<int> ViewAdapter::selectedRows() const {
     std::vector<int> rows;
-    for (const QItemSelectionRange& range : m_ui.lvData->selectionModel()->selection())
+    for (const QItemSelectionRange& range : m_form.jobList->selectionModel()->selection())
         for (int row = range.top(); row <= range.bottom(); ++row) rows.push_back(row);
     std::sort(rows.begin(), rows.end());
     return rows;
@@ -238,16 +238,14 @@ void ViewAdapter::closeWindow() {
 }
 
 void ViewAdapter::setRowPercent(int row, std::optional<int> percent) {
-    QTreeWidgetItem* item = m_ui.lvData->topLevelItem(row);
-    const QVariant value = percent ? QVariant(*percent) : QVariant();
-    if (!item || item->data(kStatusColumn, kPercentRole) == value) return;
-    item->setData(kStatusColumn, kPercentRole, value);
-    tellCellChange(*m_ui.lvData, row, showStatusText(*item));
+    QTreeWidgetItem* item = m_form.jobList->topLevelItem(row);
+    if (!item || !update(*item, kPercentRole, percent ? QVariant(*percent) : QVariant())) return;
+    tellCellChange(*m_form.jobList, row, showLook(*item));
 }
 
 // Where the pointer would show the tooltip: at the status cell, brought into view.
 void ViewAdapter::showRowReason(int row, const std::string& reason) {
-    QTreeWidget* list = m_ui.lvData;
+    QTreeWidget* list = m_form.jobList;
     QTreeWidgetItem* item = list->topLevelItem(row);
     if (!item) return;
     list->scrollToItem(item);
@@ -274,6 +272,6 @@ void ViewAdapter::announce(const std::string& text) {
     m_notice->say(QString::fromStdString(text));
 }
 
-void ViewAdapter::focusStartButton() { m_ui.btnStart->setFocus(); }
+void ViewAdapter::focusStartButton() { m_form.startButton->setFocus(); }
 
 }  // namespace mirvane

@@ -4,29 +4,40 @@
 // so a name that is not valid UTF-8 still shows as well as Qt can while the
 // engine keeps its exact bytes.
 
-#include <QtCore/qnamespace.h>
-
 #include "engine/window/main_window_view.h"
 
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTreeWidget;
 class QWidget;
-
-namespace Ui {
-class MainWindow;
-}
 
 namespace mirvane {
 
 class MessageBoxes;
+class PercentGauge;
 class SpokenNotice;
 
-// The role under which a status cell keeps its JobStatus, for drawing.
-inline constexpr int kStatusRole = Qt::UserRole;
+// The form's controls, made by the window from the engine's form.
+struct FormControls {
+    QFrame* panel = nullptr;
+    QPushButton* startButton = nullptr;
+    QPushButton* clearButton = nullptr;
+    QLabel* presetLabel = nullptr;
+    QListWidget* presetList = nullptr;
+    QCheckBox* directShowBox = nullptr;
+    PercentGauge* gauge = nullptr;
+    QTreeWidget* jobList = nullptr;
+    QLabel* dropHint = nullptr;
+};
 
 class ViewAdapter : public MainWindowView {
 public:
-    // The widgets are looked up at each call, so the form may be set up later.
-    ViewAdapter(QWidget& window, Ui::MainWindow& ui, MessageBoxes& messages)
-        : m_window(window), m_ui(ui), m_messages(messages) {}
+    // The controls are read at each call, so they may be made later.
+    ViewAdapter(QWidget& window, const FormControls& form, MessageBoxes& messages)
+        : m_window(window), m_form(form), m_messages(messages) {}
 
     void rowsAppended(std::span<const JobRow> rows) override;
     void rowChanged(int row, const JobRow& data) override;
@@ -58,7 +69,7 @@ public:
 
 private:
     QWidget& m_window;
-    Ui::MainWindow& m_ui;
+    const FormControls& m_form;
     MessageBoxes& m_messages;
     // Made at the first announcement, a child of the window.
     SpokenNotice* m_notice = nullptr;

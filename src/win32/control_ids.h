@@ -7,13 +7,13 @@ namespace mirvane::win32 {
 enum ControlId : int {
     kIdPanel = 100,
     kIdGauge,
-    kIdLvData,
-    kIdTxtDrag,
-    kIdBtnStart,
-    kIdBtnAllClr,
-    kIdLabel,
-    kIdLbTo,
-    kIdChkDShow,
+    kIdJobList,
+    kIdDropHint,
+    kIdStartButton,
+    kIdClearButton,
+    kIdPresetLabel,
+    kIdPresetList,
+    kIdDirectShowBox,
 };
 
 }  // namespace mirvane::win32

@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "engine/platform/win32/wide_text.h"
-#include "engine/window/form_layout.h"
-#include "engine/window/status_look.h"
 #include "engine/texts/texts.h"
+#include "engine/window/form_layout.h"
+#include "engine/window/row_look.h"
 #include "win32/control_ids.h"
 
 namespace mirvane::win32 {
@@ -22,13 +22,6 @@ using platform::win32::toWide;
 // More rows than this at once are announced as one change of the list: a
 // screen reader handed ten thousand events would fall behind for minutes.
 constexpr std::size_t kRowEventLimit = 100;
-
-const std::wstring& statusLabel(JobStatus status) {
-    static const std::array<std::wstring, 4> labels{
-        toWide(statusText(JobStatus::Pending)), toWide(statusText(JobStatus::Converting)),
-        toWide(statusText(JobStatus::Converted)), toWide(statusText(JobStatus::Failed))};
-    return labels.at(static_cast<std::size_t>(status));
-}
 
 void addColumn(HWND list, int index, const char* title, int format) {
     std::wstring text = toWide(title);
@@ -52,7 +45,7 @@ HWND JobListControl::create(HWND parent, int id) {
     m_list = CreateWindowExW(0, WC_LISTVIEWW, toWide(texts::kJobListName).c_str(), style, 0, 0, 0, 0, parent,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
                              nullptr);
-    if (!m_list) throw std::system_error(platform::win32::lastError(), "CreateWindowExW(lvData)");
+    if (!m_list) throw std::system_error(platform::win32::lastError(), "CreateWindowExW(jobList)");
     const DWORD extended = LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;
     SendMessageW(m_list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
     SendMessageW(m_list, LVM_SETBKCOLOR, 0, RGB(255, 255, 255));
@@ -89,7 +82,7 @@ void JobListControl::setCount() {
 void JobListControl::append(std::span<const JobRow> rows) {
     const int first = size();
     m_rows.reserve(m_rows.size() + rows.size());
-    for (const JobRow& row : rows) m_rows.push_back({toWide(row.path), row.status, toWide(row.reason), {}});
+    for (const JobRow& row : rows) m_rows.push_back({toWide(row.path), row.status, row.reason, {}});
     setCount();
     std::vector<int> added;  // one past the limit is enough to tell
     for (int row = first; row < size(); ++row) {
@@ -124,8 +117,7 @@ void JobListControl::keepAFocusedRow() {
 void JobListControl::change(int row, const JobRow& data) {
     Row& shown = m_rows.at(static_cast<std::size_t>(row));
     shown.status = data.status;
-    shown.reason = toWide(data.reason);
-    if (shown.status != JobStatus::Converting) shown.percent.reset();
+    shown.reason = data.reason;
     SendMessageW(m_list, LVM_REDRAWITEMS, static_cast<WPARAM>(row), row);
     describe(row);
     NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, m_list, OBJID_CLIENT, row + 1);
@@ -140,12 +132,11 @@ void JobListControl::setPercent(int row, std::optional<int> percent) {
 }
 
 void JobListControl::describe(int row) {
-    const Row& shown = m_rows[static_cast<std::size_t>(row)];
-    const bool failed = shown.status == JobStatus::Failed && !shown.reason.empty();
-    if (!failed && !m_described.contains(row)) return;
-    m_annotations.setDescription(m_list, row + 1,
-                                 failed ? statusLabel(shown.status) + L": " + shown.reason : std::wstring());
-    if (failed)
+    const std::wstring description = toWide(look(row).description);
+    const bool described = !description.empty();
+    if (!described && !m_described.contains(row)) return;
+    m_annotations.setDescription(m_list, row + 1, description);
+    if (described)
         m_described.insert(row);
     else
         m_described.erase(row);
@@ -186,7 +177,6 @@ void JobListControl::remove(const std::vector<int>& removed) {
     for (int i = 0; i < size(); ++i)
         if (!isRemoved(i)) kept.push_back(std::move(m_rows[static_cast<std::size_t>(i)]));
     m_rows = std::move(kept);
-    for (Row& row : m_rows) row.percent.reset();
 
     SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
     LVITEMW none{};
@@ -239,12 +229,9 @@ std::vector<int> JobListControl::selectedRows() const {
 void JobListControl::displayInfo(NMLVDISPINFOW& info) const {
     if (!(info.item.mask & LVIF_TEXT) || info.item.iItem < 0 || info.item.iItem >= size()) return;
     const Row& row = m_rows[static_cast<std::size_t>(info.item.iItem)];
-    const std::wstring* text = info.item.iSubItem == 0 ? &row.path : &statusLabel(row.status);
-    if (info.item.iSubItem != 0 && row.status == JobStatus::Converting && row.percent) {
-        m_statusText = toWide(statusCellText(row.status, row.percent));
-        text = &m_statusText;
-    }
-    info.item.pszText = const_cast<wchar_t*>(text->c_str());
+    if (info.item.iSubItem != 0) m_statusText = toWide(look(info.item.iItem).words);
+    info.item.pszText =
+        const_cast<wchar_t*>(info.item.iSubItem == 0 ? row.path.c_str() : m_statusText.c_str());
 }
 
 std::wstring JobListControl::statusTipAt(POINT point) const {
@@ -252,7 +239,12 @@ std::wstring JobListControl::statusTipAt(POINT point) const {
     hit.pt = point;
     SendMessageW(m_list, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
     if (hit.iItem < 0 || hit.iItem >= size() || hit.iSubItem != 1) return {};
-    return m_rows[static_cast<std::size_t>(hit.iItem)].reason;
+    return toWide(look(hit.iItem).tip);
+}
+
+RowLook JobListControl::look(int row) const {
+    const Row& shown = m_rows.at(static_cast<std::size_t>(row));
+    return rowLook(shown.status, shown.reason, shown.percent);
 }
 
 }  // namespace mirvane::win32

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/jobs/job_list.h"
+#include "engine/window/row_look.h"
 #include "win32/accessible_annotations.h"
 #include "win32/row_reason_tip.h"
 
@@ -36,7 +37,8 @@ public:
     // Ascending row numbers as they were before the removal.
     void remove(const std::vector<int>& rows);
     void clear();
-    // A converting row's own percentage beside its status; nullopt takes it away.
+    // A row's own percentage, kept with it until the batch takes it away
+    // (nullopt); its look decides whether it shows.
     void setPercent(int row, std::optional<int> percent);
     // The reason beside the row's status cell until hideReason.
     void showReason(int row, const std::wstring& reason) { m_reasonTip.show(row, reason); }
@@ -44,7 +46,8 @@ public:
     std::wstring reasonShown() const { return m_reasonTip.shownText(); }
 
     int size() const { return static_cast<int>(m_rows.size()); }
-    JobStatus status(int row) const { return m_rows.at(static_cast<std::size_t>(row)).status; }
+    // How row is drawn: the engine's look of what the list keeps of it.
+    RowLook look(int row) const;
     // Ascending row numbers.
     std::vector<int> selectedRows() const;
     // The columns' widths: the specified ones scaled to dpi at first, the
@@ -61,8 +64,8 @@ private:
     struct Row {
         std::wstring path;
         JobStatus status;
-        std::wstring reason;
-        std::optional<int> percent;  // shown only while converting
+        std::string reason;
+        std::optional<int> percent;  // the last reported; the look shows it only while converting
     };
     void setCount();
     // The accessible description of row: its reason while it has failed.

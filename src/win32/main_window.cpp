@@ -9,9 +9,8 @@
 #include <utility>
 
 #include "engine/platform/win32/wide_text.h"
-#include "engine/window/form_layout.h"
-#include "engine/window/status_look.h"
 #include "engine/texts/texts.h"
+#include "engine/window/form_layout.h"
 #include "win32/control_ids.h"
 #include "win32/dropped_files.h"
 #include "win32/message_boxes.h"
@@ -98,7 +97,7 @@ MainWindow::MainWindow(BatchFlags& flags, const AppPaths& paths,
       m_presenter(flags, m_uiThread, m_view, paths, m_clock, m_desktop) {
     registerClass(kFormClassName, &MainWindow::formProc);
     registerClass(kPanelClassName, &MainWindow::panelProc);
-    // The form file's place and the client size at the system's dpi; the
+    // The form's place and the client size at the system's dpi; the
     // window's own dpi, known once it exists, decides the final size.
     const UINT systemDpi = GetDpiForSystem();
     const form::Size client = form::minimumClientSize(static_cast<int>(systemDpi));
@@ -143,30 +142,30 @@ void MainWindow::createControls() {
     m_controls.panel =
         createControl(kPanelClassName, nullptr, WS_CLIPSIBLINGS, form, kIdPanel, WS_EX_CONTROLPARENT);
     HWND panel = m_controls.panel;
-    m_controls.btnStart =
-        createControl(WC_BUTTONW, texts::kCaptionStart, WS_TABSTOP | BS_PUSHBUTTON, panel, kIdBtnStart);
-    m_controls.btnAllClr =
-        createControl(WC_BUTTONW, texts::kCaptionClearAll, WS_TABSTOP | BS_PUSHBUTTON, panel, kIdBtnAllClr);
+    m_controls.startButton =
+        createControl(WC_BUTTONW, texts::kCaptionStart, WS_TABSTOP | BS_PUSHBUTTON, panel, kIdStartButton);
+    m_controls.clearButton =
+        createControl(WC_BUTTONW, texts::kCaptionClearAll, WS_TABSTOP | BS_PUSHBUTTON, panel, kIdClearButton);
     m_controls.presetLabel =
-        createControl(WC_STATICW, texts::kCaptionPresets, SS_LEFT | SS_NOPREFIX, panel, kIdLabel);
+        createControl(WC_STATICW, texts::kCaptionPresets, SS_LEFT | SS_NOPREFIX, panel, kIdPresetLabel);
     // Right after its label, which names it to assistive technology; its
     // window text and the annotation name it where the label is not looked for.
-    m_controls.lbTo = createControl(WC_LISTBOXW, texts::kCaptionPresets,
-                                    WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, panel,
-                                    kIdLbTo, WS_EX_CLIENTEDGE);
-    m_controls.chkDShow = createControl(WC_BUTTONW, texts::kCaptionDirectShow, WS_TABSTOP | BS_AUTOCHECKBOX,
-                                        panel, kIdChkDShow);
-    m_annotations.setName(m_controls.lbTo, toWide(texts::kCaptionPresets));
+    m_controls.presetList = createControl(WC_LISTBOXW, texts::kCaptionPresets,
+                                          WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, panel,
+                                          kIdPresetList, WS_EX_CLIENTEDGE);
+    m_controls.directShowBox = createControl(WC_BUTTONW, texts::kCaptionDirectShow,
+                                             WS_TABSTOP | BS_AUTOCHECKBOX, panel, kIdDirectShowBox);
+    m_annotations.setName(m_controls.presetList, toWide(texts::kCaptionPresets));
     m_gauge.create(form, kIdGauge);
-    m_controls.lvData = m_rows.create(form, kIdLvData);
-    m_controls.txtDrag =
-        createControl(WC_STATICW, texts::kDropHint, SS_CENTER | SS_NOPREFIX, form, kIdTxtDrag);
+    m_controls.jobList = m_rows.create(form, kIdJobList);
+    m_controls.dropHint =
+        createControl(WC_STATICW, texts::kDropHint, SS_CENTER | SS_NOPREFIX, form, kIdDropHint);
     // The hint lies above the list; the list leaves the hint's pixels alone.
-    SetWindowPos(m_controls.txtDrag, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(m_controls.dropHint, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     // Key preview: the form hears each key before the control with the focus.
-    for (HWND control :
-         {m_controls.btnStart, m_controls.btnAllClr, m_controls.lbTo, m_controls.chkDShow, m_controls.lvData})
+    for (HWND control : {m_controls.startButton, m_controls.clearButton, m_controls.presetList,
+                         m_controls.directShowBox, m_controls.jobList})
         SetWindowSubclass(control, &MainWindow::keyPreviewProc, 0, reinterpret_cast<DWORD_PTR>(this));
 
     // The status cell's tooltip: one tool over the whole list, its text asked
@@ -178,7 +177,7 @@ void MainWindow::createControls() {
         tool.cbSize = sizeof tool;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
         tool.hwnd = form;
-        tool.uId = reinterpret_cast<UINT_PTR>(m_controls.lvData);
+        tool.uId = reinterpret_cast<UINT_PTR>(m_controls.jobList);
         tool.lpszText = LPSTR_TEXTCALLBACKW;
         SendMessageW(m_tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
@@ -186,31 +185,31 @@ void MainWindow::createControls() {
 
 void MainWindow::applyDpi(UINT previousDpi) {
     auto fonts = std::make_unique<WindowFonts>(m_dpi);
-    for (HWND control : {m_controls.mainWindow, m_controls.panel, m_controls.btnStart, m_controls.btnAllClr,
-                         m_controls.presetLabel, m_controls.chkDShow, m_controls.lvData, m_controls.txtDrag,
-                         m_gauge.handle()})
+    for (HWND control : {m_controls.mainWindow, m_controls.panel, m_controls.startButton,
+                         m_controls.clearButton, m_controls.presetLabel, m_controls.directShowBox,
+                         m_controls.jobList, m_controls.dropHint, m_gauge.handle()})
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts->form()), TRUE);
-    SendMessageW(m_controls.lbTo, WM_SETFONT, reinterpret_cast<WPARAM>(fonts->presets()), TRUE);
+    SendMessageW(m_controls.presetList, WM_SETFONT, reinterpret_cast<WPARAM>(fonts->presets()), TRUE);
     // The controls hold on to the old fonts until they have the new ones.
     m_fonts = std::move(fonts);
 
-    place(m_controls.btnStart, form::kBtnStart, m_dpi);
-    place(m_controls.btnAllClr, form::kBtnAllClr, m_dpi);
+    place(m_controls.startButton, form::kStartButton, m_dpi);
+    place(m_controls.clearButton, form::kClearButton, m_dpi);
     place(m_controls.presetLabel, form::kPresetLabel, m_dpi);
-    place(m_controls.lbTo, form::kLbTo, m_dpi);
-    place(m_controls.chkDShow, form::kChkDShow, m_dpi);
-    SendMessageW(m_controls.lbTo, LB_SETITEMHEIGHT, 0, scaled(form::kPresetItemHeight));
+    place(m_controls.presetList, form::kPresetList, m_dpi);
+    place(m_controls.directShowBox, form::kDirectShowBox, m_dpi);
+    SendMessageW(m_controls.presetList, LB_SETITEMHEIGHT, 0, scaled(form::kPresetItemHeight));
     m_rows.setDpi(m_dpi, previousDpi);
     m_gauge.setDpi(m_dpi);
     if (previousDpi == 0) {
-        place(m_controls.txtDrag, form::kTxtDrag, m_dpi);
+        place(m_controls.dropHint, form::kDropHint, m_dpi);
     } else {
         // The hint keeps its last layout, in the new dpi's pixels.
-        const RECT hint = rectInParent(m_controls.txtDrag);
+        const RECT hint = rectInParent(m_controls.dropHint);
         auto rescale = [&](LONG value) {
             return MulDiv(value, static_cast<int>(m_dpi), static_cast<int>(previousDpi));
         };
-        SetWindowPos(m_controls.txtDrag, nullptr, rescale(hint.left), rescale(hint.top),
+        SetWindowPos(m_controls.dropHint, nullptr, rescale(hint.left), rescale(hint.top),
                      rescale(hint.right - hint.left), rescale(hint.bottom - hint.top),
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -241,7 +240,7 @@ SIZE MainWindow::minimumOuterSize() const {
 }
 
 void MainWindow::layOut() {
-    if (!m_controls.lvData) return;  // sized during its creation, before the controls exist
+    if (!m_controls.jobList) return;  // sized during its creation, before the controls exist
     RECT client;
     GetClientRect(m_controls.mainWindow, &client);
     const int width = client.right;
@@ -250,7 +249,7 @@ void MainWindow::layOut() {
     SetWindowPos(m_controls.panel, nullptr, 0, 0, width, gaugeTop, SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowPos(m_gauge.handle(), nullptr, 0, gaugeTop, width, listTop - gaugeTop,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(m_controls.lvData, nullptr, 0, listTop, width,
+    SetWindowPos(m_controls.jobList, nullptr, 0, listTop, width,
                  std::max(0, static_cast<int>(client.bottom) - listTop), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -258,20 +257,20 @@ void MainWindow::layOut() {
 // frame the layout was made for: the client area is what they keep, on
 // every system and theme, as the window's own frame varies.
 void MainWindow::FormResize() {
-    if (!m_controls.txtDrag || IsIconic(m_controls.mainWindow)) return;
+    if (!m_controls.dropHint || IsIconic(m_controls.mainWindow)) return;
     RECT clientRect;
     GetClientRect(m_controls.mainWindow, &clientRect);
     const form::Size client{clientRect.right, clientRect.bottom};
     const int dpi = static_cast<int>(m_dpi);
-    if (GetWindowLongW(m_controls.txtDrag, GWL_STYLE) & WS_VISIBLE) {
-        const RECT hint = rectInParent(m_controls.txtDrag);
+    if (GetWindowLongW(m_controls.dropHint, GWL_STYLE) & WS_VISIBLE) {
+        const RECT hint = rectInParent(m_controls.dropHint);
         const form::Span span = form::hintSpan(client.width, dpi);
-        SetWindowPos(m_controls.txtDrag, nullptr, span.left, hint.top, span.width, hint.bottom - hint.top,
+        SetWindowPos(m_controls.dropHint, nullptr, span.left, hint.top, span.width, hint.bottom - hint.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
         // The static control keeps what it drew and paints only what a resize
         // uncovers: its centred text would stay where it was, the new one cut
         // or beside it. It is drawn again whole.
-        InvalidateRect(m_controls.txtDrag, nullptr, TRUE);
+        InvalidateRect(m_controls.dropHint, nullptr, TRUE);
     }
     const form::Size allowed = form::allowedClientSize(client, dpi);
     if (allowed == client) return;
@@ -308,18 +307,18 @@ void MainWindow::FormKeyDown(WORD key) {
     m_presenter.keyPressed(engineKey(key), GetKeyState(VK_CONTROL) < 0);
 }
 
-void MainWindow::lvDataKeyDown(WORD key) { m_presenter.listKeyPressed(engineKey(key)); }
+void MainWindow::jobListKeyDown(WORD key) { m_presenter.listKeyPressed(engineKey(key)); }
 
-void MainWindow::btnStartClick() { m_presenter.startPressed(); }
+void MainWindow::startButtonClick() { m_presenter.startPressed(); }
 
-void MainWindow::btnAllClrClick() { m_presenter.clearAllPressed(); }
+void MainWindow::clearButtonClick() { m_presenter.clearAllPressed(); }
 
-void MainWindow::lbToClick() {
-    const LRESULT index = SendMessageW(m_controls.lbTo, LB_GETCURSEL, 0, 0);
+void MainWindow::presetListClick() {
+    const LRESULT index = SendMessageW(m_controls.presetList, LB_GETCURSEL, 0, 0);
     if (index != LB_ERR) m_presenter.presetChosen(static_cast<int>(index));
 }
 
-void MainWindow::chkDShowClick() { m_presenter.directShowToggled(); }
+void MainWindow::directShowBoxClick() { m_presenter.directShowToggled(); }
 
 // The paths whole, in the shell's order; the drop is released whatever
 // becomes of it.
@@ -352,13 +351,13 @@ void MainWindow::WMDpiChanged(UINT dpi, const RECT& suggested) {
     FormResize();
 }
 
-void MainWindow::lvDataAdvancedCustomDrawSubItem(int row, int column, COLORREF& textColour) const {
+void MainWindow::jobListStatusColour(int row, int column, COLORREF& textColour) const {
     if (column != 1 || row < 0 || row >= m_rows.size()) return;
-    const Rgb colour = statusColour(m_rows.status(row));
+    const Rgb colour = m_rows.look(row).colour;
     textColour = RGB(colour.red, colour.green, colour.blue);
 }
 
-LRESULT MainWindow::lvDataCustomDraw(NMLVCUSTOMDRAW& draw) const {
+LRESULT MainWindow::jobListCustomDraw(NMLVCUSTOMDRAW& draw) const {
     switch (draw.nmcd.dwDrawStage) {
         case CDDS_PREPAINT:
             return CDRF_NOTIFYITEMDRAW;
@@ -367,10 +366,9 @@ LRESULT MainWindow::lvDataCustomDraw(NMLVCUSTOMDRAW& draw) const {
         case CDDS_ITEMPREPAINT | CDDS_SUBITEM:
             // Every cell starts from the list's own colour, so that a status
             // colour never carries over to the next cell drawn.
-            draw.clrText = static_cast<COLORREF>(SendMessageW(m_controls.lvData, LVM_GETTEXTCOLOR, 0, 0));
+            draw.clrText = static_cast<COLORREF>(SendMessageW(m_controls.jobList, LVM_GETTEXTCOLOR, 0, 0));
             if (draw.iSubItem != 0)
-                lvDataAdvancedCustomDrawSubItem(static_cast<int>(draw.nmcd.dwItemSpec), draw.iSubItem,
-                                                draw.clrText);
+                jobListStatusColour(static_cast<int>(draw.nmcd.dwItemSpec), draw.iSubItem, draw.clrText);
             return CDRF_NEWFONT;
     }
     return CDRF_DODEFAULT;
@@ -381,7 +379,7 @@ LRESULT MainWindow::lvDataCustomDraw(NMLVCUSTOMDRAW& draw) const {
 void MainWindow::trackStatusTip(POINT point) {
     LVHITTESTINFO hit{};
     hit.pt = point;
-    SendMessageW(m_controls.lvData, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    SendMessageW(m_controls.jobList, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
     const POINT cell{hit.iSubItem, hit.iItem};
     if (cell.x == m_tipCell.x && cell.y == m_tipCell.y) return;
     m_tipCell = cell;
@@ -389,20 +387,20 @@ void MainWindow::trackStatusTip(POINT point) {
 }
 
 LRESULT MainWindow::notify(NMHDR& header) {
-    if (header.hwndFrom == m_controls.lvData) {
+    if (header.hwndFrom == m_controls.jobList) {
         switch (header.code) {
             case LVN_GETDISPINFOW:
                 m_rows.displayInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
                 return 0;
             case NM_CUSTOMDRAW:
-                return lvDataCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW&>(header));
+                return jobListCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW&>(header));
             case LVN_ODFINDITEMW:
                 return -1;
         }
     } else if (header.hwndFrom == m_tip && header.code == TTN_GETDISPINFOW) {
         POINT pointer;
         GetCursorPos(&pointer);
-        ScreenToClient(m_controls.lvData, &pointer);
+        ScreenToClient(m_controls.jobList, &pointer);
         m_tipText = m_rows.statusTipAt(pointer);
         reinterpret_cast<NMTTDISPINFOW&>(header).lpszText = m_tipText.data();
         return 0;
@@ -414,7 +412,7 @@ LRESULT MainWindow::notify(NMHDR& header) {
 // system's window-text colour.
 LRESULT MainWindow::controlColour(HDC dc, HWND control) const {
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-    if (control == m_controls.txtDrag) {
+    if (control == m_controls.dropHint) {
         SetBkColor(dc, RGB(255, 255, 255));
         return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
     }
@@ -450,7 +448,7 @@ LRESULT CALLBACK MainWindow::keyPreviewProc(HWND window, UINT message, WPARAM wP
     auto* self = reinterpret_cast<MainWindow*>(form);
     if (self->previewControlMessage(window, message, wParam, lParam)) return 0;
     if (message == WM_NCDESTROY) RemoveWindowSubclass(window, &MainWindow::keyPreviewProc, 0);
-    if (message == WM_GETDLGCODE && window == self->m_controls.lvData && lParam) {
+    if (message == WM_GETDLGCODE && window == self->m_controls.jobList && lParam) {
         // Return on the list is the list's key (a failed row's reason), not
         // the dialog keys' default button.
         const MSG& key = *reinterpret_cast<const MSG*>(lParam);
@@ -461,13 +459,13 @@ LRESULT CALLBACK MainWindow::keyPreviewProc(HWND window, UINT message, WPARAM wP
 }
 
 bool MainWindow::previewControlMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
-    const bool onList = control == m_controls.lvData;
+    const bool onList = control == m_controls.jobList;
     switch (message) {
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN: {
             const auto key = static_cast<WORD>(wParam);
             FormKeyDown(key);
-            if (onList) lvDataKeyDown(key);
+            if (onList) jobListKeyDown(key);
             // Shift+F10 is the list's context key; left to the system, its F10
             // would also open the window's menu.
             return onList && key == VK_F10 && engineKey(key) == Key::ContextMenu;
@@ -491,7 +489,7 @@ bool MainWindow::previewControlMessage(HWND control, UINT message, WPARAM wParam
     if (message == WM_SETFOCUS && onList) m_rows.keepAFocusedRow();
     // A push button with the focus is the default one, as in a dialog, so that
     // Return presses it however the focus came to it.
-    const bool pushButton = control == m_controls.btnStart || control == m_controls.btnAllClr;
+    const bool pushButton = control == m_controls.startButton || control == m_controls.clearButton;
     if ((message == WM_SETFOCUS || message == WM_KILLFOCUS) && pushButton)
         SendMessageW(control, BM_SETSTYLE, message == WM_SETFOCUS ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
     return false;
@@ -503,10 +501,10 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND: {
             const int id = LOWORD(wParam), code = HIWORD(wParam);
-            if (id == kIdBtnStart && code == BN_CLICKED) btnStartClick();
-            if (id == kIdBtnAllClr && code == BN_CLICKED) btnAllClrClick();
-            if (id == kIdLbTo && code == LBN_SELCHANGE) lbToClick();
-            if (id == kIdChkDShow && code == BN_CLICKED) chkDShowClick();
+            if (id == kIdStartButton && code == BN_CLICKED) startButtonClick();
+            if (id == kIdClearButton && code == BN_CLICKED) clearButtonClick();
+            if (id == kIdPresetList && code == LBN_SELCHANGE) presetListClick();
+            if (id == kIdDirectShowBox && code == BN_CLICKED) directShowBoxClick();
             return 0;
         }
         case WM_NOTIFY:
@@ -522,7 +520,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             // focus moves: the push button with the focus, as it became at
             // WM_SETFOCUS, and none while another control has it.
             HWND focus = GetFocus();
-            if (focus == m_controls.btnStart || focus == m_controls.btnAllClr)
+            if (focus == m_controls.startButton || focus == m_controls.clearButton)
                 return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
             return 0;
         }

@@ -16,11 +16,11 @@
 #include "engine/jobs/app_paths.h"
 #include "engine/window/main_window_presenter.h"
 #include "win32/accessible_annotations.h"
-#include "win32/desktop_services.h"
 #include "win32/desktop_shell.h"
 #include "win32/job_list_control.h"
 #include "win32/percent_gauge.h"
 #include "win32/view_adapter.h"
+#include "win32/win32_desktop_services.h"
 #include "win32/win32_ui_thread.h"
 
 namespace mirvane::win32 {
@@ -59,7 +59,7 @@ public:
     const MainWindowPresenter& presenter() const { return m_presenter; }
     DesktopServices& desktop() { return m_desktop; }
     UINT dpi() const { return m_dpi; }
-    // The text the status cell's tooltip shows at point (lvData's client
+    // The text the status cell's tooltip shows at point (jobList's client
     // coordinates); empty where it shows none.
     std::wstring statusTipAt(POINT point) const { return m_rows.statusTipAt(point); }
     // The reason shown beside a row on the user's request; empty while none is.
@@ -77,13 +77,13 @@ private:
     void FormResize();
     void FormKeyDown(WORD key);
     void WMDropFiles(HDROP drop);
-    void lvDataKeyDown(WORD key);
-    void btnStartClick();
-    void btnAllClrClick();
-    void lbToClick();
-    void chkDShowClick();
+    void jobListKeyDown(WORD key);
+    void startButtonClick();
+    void clearButtonClick();
+    void presetListClick();
+    void directShowBoxClick();
     // Chooses the text colour of the cell at row and column before it is drawn.
-    void lvDataAdvancedCustomDrawSubItem(int row, int column, COLORREF& textColour) const;
+    void jobListStatusColour(int row, int column, COLORREF& textColour) const;
     void WMDpiChanged(UINT dpi, const RECT& suggested);
     // The session ends (a logout, a shutdown): the system may end the
     // process as soon as this returns.
@@ -96,7 +96,7 @@ private:
                                            UINT_PTR id, DWORD_PTR form);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT notify(NMHDR& header);
-    LRESULT lvDataCustomDraw(NMLVCUSTOMDRAW& draw) const;
+    LRESULT jobListCustomDraw(NMLVCUSTOMDRAW& draw) const;
     LRESULT controlColour(HDC dc, HWND control) const;
 
     void createControls();

@@ -24,39 +24,39 @@ GaugeView& ViewAdapter::gauge() { return m_gauge; }
 
 void ViewAdapter::setStartCaption(StartCaption caption) {
     SetWindowTextW(
-        m_controls.btnStart,
+        m_controls.startButton,
         toWide(caption == StartCaption::Stop ? texts::kCaptionStop : texts::kCaptionStart).c_str());
 }
 
-void ViewAdapter::setStartEnabled(bool enabled) { EnableWindow(m_controls.btnStart, enabled); }
+void ViewAdapter::setStartEnabled(bool enabled) { EnableWindow(m_controls.startButton, enabled); }
 
 void ViewAdapter::setOptionControlsEnabled(bool enabled) {
-    EnableWindow(m_controls.btnAllClr, enabled);
-    EnableWindow(m_controls.lbTo, enabled);
-    EnableWindow(m_controls.chkDShow, enabled);
+    EnableWindow(m_controls.clearButton, enabled);
+    EnableWindow(m_controls.presetList, enabled);
+    EnableWindow(m_controls.directShowBox, enabled);
 }
 
 // Showing the hint must not take the focus or activate anything.
 void ViewAdapter::setHintVisible(bool visible) {
-    ShowWindow(m_controls.txtDrag, visible ? SW_SHOWNA : SW_HIDE);
+    ShowWindow(m_controls.dropHint, visible ? SW_SHOWNA : SW_HIDE);
 }
 
 // LB_SETCURSEL sends no LBN_SELCHANGE: the program's own selection is never
 // taken for the user's.
 void ViewAdapter::setPresetTitles(const std::vector<std::string>& titles) {
-    SendMessageW(m_controls.lbTo, LB_RESETCONTENT, 0, 0);
+    SendMessageW(m_controls.presetList, LB_RESETCONTENT, 0, 0);
     for (const std::string& title : titles)
-        SendMessageW(m_controls.lbTo, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toWide(title).c_str()));
-    SendMessageW(m_controls.lbTo, LB_SETCURSEL, 0, 0);
+        SendMessageW(m_controls.presetList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toWide(title).c_str()));
+    SendMessageW(m_controls.presetList, LB_SETCURSEL, 0, 0);
 }
 
 int ViewAdapter::selectedPreset() const {
-    const LRESULT index = SendMessageW(m_controls.lbTo, LB_GETCURSEL, 0, 0);
+    const LRESULT index = SendMessageW(m_controls.presetList, LB_GETCURSEL, 0, 0);
     return index == LB_ERR ? -1 : static_cast<int>(index);
 }
 
 bool ViewAdapter::directShowTicked() const {
-    return SendMessageW(m_controls.chkDShow, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return SendMessageW(m_controls.directShowBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 std::vector<int> ViewAdapter::selectedRows() const { return m_rows.selectedRows(); }
@@ -90,6 +90,6 @@ std::vector<std::string> ViewAdapter::chooseFiles() {
 
 void ViewAdapter::announce(const std::string& text) { m_notice.say(m_controls.mainWindow, toWide(text)); }
 
-void ViewAdapter::focusStartButton() { SetFocus(m_controls.btnStart); }
+void ViewAdapter::focusStartButton() { SetFocus(m_controls.startButton); }
 
 }  // namespace mirvane::win32

@@ -17,13 +17,13 @@ class PercentGauge;
 struct WindowControls {
     HWND mainWindow = nullptr;
     HWND panel = nullptr;
-    HWND lvData = nullptr;
-    HWND txtDrag = nullptr;
-    HWND btnStart = nullptr;
-    HWND btnAllClr = nullptr;
+    HWND jobList = nullptr;
+    HWND dropHint = nullptr;
+    HWND startButton = nullptr;
+    HWND clearButton = nullptr;
     HWND presetLabel = nullptr;
-    HWND lbTo = nullptr;
-    HWND chkDShow = nullptr;
+    HWND presetList = nullptr;
+    HWND directShowBox = nullptr;
 };
 
 class ViewAdapter : public MainWindowView {

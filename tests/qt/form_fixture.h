@@ -95,7 +95,7 @@ struct Form {
     // One column of the job list, top to bottom.
     QStringList column(int index) const {
         QStringList texts;
-        auto* list = control<QTreeWidget>("lvData");
+        auto* list = control<QTreeWidget>("jobList");
         for (int row = 0; row < list->topLevelItemCount(); ++row)
             texts << list->topLevelItem(row)->text(index);
         return texts;

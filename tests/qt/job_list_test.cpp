@@ -23,10 +23,10 @@ const QString kPending = "未変換";
 const QString kError = "エラー";
 
 struct JobRows : ShownForm {
-    QTreeWidget* list() const { return form.control<QTreeWidget>("lvData"); }
-    QLabel* hint() const { return form.control<QLabel>("txtDrag"); }
+    QTreeWidget* list() const { return form.control<QTreeWidget>("jobList"); }
+    QLabel* hint() const { return form.control<QLabel>("dropHint"); }
     PercentGauge* gauge() const { return form.control<PercentGauge>("gauge"); }
-    QListWidget* presets() const { return form.control<QListWidget>("lbTo"); }
+    QListWidget* presets() const { return form.control<QListWidget>("presetList"); }
 
     // What a file manager does: the drag enters over `target` and, if the
     // window takes it, drops there. Items starting with '/' are local files,
@@ -97,13 +97,12 @@ const QStringList kOddFiles = {"/videos/z.mp4", "/videos/clip0.avi", "/nowhere/m
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Drops,
-    testing::Values(DropCase{"OnTheListDuplicatesAndMissingFilesAdded", "lvData", kOddFiles,
-                             kOddFiles},
+    testing::Values(DropCase{"OnTheListDuplicatesAndMissingFilesAdded", "jobList", kOddFiles, kOddFiles},
                     DropCase{"OnTheHintWebAddressesAmongFilesLeftOut",
-                             "txtDrag",
+                             "dropHint",
                              {"/videos/a.mp4", "https://example.org/b.mp4", "/videos/c.mp4"},
                              {"/videos/a.mp4", "/videos/c.mp4"}},
-                    DropCase{"OnThePresetsFileAdded", "lbTo", {"/videos/a.mp4"}, {"/videos/a.mp4"}},
+                    DropCase{"OnThePresetsFileAdded", "presetList", {"/videos/a.mp4"}, {"/videos/a.mp4"}},
                     DropCase{"NoUrl", "", {}, {}},
                     DropCase{"WebAddressesOnly", "", {"https://example.org/a.mp4"}, {}}),
     kByName);
@@ -186,7 +185,7 @@ TEST_F(JobRows, ClearAllEmptiesTheListResetsGaugeAndShowsHint) {
     addRows(3);
     gauge()->setProgress(80);
 
-    QTest::mouseClick(form.control<QPushButton>("btnAllClr"), Qt::LeftButton);
+    QTest::mouseClick(form.control<QPushButton>("clearButton"), Qt::LeftButton);
 
     EXPECT_EQ(list()->topLevelItemCount(), 0);
     EXPECT_EQ(gauge()->progress(), 0);
@@ -204,7 +203,7 @@ class Choices : public JobRows, public testing::WithParamInterface<ChoiceCase> {
 
 TEST_P(Choices, ResetFailedRows) {
     addRows(2);
-    QTest::mouseClick(form.control<QPushButton>("btnStart"), Qt::LeftButton);
+    QTest::mouseClick(form.control<QPushButton>("startButton"), Qt::LeftButton);
     ASSERT_EQ(form.column(1), QStringList(2, kError));
 
     GetParam().choose(*this);
@@ -227,7 +226,8 @@ INSTANTIATE_TEST_SUITE_P(
                                }},
                     ChoiceCase{"DirectShowBox",
                                [](JobRows& t) {
-                                   QTest::mouseClick(t.form.control<QCheckBox>("chkDShow"), Qt::LeftButton);
+                                   QTest::mouseClick(t.form.control<QCheckBox>("directShowBox"),
+                                                     Qt::LeftButton);
                                }}),
     kByName);
 
@@ -266,7 +266,7 @@ TEST_P(StatusColour, StatusTextInItsColourFileNameInTheNormalOne) {
     font.setStyleStrategy(QFont::NoAntialias);
     list()->setFont(font);
     list()->topLevelItem(0)->setSelected(c.selected);
-    form.control<QWidget>("btnStart")->setFocus();
+    form.control<QWidget>("startButton")->setFocus();
     list()->viewport()->repaint();
     const QImage image = list()->viewport()->grab().toImage();
 

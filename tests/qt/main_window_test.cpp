@@ -24,20 +24,20 @@ namespace {
 using QtMainWindow = ShownForm;
 
 TEST_F(QtMainWindow, PresetRowsAreTwelvePixelsHigh) {
-    auto* presets = form.control<QListWidget>("lbTo");
+    auto* presets = form.control<QListWidget>("presetList");
     ASSERT_GT(presets->count(), 1);
     EXPECT_EQ(presets->visualItemRect(presets->item(1)).top(),
               presets->visualItemRect(presets->item(0)).top() + 12);
 }
 
 TEST_F(QtMainWindow, TabGoesThroughPanelThenList) {
-    form.control<QWidget>("btnStart")->setFocus();
+    form.control<QWidget>("startButton")->setFocus();
     QStringList visited;
     for (int i = 0; i < 5; ++i) {
         visited << QApplication::focusWidget()->objectName();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
-    EXPECT_EQ(visited, QStringList({"btnStart", "btnAllClr", "lbTo", "chkDShow", "lvData"}));
+    EXPECT_EQ(visited, QStringList({"startButton", "clearButton", "presetList", "directShowBox", "jobList"}));
 }
 
 // Client sizes: the window counts a frame of 8 x 27 pixels on top, so its
@@ -54,7 +54,7 @@ class Resizing : public ShownForm, public testing::WithParamInterface<ResizeCase
 
 TEST_P(Resizing, KeepsMinimumAndLaysOutControls) {
     const ResizeCase& c = GetParam();
-    auto* hint = form.control<QLabel>("txtDrag");
+    auto* hint = form.control<QLabel>("dropHint");
     hint->setHidden(c.hintHidden);
     form.window->resize(c.requested);
     EXPECT_EQ(settled([&] { return form.window->size(); }, c.expected), c.expected);
@@ -62,15 +62,15 @@ TEST_P(Resizing, KeepsMinimumAndLaysOutControls) {
     EXPECT_EQ(settled([&] { return hint->geometry(); }, hintPlace), hintPlace);
     // The list and the strips above it stretch; the panel's contents and the columns do not.
     const int width = c.expected.width();
-    auto* list = form.control<QTreeWidget>("lvData");
+    auto* list = form.control<QTreeWidget>("jobList");
     EXPECT_EQ(form.control<QWidget>("panel")->geometry(), QRect(0, 0, width, 85));
     EXPECT_EQ(form.control<QWidget>("gauge")->geometry(), QRect(0, 85, width, 15));
     EXPECT_EQ(list->geometry(), QRect(0, 100, width, c.expected.height() - 100));
-    for (auto [name, place] : {std::pair{"btnStart", QRect(4, 4, 85, 45)},
-                               {"btnAllClr", QRect(92, 4, 81, 45)},
+    for (auto [name, place] : {std::pair{"startButton", QRect(4, 4, 85, 45)},
+                               {"clearButton", QRect(92, 4, 81, 45)},
                                {"presetLabel", QRect(196, 4, 52, 12)},
-                               {"lbTo", QRect(248, 4, 169, 77)},
-                               {"chkDShow", QRect(8, 60, 213, 13)}})
+                               {"presetList", QRect(248, 4, 169, 77)},
+                               {"directShowBox", QRect(8, 60, 213, 13)}})
         EXPECT_EQ(form.control<QWidget>(name)->geometry(), place) << name;
     EXPECT_EQ(list->columnWidth(0), 320);
     EXPECT_EQ(list->columnWidth(1), 80);
@@ -98,7 +98,7 @@ class LogKey : public ShownForm, public testing::WithParamInterface<KeyCase> {};
 
 TEST_P(LogKey, OnlyCtrlF1WhileIdleAndNeverConsumed) {
     const KeyCase& c = GetParam();
-    auto* focused = form.control<QListWidget>("lbTo");
+    auto* focused = form.control<QListWidget>("presetList");
     focused->setFocus();
     KeyCounter counter(c.key);
     focused->installEventFilter(&counter);
@@ -120,14 +120,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The hint is a white strip over the list; the status column is centred.
 TEST_F(QtMainWindow, HintIsWhiteAndStatusesAreCentred) {
-    auto* hint = form.control<QLabel>("txtDrag");
+    auto* hint = form.control<QLabel>("dropHint");
     const QImage picture = hint->grab().toImage();
     int white = 0;
     for (int x = 0; x < picture.width(); ++x) white += QColor(picture.pixel(x, 1)) == Qt::white;
     EXPECT_GT(white, picture.width() * 3 / 4);
 
     form.window->view().rowsAppended(std::vector<JobRow>{{"/v/a.avi", JobStatus::Pending, {}}});
-    auto* list = form.control<QTreeWidget>("lvData");
+    auto* list = form.control<QTreeWidget>("jobList");
     EXPECT_EQ(list->topLevelItem(0)->textAlignment(1), Qt::AlignCenter);
 }
 
@@ -143,7 +143,7 @@ QString shownAs(const QString& tip) {
 // A failed row tells why when the pointer rests on its status, in the
 // reason's own words and spaces, also where a file name in it reads like markup.
 TEST_F(QtMainWindow, FailedRowShowsItsReasonAsTheStatusTooltip) {
-    auto* list = form.control<QTreeWidget>("lvData");
+    auto* list = form.control<QTreeWidget>("jobList");
     form.window->view().rowsAppended(std::vector<JobRow>{{"/v/a.avi", JobStatus::Pending, {}}});
     for (const std::string reason :
          {"a.avi: Invalid data", "/v/<h1><font color=blue>変換済 OK<br>.avi: Invalid data",
@@ -164,7 +164,7 @@ TEST(ShippedPresets, TitlesFitThePresetListWhole) {
     ProgramFolder folder(settings.c_str());
     Form form(folder);
     form.window->show();
-    auto* presets = form.control<QListWidget>("lbTo");
+    auto* presets = form.control<QListWidget>("presetList");
     ASSERT_EQ(presets->count(), 5);
     for (int row = 0; row < presets->count(); ++row) {
         const QString title = presets->item(row)->text();
@@ -203,7 +203,7 @@ TEST_F(QtMainWindow, FilesHandedOverOnAnotherThreadBecomeRowsOnTheUiThread) {
     EXPECT_TRUE(form.column(0).isEmpty()) << "the rows were touched off the UI thread";
     const QStringList expected{"/v/a.avi", "/v/b.avi", "/v/c.avi"};
     EXPECT_EQ(settled([&] { return form.column(0); }, expected), expected);
-    EXPECT_TRUE(form.control<QLabel>("txtDrag")->isHidden());
+    EXPECT_TRUE(form.control<QLabel>("dropHint")->isHidden());
 }
 
 }  // namespace

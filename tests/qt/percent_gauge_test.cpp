@@ -6,7 +6,7 @@
 
 #include "form_fixture.h"
 #include "qt/percent_gauge.h"
-#include "qt/percent_text.h"
+#include "qt/percent_glyphs.h"
 #include "ui_test_main.h"
 
 namespace mirvane::test {
@@ -119,11 +119,11 @@ TEST(GaugeOnADoubleScreen, DrawsItsTextAtTheScreensPixels) {
 
 // The gauge's own text drawing against the toolkit's centred text, pixel for
 // pixel, for every percentage, in the form's fonts and a few sizes.
-TEST(PercentText, PlacesGlyphsExactlyAsACentredDrawText) {
+TEST(PercentGlyphs, PlacesGlyphsExactlyAsACentredDrawText) {
     QFont japanese;
     japanese.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic")});
     japanese.setPixelSize(12);
-    PercentText text;
+    PercentGlyphs text;
     for (QFont font : {QFont(), japanese}) {
         font.setStyleStrategy(QFont::NoAntialias);
         for (const QSize size : {QSize(416, 13), QSize(415, 13), QSize(300, 12), QSize(51, 20)}) {

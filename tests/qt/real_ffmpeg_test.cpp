@@ -104,11 +104,11 @@ struct Converted {
 Converted convertThroughTheWindow(const ProgramFolder& folder, const std::string& input, int preset) {
     Form form(folder, {QString::fromStdString(input)});
     form.window->show();
-    form.control<QListWidget>("lbTo")->setCurrentRow(preset);
+    form.control<QListWidget>("presetList")->setCurrentRow(preset);
     auto* gauge = form.control<PercentGauge>("gauge");
     GaugeWatch watch(gauge);
-    form.control<QPushButton>("btnStart")->click();  // returns when the batch is over
-    return {form.control<QTreeWidget>("lvData")->topLevelItem(0)->text(1), gauge->maxValue(),
+    form.control<QPushButton>("startButton")->click();  // returns when the batch is over
+    return {form.control<QTreeWidget>("jobList")->topLevelItem(0)->text(1), gauge->maxValue(),
             watch.highestProgress};
 }
 
@@ -196,11 +196,11 @@ TEST_F(RealEncoder, TwoJobsAtOnce) {
     Form form(folder, {QString::fromStdString(folder.dir.file("a.mkv")),
                        QString::fromStdString(folder.dir.file("b.mkv"))});
     form.window->show();
-    form.control<QListWidget>("lbTo")->setCurrentRow(3);
+    form.control<QListWidget>("presetList")->setCurrentRow(3);
     GaugeWatch watch(form.control<PercentGauge>("gauge"));
-    form.control<QPushButton>("btnStart")->click();  // returns when the batch is over
+    form.control<QPushButton>("startButton")->click();  // returns when the batch is over
     for (int row = 0; row < 2; ++row)
-        EXPECT_EQ(form.control<QTreeWidget>("lvData")->topLevelItem(row)->text(1), "変換済");
+        EXPECT_EQ(form.control<QTreeWidget>("jobList")->topLevelItem(row)->text(1), "変換済");
     EXPECT_EQ(form.control<PercentGauge>("gauge")->maxValue(), 200);
     EXPECT_EQ(watch.highestProgress, 200);
     for (const char* output : {"a.mp3", "b.mp3"})

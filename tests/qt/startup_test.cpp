@@ -39,14 +39,14 @@ TEST_P(Startup, ReportsEveryFailureInOrderAndFillsTheWindow) {
     Form form(folder, c.files);
     EXPECT_EQ(form.messages.shown, c.messages);
     EXPECT_EQ(form.window->windowTitle(), "Mirvane 1.00");
-    auto* presets = form.control<QListWidget>("lbTo");
+    auto* presets = form.control<QListWidget>("presetList");
     QStringList titles;
     for (int row = 0; row < presets->count(); ++row) titles << presets->item(row)->text();
     EXPECT_EQ(titles, c.presets);
     EXPECT_EQ(presets->currentRow(), c.presets.isEmpty() ? -1 : 0);
     EXPECT_EQ(form.column(0), c.files);
     EXPECT_EQ(form.column(1), QStringList(c.files.size(), "未変換"));
-    EXPECT_EQ(form.control<QLabel>("txtDrag")->isHidden(), !c.files.isEmpty());
+    EXPECT_EQ(form.control<QLabel>("dropHint")->isHidden(), !c.files.isEmpty());
 
     // A failed start-up closes the window as soon as it has been shown.
     form.window->show();
@@ -88,7 +88,7 @@ TEST_P(Closing, AsksOnlyDuringBatchAndWaitsForIt) {
     };
     if (c.duringBatch) {
         QTimer::singleShot(300, form.window.get(), close);
-        form.control<QPushButton>("btnStart")->click();  // returns when the batch is over
+        form.control<QPushButton>("startButton")->click();  // returns when the batch is over
     } else {
         close();
     }

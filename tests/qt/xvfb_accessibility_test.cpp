@@ -54,8 +54,8 @@ struct Accessible : ShownForm {
 TEST_F(Accessible, ControlsSayWhatTheyAre) {
     EXPECT_EQ(QAccessible::queryAccessibleInterface(form.window.get())->role(), QAccessible::Window);
     for (auto [name, role, text] : {std::tuple{"panel", QAccessible::Grouping, ""},
-                                    {"lbTo", QAccessible::List, "コンバート"},
-                                    {"lvData", QAccessible::Tree, "ファイル一覧"},
+                                    {"presetList", QAccessible::List, "コンバート"},
+                                    {"jobList", QAccessible::Tree, "ファイル一覧"},
                                     {"gauge", QAccessible::ProgressBar, "進捗"}}) {
         EXPECT_EQ(accessible(name)->role(), role) << name;
         EXPECT_EQ(accessible(name)->text(QAccessible::Name), text);
@@ -80,13 +80,13 @@ TEST_F(Accessible, TheGaugesValueIsTheShownPercentage) {
 
 // Return on 開始 runs a batch whose encoder prints nothing; the reason keys show the row's tooltip.
 TEST_F(Accessible, TheStatusCellTellsItsChangesAndAFailedRowsReason) {
-    auto* list = form.control<QTreeWidget>("lvData");
+    auto* list = form.control<QTreeWidget>("jobList");
     form.window->openHandedOverFiles({"/v/a.avi"});
-    ASSERT_EQ(settled([&] { return accessible("lvData")->tableInterface()->rowCount(); }, 1), 1);
-    form.control<QWidget>("btnStart")->setFocus();
-    QTest::keyClick(form.control<QWidget>("btnStart"), Qt::Key_Return);
+    ASSERT_EQ(settled([&] { return accessible("jobList")->tableInterface()->rowCount(); }, 1), 1);
+    form.control<QWidget>("startButton")->setFocus();
+    QTest::keyClick(form.control<QWidget>("startButton"), Qt::Key_Return);
     const QString reason = QString::fromStdString(form.window->presenter().jobs().row(0).reason);
-    EXPECT_EQ(heard, QStringList({"変換中", "エラー: " + reason, "why " + reason}))
+    EXPECT_EQ(heard, QStringList({"変換中", "エラー: " + reason, "why エラー: " + reason}))
         << "the reason read with the row";
 
     list->topLevelItem(0)->setSelected(true);
@@ -112,8 +112,8 @@ TEST_F(Accessible, CtrlOOpensTheFileDialog) {
         if (dialog->fileMode() == QFileDialog::ExistingFiles) title = dialog->windowTitle();
         dialog->reject();
     });
-    form.control<QWidget>("lbTo")->setFocus();
-    QTest::keyClick(form.control<QWidget>("lbTo"), Qt::Key_O, Qt::ControlModifier);
+    form.control<QWidget>("presetList")->setFocus();
+    QTest::keyClick(form.control<QWidget>("presetList"), Qt::Key_O, Qt::ControlModifier);
     EXPECT_EQ(title, "ファイルを追加");
 }
 

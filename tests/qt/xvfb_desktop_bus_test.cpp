@@ -127,7 +127,7 @@ TEST(BatchOnTheBus, TheLockIsAskedAndGivenBackProgressRisesAndTheNotificationBri
     inFront.show();
     inFront.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&inFront));
-    form.control<QPushButton>("btnStart")->click();
+    form.control<QPushButton>("startButton")->click();
 
     const QStringList calls{"Inhibit  4 動画を変換しています", "Close", kNotify};
     EXPECT_EQ(settled([&] { return recorder.calls; }, calls), calls);

@@ -76,9 +76,9 @@ TEST_F(WindowOnX, ClientAreaIs418By433AtTopLeftAndComesBackAfterA300By200Resize)
 }
 
 TEST_F(WindowOnX, JapaneseTextsComeFromAFontWithEveryCharacterAndShowNoBoxes) {
-    auto* list = form.control<QTreeWidget>("lvData");
+    auto* list = form.control<QTreeWidget>("jobList");
     QList<std::pair<QFont, QString>> shown;
-    for (const char* name : {"btnStart", "btnAllClr", "presetLabel", "chkDShow", "txtDrag"})
+    for (const char* name : {"startButton", "clearButton", "presetLabel", "directShowBox", "dropHint"})
         shown << std::pair{form.control<QWidget>(name)->font(),
                            form.control<QWidget>(name)->property("text").toString()};
     for (int column : {0, 1}) shown << std::pair{list->header()->font(), list->headerItem()->text(column)};

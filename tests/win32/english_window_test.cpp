@@ -91,7 +91,8 @@ TEST_F(EnglishWindow, EveryCaptionFitsItsControl) {
     };
     for (const auto& row : cases) {
         HDC dc = GetDC(row.handle);
-        const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(row.handle, WM_GETFONT, 0, 0)));
+        const HGDIOBJ previous =
+            SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(row.handle, WM_GETFONT, 0, 0)));
         const std::wstring caption = wide(row.caption);
         RECT text{};
         DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,

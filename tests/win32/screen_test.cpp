@@ -152,7 +152,7 @@ TEST_F(OnScreen, TheGaugeShowsOnlyItsFourColours) {
 // none in the colour of another status; the file names are in the list's
 // own colour.
 TEST_F(OnScreen, EachStatusIsDrawnInItsColour) {
-    HWND list = form->controls().lvData;
+    HWND list = form->controls().jobList;
     const COLORREF expected[] = {kBlue, kBlue, kRed, kRed, kBlack};
     for (int row = 0; row < 5; ++row) {
         RECT cell{};
@@ -177,7 +177,7 @@ TEST_F(OnScreen, EachStatusIsDrawnInItsColour) {
 // control uses, and the label's place on the screen holds drawn pixels.
 TEST_F(OnScreen, TheJapaneseTextsAreDrawnWithRealGlyphs) {
     const WindowControls& c = form->controls();
-    for (HWND control : {c.btnStart, c.btnAllClr, c.presetLabel, c.chkDShow}) {
+    for (HWND control : {c.startButton, c.clearButton, c.presetLabel, c.directShowBox}) {
         const std::wstring text = windowText(control);
         SCOPED_TRACE(std::string(text.begin(), text.end()));
         HDC dc = GetDC(control);
@@ -212,7 +212,7 @@ std::pair<int, int> hintInk(MainWindow& window) {
     showOnTheServer(window);
     POINT origin{0, 0};
     ClientToScreen(window.handle(), &origin);
-    RECT client, hint = onScreen(window.controls().txtDrag);
+    RECT client, hint = onScreen(window.controls().dropHint);
     GetClientRect(window.handle(), &client);
     const Screen band = grab({origin.x, hint.top, origin.x + client.right, hint.bottom});
     std::pair<int, int> ink{-1, -1};
@@ -232,7 +232,7 @@ TEST(HintOnScreen, FollowsAResizeWithoutATrace) {
     for (const int show : {SW_MAXIMIZE, SW_RESTORE}) {
         ShowWindow(form.window->handle(), show);
         const auto [newLeft, newRight] = hintInk(*form.window);
-        const RECT hint = placeInParent(form.controls().txtDrag);
+        const RECT hint = placeInParent(form.controls().dropHint);
         EXPECT_NEAR(newRight - newLeft, right - left, 1) << show;
         EXPECT_NEAR(newLeft + newRight, hint.left + hint.right, 3) << show;
     }

@@ -36,7 +36,7 @@ struct Batch : testing::Test {
     Form form{folder};
 
     HWND window() const { return form.window->handle(); }
-    std::wstring caption() const { return windowText(form.controls().btnStart); }
+    std::wstring caption() const { return windowText(form.controls().startButton); }
     bool enabled(HWND control) const { return IsWindowEnabled(control); }
     void drop(const Texts& paths) {
         SendMessageW(window(), WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop(paths)), 0);
@@ -54,7 +54,7 @@ struct Batch : testing::Test {
             if (form.window->presenter().busy()) during();
         };
         const UINT_PTR timer = SetTimer(nullptr, 0, 20, &tick);
-        SendMessageW(form.controls().btnStart, BM_CLICK, 0, 0);
+        SendMessageW(form.controls().startButton, BM_CLICK, 0, 0);
         KillTimer(nullptr, timer);
         g_onTick = nullptr;
     }
@@ -67,9 +67,9 @@ TEST_F(Batch, ConvertsEveryRowWithTheBusyLookTheGaugeMovingAndIdleAfterwards) {
     int highestPercent = 0, gaugePaints = form.window->gauge().paintCount();
     run([&] {
         captions.push_back(caption());
-        optionsDisabled = optionsDisabled && !enabled(form.controls().btnAllClr) &&
-                          !enabled(form.controls().lbTo) && !enabled(form.controls().chkDShow);
-        startEnabled = startEnabled && enabled(form.controls().btnStart);
+        optionsDisabled = optionsDisabled && !enabled(form.controls().clearButton) &&
+                          !enabled(form.controls().presetList) && !enabled(form.controls().directShowBox);
+        startEnabled = startEnabled && enabled(form.controls().startButton);
         highestPercent = std::max(highestPercent, form.window->gauge().percent());
     });
     ASSERT_FALSE(captions.empty()) << "the batch ended before a tick";
@@ -81,27 +81,27 @@ TEST_F(Batch, ConvertsEveryRowWithTheBusyLookTheGaugeMovingAndIdleAfterwards) {
 
     EXPECT_EQ(form.column(1), (Texts{L"変換済", L"変換済"}));
     EXPECT_EQ(caption(), L"開始");
-    EXPECT_TRUE(enabled(form.controls().btnAllClr) && enabled(form.controls().lbTo) &&
-                enabled(form.controls().chkDShow));
+    EXPECT_TRUE(enabled(form.controls().clearButton) && enabled(form.controls().presetList) &&
+                enabled(form.controls().directShowBox));
     EXPECT_EQ(form.window->gauge().progress(), 0);
     EXPECT_TRUE(platform::isReadableFile(folder.paths.logFile));
 }
 
 TEST_F(Batch, TheStopButtonEndsTheJobAndLeavesItsRowPending) {
     drop(inputs(2));
-    SetFocus(form.controls().lvData);
+    SetFocus(form.controls().jobList);
     bool clicked = false;
     run([&] {
         if (clicked || form.window->gauge().percent() < 25) return;
         clicked = true;
-        PostMessageW(form.controls().btnStart, BM_CLICK, 0, 0);
+        PostMessageW(form.controls().startButton, BM_CLICK, 0, 0);
     });
     EXPECT_TRUE(clicked);
     EXPECT_EQ(form.column(1), (Texts{L"未変換", L"未変換"}));
     EXPECT_EQ(caption(), L"開始");
     // Where a keyboard user pressed, and Return presses it again.
-    EXPECT_EQ(GetFocus(), form.controls().btnStart);
-    EXPECT_EQ(GetWindowLongW(form.controls().btnStart, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+    EXPECT_EQ(GetFocus(), form.controls().startButton);
+    EXPECT_EQ(GetWindowLongW(form.controls().startButton, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
 }
 
 // Closing during a job asks first; OK stops the job, and the window goes

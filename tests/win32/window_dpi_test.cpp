@@ -48,29 +48,29 @@ TEST_F(AtTheScreensDpi, ClientAreaControlsFontsAndColumnsAreScaledFromTheStart) 
     EXPECT_EQ(client.right, scaled(form::kMinimumOuterWidth) - scaled(form::kFrameWidth));
     EXPECT_EQ(client.bottom, scaled(form::kMinimumOuterHeight) - scaled(form::kFrameHeight));
 
-    expectPlace(c.btnStart, form::kBtnStart);
-    expectPlace(c.btnAllClr, form::kBtnAllClr);
+    expectPlace(c.startButton, form::kStartButton);
+    expectPlace(c.clearButton, form::kClearButton);
     expectPlace(c.presetLabel, form::kPresetLabel);
-    expectPlace(c.lbTo, form::kLbTo);
-    expectPlace(c.chkDShow, form::kChkDShow);
+    expectPlace(c.presetList, form::kPresetList);
+    expectPlace(c.directShowBox, form::kDirectShowBox);
     EXPECT_EQ(placeInParent(c.panel).bottom, scaled(85));
     EXPECT_EQ(placeInParent(form.window->gauge().handle()).top, scaled(85));
     EXPECT_EQ(placeInParent(form.window->gauge().handle()).bottom, scaled(100));
-    EXPECT_EQ(placeInParent(c.lvData).top, scaled(100));
-    EXPECT_EQ(placeInParent(c.lvData).bottom, client.bottom);
-    const RECT hint = placeInParent(c.txtDrag);
+    EXPECT_EQ(placeInParent(c.jobList).top, scaled(100));
+    EXPECT_EQ(placeInParent(c.jobList).bottom, client.bottom);
+    const RECT hint = placeInParent(c.dropHint);
     EXPECT_EQ(hint.left, scaled(5));
     EXPECT_EQ(hint.top, scaled(248));
     EXPECT_EQ(hint.right - hint.left, client.right + scaled(8) - scaled(15));
 
-    for (HWND control : {c.btnStart, c.lvData, c.lbTo}) {
+    for (HWND control : {c.startButton, c.jobList, c.presetList}) {
         LOGFONTW font{};
         GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
         EXPECT_EQ(font.lfHeight, -scaled(12));
     }
-    EXPECT_EQ(SendMessageW(c.lbTo, LB_GETITEMHEIGHT, 0, 0), scaled(12));
-    EXPECT_EQ(SendMessageW(c.lvData, LVM_GETCOLUMNWIDTH, 0, 0), scaled(320));
-    EXPECT_EQ(SendMessageW(c.lvData, LVM_GETCOLUMNWIDTH, 1, 0), scaled(80));
+    EXPECT_EQ(SendMessageW(c.presetList, LB_GETITEMHEIGHT, 0, 0), scaled(12));
+    EXPECT_EQ(SendMessageW(c.jobList, LVM_GETCOLUMNWIDTH, 0, 0), scaled(320));
+    EXPECT_EQ(SendMessageW(c.jobList, LVM_GETCOLUMNWIDTH, 1, 0), scaled(80));
 }
 
 TEST_F(AtTheScreensDpi, TheMinimumSizeIsScaledToo) {

@@ -28,9 +28,9 @@ struct JobRows : testing::Test {
     ProgramFolder folder;
     Form form{folder};
 
-    HWND list() const { return form.controls().lvData; }
+    HWND list() const { return form.controls().jobList; }
     HWND window() const { return form.window->handle(); }
-    bool hintShown() const { return GetWindowLongW(form.controls().txtDrag, GWL_STYLE) & WS_VISIBLE; }
+    bool hintShown() const { return GetWindowLongW(form.controls().dropHint, GWL_STYLE) & WS_VISIBLE; }
     void drop(const Texts& paths) {
         SendMessageW(window(), WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop(paths)), 0);
     }
@@ -81,8 +81,8 @@ TEST_F(JobRows, AnEmptyDropChangesNothingAndIsReleased) {
 // The drop arrives at the main window whichever control it lands on: only
 // the main window accepts files, so the shell goes up to it.
 TEST_F(JobRows, OnlyTheMainWindowAcceptsFiles) {
-    for (HWND control : {form.controls().lvData, form.controls().btnStart, form.controls().lbTo,
-                         form.controls().txtDrag, form.controls().panel})
+    for (HWND control : {form.controls().jobList, form.controls().startButton, form.controls().presetList,
+                         form.controls().dropHint, form.controls().panel})
         EXPECT_FALSE(GetWindowLongW(control, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
     EXPECT_TRUE(GetWindowLongW(window(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
 }
@@ -143,7 +143,8 @@ TEST_F(JobRows, RowsKeepTheirStatusesWhenOthersAreRemoved) {
 
 // The key preview: the window sees Ctrl+F1 whichever control has the focus.
 TEST_F(JobRows, CtrlF1TurnsTheLogOffFromAnyControl) {
-    for (HWND focus : {form.controls().btnStart, form.controls().lbTo, form.controls().lvData, window()}) {
+    for (HWND focus :
+         {form.controls().startButton, form.controls().presetList, form.controls().jobList, window()}) {
         form.flags.logEnabled = true;
         pressKey(focus, VK_F1, false, false);
         EXPECT_TRUE(form.flags.logEnabled) << "F1 alone";
@@ -156,14 +157,14 @@ TEST_F(JobRows, CtrlF1TurnsTheLogOffFromAnyControl) {
 TEST_F(JobRows, DeleteOnAnotherControlRemovesNothing) {
     addRows(2);
     selectRows(list(), {0});
-    pressKey(form.controls().btnAllClr, VK_DELETE);
+    pressKey(form.controls().clearButton, VK_DELETE);
     EXPECT_EQ(form.rowCount(), 2);
 }
 
 TEST_F(JobRows, ClearAllEmptiesTheListResetsTheGaugeAndShowsTheHint) {
     addRows(3);
     form.window->gauge().setProgress(40);
-    SendMessageW(form.controls().btnAllClr, BM_CLICK, 0, 0);
+    SendMessageW(form.controls().clearButton, BM_CLICK, 0, 0);
     EXPECT_EQ(form.rowCount(), 0);
     EXPECT_EQ(form.window->gauge().progress(), 0);
     EXPECT_TRUE(hintShown());
@@ -184,16 +185,16 @@ TEST_F(JobRows, AUsersPresetChangeAndEveryDirectShowClickResetFailedRows) {
     failSecond();
     setStatus(0, JobStatus::Converted);
 
-    clickPreset(form.controls().lbTo, 0);  // the preset already chosen
+    clickPreset(form.controls().presetList, 0);  // the preset already chosen
     EXPECT_EQ(form.column(1), (Texts{kConverted, kError, kPending}));
-    clickPreset(form.controls().lbTo, 1);
-    EXPECT_EQ(SendMessageW(form.controls().lbTo, LB_GETCURSEL, 0, 0), 1);
+    clickPreset(form.controls().presetList, 1);
+    EXPECT_EQ(SendMessageW(form.controls().presetList, LB_GETCURSEL, 0, 0), 1);
     EXPECT_EQ(form.column(1), (Texts{kConverted, kPending, kPending}));
 
     for (int click = 0; click < 2; ++click) {
         failSecond();
-        SendMessageW(form.controls().chkDShow, BM_CLICK, 0, 0);
-        EXPECT_EQ(SendMessageW(form.controls().chkDShow, BM_GETCHECK, 0, 0),
+        SendMessageW(form.controls().directShowBox, BM_CLICK, 0, 0);
+        EXPECT_EQ(SendMessageW(form.controls().directShowBox, BM_GETCHECK, 0, 0),
                   click == 0 ? BST_CHECKED : BST_UNCHECKED);
         EXPECT_EQ(form.column(1), (Texts{kConverted, kPending, kPending})) << "click " << click;
     }
@@ -240,13 +241,13 @@ TEST_F(JobRows, TheStatusTooltipShowsTheReasonOverTheFailedRowsStatusCell) {
     EXPECT_EQ(form.window->statusTipAt(cellCentre(0, 1)), L"");
     EXPECT_EQ(form.window->statusTipAt(cellCentre(2, 1)), L"");
     // A preset change forgets the reason with the failure.
-    clickPreset(form.controls().lbTo, 1);
+    clickPreset(form.controls().presetList, 1);
     EXPECT_EQ(form.window->statusTipAt(cellCentre(1, 1)), L"");
 }
 
 // What a screen reader reads for the controls without a caption of their own.
 TEST_F(JobRows, TheListsAreNamedForAssistiveTechnology) {
-    EXPECT_EQ(askAccessible(form.controls().lbTo).name, L"コンバート");
+    EXPECT_EQ(askAccessible(form.controls().presetList).name, L"コンバート");
     EXPECT_EQ(askAccessible(list()).name, L"ファイル一覧");
 }
 
@@ -266,7 +267,7 @@ TEST_F(JobRows, RowsAddedChangedRemovedAndClearedAreAnnounced) {
     selectRows(list(), {0, 2});
     EXPECT_EQ(heard([&] { pressKey(list(), VK_DELETE); }),
               (RaisedEvents{{EVENT_OBJECT_DESTROY, 3}, {EVENT_OBJECT_DESTROY, 1}}));
-    EXPECT_EQ(heard([&] { SendMessageW(form.controls().btnAllClr, BM_CLICK, 0, 0); }),
+    EXPECT_EQ(heard([&] { SendMessageW(form.controls().clearButton, BM_CLICK, 0, 0); }),
               (RaisedEvents{{EVENT_OBJECT_REORDER, CHILDID_SELF}}));
 }
 
@@ -334,29 +335,29 @@ INSTANTIATE_TEST_SUITE_P(Keys, ReasonKey,
                                          ReasonKeyCase{"ShiftF10", VK_F10, true}),
                          kByName);
 
-// A converting row's own percentage beside its status, until taken away.
+// A converting row's own percentage beside its status, with its row when
+// rows above it go, until taken away.
 TEST_F(JobRows, AConvertingRowShowsItsOwnPercentageUntilTakenAway) {
-    addRows(2);
-    setStatus(0, JobStatus::Converting);
+    addRows(3);
+    setStatus(1, JobStatus::Converting);
     MainWindowView& view = form.window->view();
-    view.setRowPercent(0, 42);
-    view.setRowPercent(1, 50);
+    view.setRowPercent(1, 42);
+    view.setRowPercent(2, 50);
+    EXPECT_EQ(form.column(1), (Texts{kPending, L"変換中 42%", kPending}));
+    selectRows(list(), {0});
+    pressKey(list(), VK_DELETE);
     EXPECT_EQ(form.column(1), (Texts{L"変換中 42%", kPending}));
     view.setRowPercent(0, std::nullopt);
     EXPECT_EQ(form.column(1), (Texts{L"変換中", kPending}));
-    view.setRowPercent(0, 9);
-    selectRows(list(), {1});
-    pressKey(list(), VK_DELETE);
-    EXPECT_EQ(form.column(1), Texts{L"変換中"});
 }
 
 // Return presses the focused button also after Tab (the dialog keys then ask
 // the window which button is the default); after SetFocus: the batch's test.
 TEST_F(JobRows, ReturnPressesTheButtonTabbedTo) {
     addRows(2);
-    SetFocus(form.controls().btnStart);
-    postKey(*form.window, form.controls().btnStart, VK_TAB);
-    postKey(*form.window, form.controls().btnAllClr, VK_RETURN);
+    SetFocus(form.controls().startButton);
+    postKey(*form.window, form.controls().startButton, VK_TAB);
+    postKey(*form.window, form.controls().clearButton, VK_RETURN);
     EXPECT_EQ(form.rowCount(), 0);
 }
 

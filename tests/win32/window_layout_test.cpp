@@ -51,24 +51,24 @@ TEST_P(ControlPlaces, ParentPlaceAndText) {
 // The hint is laid out by the resize at creation: left 5, 426 − 15 wide.
 INSTANTIATE_TEST_SUITE_P(
     Form, ControlPlaces,
-    testing::Values(ControlCase{"panel", &WindowControls::panel, false, {0, 0, 418, 85}, L""},
-                    ControlCase{"gauge", nullptr, false, {0, 85, 418, 100}, nullptr},
-                    ControlCase{"lvData", &WindowControls::lvData, false, {0, 100, 418, 433}, nullptr},
-                    ControlCase{"txtDrag",
-                                &WindowControls::txtDrag,
-                                false,
-                                {5, 248, 416, 264},
-                                L"ここに動画ファイルをドラッグ＆ドロップしてください"},
-                    ControlCase{"btnStart", &WindowControls::btnStart, true, {4, 4, 89, 49}, L"開始"},
-                    ControlCase{
-                        "btnAllClr", &WindowControls::btnAllClr, true, {92, 4, 173, 49}, L"すべてクリア"},
-                    ControlCase{"presetLabel", &WindowControls::presetLabel, true, {196, 4, 248, 16}, L"コンバート"},
-                    ControlCase{"lbTo", &WindowControls::lbTo, true, {248, 4, 417, 81}, nullptr},
-                    ControlCase{"chkDShow",
-                                &WindowControls::chkDShow,
-                                true,
-                                {8, 60, 221, 73},
-                                L"DirectShowを使用(Avisynthが必要)"}),
+    testing::Values(
+        ControlCase{"panel", &WindowControls::panel, false, {0, 0, 418, 85}, L""},
+        ControlCase{"gauge", nullptr, false, {0, 85, 418, 100}, nullptr},
+        ControlCase{"jobList", &WindowControls::jobList, false, {0, 100, 418, 433}, nullptr},
+        ControlCase{"dropHint",
+                    &WindowControls::dropHint,
+                    false,
+                    {5, 248, 416, 264},
+                    L"ここに動画ファイルをドラッグ＆ドロップしてください"},
+        ControlCase{"startButton", &WindowControls::startButton, true, {4, 4, 89, 49}, L"開始"},
+        ControlCase{"clearButton", &WindowControls::clearButton, true, {92, 4, 173, 49}, L"すべてクリア"},
+        ControlCase{"presetLabel", &WindowControls::presetLabel, true, {196, 4, 248, 16}, L"コンバート"},
+        ControlCase{"presetList", &WindowControls::presetList, true, {248, 4, 417, 81}, nullptr},
+        ControlCase{"directShowBox",
+                    &WindowControls::directShowBox,
+                    true,
+                    {8, 60, 221, 73},
+                    L"DirectShowを使用(Avisynthが必要)"}),
     kByName);
 
 class WindowOnScreen : public testing::Test {
@@ -111,7 +111,7 @@ TEST_F(WindowOnScreen, TopLeftWithTheCaptionASizeableFrameAndFileDrops) {
 }
 
 TEST_F(WindowOnScreen, JobListIsAWhiteReportWithTwoColumnsSeveralRowsSelectableAndNoBorder) {
-    HWND list = form.controls().lvData;
+    HWND list = form.controls().jobList;
     const LONG style = GetWindowLongW(list, GWL_STYLE);
     EXPECT_EQ(style & LVS_TYPEMASK, LVS_REPORT);
     EXPECT_FALSE(style & (LVS_SINGLESEL | LVS_EDITLABELS | LVS_SORTASCENDING | LVS_SORTDESCENDING |
@@ -143,13 +143,13 @@ TEST_F(WindowOnScreen, JobListIsAWhiteReportWithTwoColumnsSeveralRowsSelectableA
 // the gauge, the label and the hint are never visited.
 TEST_F(WindowOnScreen, TabOrderIsStartClearPresetsDirectShowList) {
     const WindowControls& c = form.controls();
-    const std::vector<HWND> expected{c.btnAllClr, c.lbTo, c.chkDShow, c.lvData, c.btnStart};
+    const std::vector<HWND> expected{c.clearButton, c.presetList, c.directShowBox, c.jobList, c.startButton};
     std::vector<HWND> visited;
-    HWND at = c.btnStart;
+    HWND at = c.startButton;
     for (std::size_t i = 0; i < expected.size(); ++i)
         visited.push_back(at = GetNextDlgTabItem(window(), at, FALSE));
     EXPECT_EQ(visited, expected);
-    for (HWND never : {form.window->gauge().handle(), c.presetLabel, c.txtDrag})
+    for (HWND never : {form.window->gauge().handle(), c.presetLabel, c.dropHint})
         EXPECT_FALSE(GetWindowLongW(never, GWL_STYLE) & WS_TABSTOP);
 }
 
@@ -159,18 +159,18 @@ TEST_F(WindowOnScreen, HintAboveTheListOnWhite) {
     const WindowControls& c = form.controls();
     bool hintFirst = false;
     for (HWND child = GetWindow(window(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (child == c.txtDrag) hintFirst = true;
-        if (child == c.lvData) break;
+        if (child == c.dropHint) hintFirst = true;
+        if (child == c.jobList) break;
     }
     EXPECT_TRUE(hintFirst);
-    HDC dc = GetDC(c.txtDrag);
+    HDC dc = GetDC(c.dropHint);
     const auto brush = reinterpret_cast<HBRUSH>(SendMessageW(
-        window(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(c.txtDrag)));
+        window(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(c.dropHint)));
     EXPECT_EQ(GetBkColor(dc), RGB(255, 255, 255));
     LOGBRUSH fill{};
     GetObjectW(brush, sizeof fill, &fill);
     EXPECT_EQ(fill.lbColor, RGB(255, 255, 255));
-    ReleaseDC(c.txtDrag, dc);
+    ReleaseDC(c.dropHint, dc);
     EXPECT_EQ(GetClassLongPtrW(window(), GCLP_HBRBACKGROUND),
               reinterpret_cast<ULONG_PTR>(GetSysColorBrush(COLOR_BTNFACE)));
 }
@@ -211,20 +211,22 @@ TEST_P(ControlFonts, TwelvePixelJapaneseFontThatIsReallyInstalled) {
 }
 
 const std::vector<std::wstring> kProportional{L"ＭＳ Ｐゴシック", L"MS PGothic", L"IPAPGothic"};
-INSTANTIATE_TEST_SUITE_P(
-    Form, ControlFonts,
-    testing::Values(FontCase{"mainWindow", &WindowControls::mainWindow, kProportional},
-                    FontCase{"btnStart", &WindowControls::btnStart, kProportional},
-                    FontCase{"chkDShow", &WindowControls::chkDShow, kProportional},
-                    FontCase{"lvData", &WindowControls::lvData, kProportional},
-                    FontCase{"txtDrag", &WindowControls::txtDrag, kProportional},
-                    FontCase{"lbTo", &WindowControls::lbTo, {L"ＭＳ ゴシック", L"MS Gothic", L"IPAGothic"}}),
-    kByName);
+INSTANTIATE_TEST_SUITE_P(Form, ControlFonts,
+                         testing::Values(FontCase{"mainWindow", &WindowControls::mainWindow, kProportional},
+                                         FontCase{"startButton", &WindowControls::startButton, kProportional},
+                                         FontCase{"directShowBox", &WindowControls::directShowBox,
+                                                  kProportional},
+                                         FontCase{"jobList", &WindowControls::jobList, kProportional},
+                                         FontCase{"dropHint", &WindowControls::dropHint, kProportional},
+                                         FontCase{"presetList",
+                                                  &WindowControls::presetList,
+                                                  {L"ＭＳ ゴシック", L"MS Gothic", L"IPAGothic"}}),
+                         kByName);
 
 TEST_F(WindowOnScreen, PresetRowsAreTwelvePixelsHigh) {
-    EXPECT_EQ(SendMessageW(form.controls().lbTo, LB_GETITEMHEIGHT, 0, 0), 12);
-    EXPECT_EQ(SendMessageW(form.controls().lbTo, LB_GETCOUNT, 0, 0), 2);
-    EXPECT_EQ(SendMessageW(form.controls().lbTo, LB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(form.controls().presetList, LB_GETITEMHEIGHT, 0, 0), 12);
+    EXPECT_EQ(SendMessageW(form.controls().presetList, LB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(SendMessageW(form.controls().presetList, LB_GETCURSEL, 0, 0), 0);
 }
 
 struct SizeCase {
@@ -239,17 +241,17 @@ TEST_P(SizeRules, MinimumIs426By460AndTheHintFollowsTheWidth) {
     resizeTo(c.asked.cx, c.asked.cy);
     EXPECT_EQ(outerSize().cx, c.outer.cx);
     EXPECT_EQ(outerSize().cy, c.outer.cy);
-    const RECT hint = placeInParent(form.controls().txtDrag);
+    const RECT hint = placeInParent(form.controls().dropHint);
     EXPECT_EQ(hint.left, 5);
     EXPECT_EQ(hint.right - hint.left, c.outer.cx - 15);
     EXPECT_EQ(hint.top, 248);
     EXPECT_EQ(hint.bottom - hint.top, 16);
     // The aligned controls take the client width; the panel's controls stay.
-    RECT list = placeInParent(form.controls().lvData);
+    RECT list = placeInParent(form.controls().jobList);
     EXPECT_EQ(list.right - list.left, c.outer.cx - 8);
     EXPECT_EQ(list.bottom, c.outer.cy - 27);
-    EXPECT_EQ(placeInParent(form.controls().lbTo).left, 248);
-    EXPECT_EQ(SendMessageW(form.controls().lvData, LVM_GETCOLUMNWIDTH, 0, 0), 320);
+    EXPECT_EQ(placeInParent(form.controls().presetList).left, 248);
+    EXPECT_EQ(SendMessageW(form.controls().jobList, LVM_GETCOLUMNWIDTH, 0, 0), 320);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, SizeRules,
@@ -261,9 +263,9 @@ INSTANTIATE_TEST_SUITE_P(Rules, SizeRules,
 
 TEST_F(WindowOnScreen, AHiddenHintKeepsItsLastLayoutThroughAResize) {
     resizeTo(600, 500);
-    ShowWindow(form.controls().txtDrag, SW_HIDE);
+    ShowWindow(form.controls().dropHint, SW_HIDE);
     resizeTo(800, 500);
-    const RECT hint = placeInParent(form.controls().txtDrag);
+    const RECT hint = placeInParent(form.controls().dropHint);
     EXPECT_EQ(hint.right - hint.left, 585);
 }
 
@@ -284,29 +286,29 @@ TEST_F(WindowOnScreen, AMoveTo144DpiScalesLayoutFontsAndColumnsAndBackAgain) {
     EXPECT_EQ(form.window->dpi(), 144u);
     EXPECT_GE(clientSize().cx, 627);
     EXPECT_GE(clientSize().cy, 650);
-    const RECT start = placeInParent(form.controls().btnStart);
+    const RECT start = placeInParent(form.controls().startButton);
     EXPECT_EQ(start.left, 6);
     EXPECT_EQ(start.right - start.left, 128);
     EXPECT_EQ(start.bottom - start.top, 68);
-    EXPECT_EQ(placeInParent(form.controls().lvData).top, 150);
+    EXPECT_EQ(placeInParent(form.controls().jobList).top, 150);
     EXPECT_EQ(placeInParent(form.window->gauge().handle()).bottom, 150);
-    EXPECT_EQ(SendMessageW(form.controls().lvData, LVM_GETCOLUMNWIDTH, 0, 0), 480);
-    EXPECT_EQ(SendMessageW(form.controls().lvData, LVM_GETCOLUMNWIDTH, 1, 0), 120);
-    EXPECT_EQ(SendMessageW(form.controls().lbTo, LB_GETITEMHEIGHT, 0, 0), 18);
+    EXPECT_EQ(SendMessageW(form.controls().jobList, LVM_GETCOLUMNWIDTH, 0, 0), 480);
+    EXPECT_EQ(SendMessageW(form.controls().jobList, LVM_GETCOLUMNWIDTH, 1, 0), 120);
+    EXPECT_EQ(SendMessageW(form.controls().presetList, LB_GETITEMHEIGHT, 0, 0), 18);
     LOGFONTW font{};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form.controls().btnStart, WM_GETFONT, 0, 0)), sizeof font,
-               &font);
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form.controls().startButton, WM_GETFONT, 0, 0)),
+               sizeof font, &font);
     EXPECT_EQ(font.lfHeight, -18);
-    const RECT hint = placeInParent(form.controls().txtDrag);
+    const RECT hint = placeInParent(form.controls().dropHint);
     EXPECT_EQ(hint.top, 372);
     EXPECT_EQ(hint.left, 8);
 
     dpiChange(96);
     EXPECT_EQ(clientSize().cx, 418);
     EXPECT_EQ(clientSize().cy, 433);
-    EXPECT_EQ(placeInParent(form.controls().btnStart).right, 89);
-    EXPECT_EQ(SendMessageW(form.controls().lvData, LVM_GETCOLUMNWIDTH, 0, 0), 320);
-    EXPECT_EQ(placeInParent(form.controls().txtDrag).left, 5);
+    EXPECT_EQ(placeInParent(form.controls().startButton).right, 89);
+    EXPECT_EQ(SendMessageW(form.controls().jobList, LVM_GETCOLUMNWIDTH, 0, 0), 320);
+    EXPECT_EQ(placeInParent(form.controls().dropHint).left, 5);
 }
 
 }  // namespace

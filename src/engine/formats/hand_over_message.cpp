@@ -55,28 +55,6 @@ std::optional<std::string> EncodeHandOver(const std::vector<std::string>& files,
     return message;
 }
 
-std::optional<std::size_t> HandOverBodySize(std::string_view header) {
-    if (header.size() != kHandOverHeaderSize) return std::nullopt;
-    const std::size_t size = readLength(header);
-    if (size > kHandOverMaxBody) return std::nullopt;
-    return size;
-}
-
-std::optional<std::vector<std::string>> DecodeHandOverBody(std::string_view body, PathStyle style) {
-    if (body.size() > kHandOverMaxBody) return std::nullopt;
-    std::string length;
-    appendLength(length, body.size());
-    HandOverReader reader(style);
-    reader.take(length);
-    while (reader.state() == HandOverReader::State::Reading && !body.empty()) {
-        const std::size_t piece = std::min(reader.wanted(), body.size());
-        reader.take(body.substr(0, piece));
-        body.remove_prefix(piece);
-    }
-    if (reader.state() != HandOverReader::State::Done || !body.empty()) return std::nullopt;
-    return reader.takeFiles();
-}
-
 HandOverReader::HandOverReader(PathStyle style) : m_style(style) {}
 
 std::size_t HandOverReader::wanted() const {

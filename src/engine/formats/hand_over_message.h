@@ -38,15 +38,6 @@ bool FitsSystemPath(std::string_view path, PathStyle style);
 std::optional<std::string> EncodeHandOver(const std::vector<std::string>& files,
                                           PathStyle style = kNativePathStyle);
 
-// The body's length that a header announces; nothing when it is more than
-// kHandOverMaxBody or the header is not kHandOverHeaderSize bytes long.
-std::optional<std::size_t> HandOverBodySize(std::string_view header);
-
-// The files of a whole body, in order; nothing when the body is not exactly
-// a sequence of length-prefixed byte strings that each fit the system.
-std::optional<std::vector<std::string>> DecodeHandOverBody(std::string_view body,
-                                                           PathStyle style = kNativePathStyle);
-
 // Reads one message as its bytes arrive, holding no more than the lengths
 // read so far allow: a connection is read only `wanted()` bytes at a time and
 // dropped the moment the message is refused.
@@ -70,9 +61,9 @@ private:
 
     PathStyle m_style;
     State m_state = State::Reading;
-    bool m_inHeader = true;      // the message's own length is being read
-    bool m_inLength = true;      // a length (rather than a name) is being read
-    std::string m_field;         // the length or the name being read
+    bool m_inHeader = true;  // the message's own length is being read
+    bool m_inLength = true;  // a length (rather than a name) is being read
+    std::string m_field;     // the length or the name being read
     std::size_t m_fieldSize = kHandOverHeaderSize;
     std::size_t m_bodyLeft = 0;  // bytes of the body not read yet
     std::vector<std::string> m_files;

@@ -3,6 +3,7 @@
 // hand_over_message.h, and only between processes of one user.
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -10,6 +11,17 @@
 #include <vector>
 
 namespace mirvane::platform {
+
+// The listener's policy, the same on both systems. Its own thread hears every
+// sender at once, each until its own deadline: a sender that connects and
+// has not sent its whole message within it is dropped, and delays no other.
+inline constexpr std::chrono::milliseconds kHandOverSenderDeadline{2000};
+// Senders heard at once; more wait in the system's queue (Linux) or for a
+// free pipe instance (Windows), within their own time. Windows waits for
+// them in one call that takes at most 64 handles, the listener's stop among
+// them; and each sender heard may make the listener hold up to a whole
+// message (kHandOverMaxBody), 256 MiB for all 32 together.
+inline constexpr std::size_t kHandOverSendersAtOnce = 32;
 
 // Where the copy that holds the lock of the given name hears from the copies
 // started after it. Each list of files that arrives is given to the receiver

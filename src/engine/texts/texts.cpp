@@ -158,7 +158,7 @@ std::span<const Text* const> allTexts() {
                                       &kSayBusyNoAdd,
                                       &kSayNotFailed,
                                       &kSayNothingSelected,
-                                      &kUtteranceSeparator,
+                                      &kSayingsJoint,
                                       &kRowEnd,
                                       &kRowEndWithReason,
                                       &kErrorWithReason,

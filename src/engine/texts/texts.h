@@ -203,7 +203,7 @@ inline constexpr Text kSayBusyNoAdd{"Files cannot be added during a conversion"}
 inline constexpr Text kSayNotFailed{"The selected row is not an error"};
 inline constexpr Text kSayNothingSelected{"No file is selected"};
 // Between utterances said at once.
-inline constexpr Text kUtteranceSeparator{"between two sentences said at once", ". "};
+inline constexpr Text kSayingsJoint{"between two sentences said at once", ". "};
 // A row's end, said once: "clip.avi Converted", "clip.avi Error: reason".
 inline constexpr Text kRowEnd{"a row's end, said", "{name} {status}"};
 inline constexpr Text kRowEndWithReason{"a row's end, said", "{name} {status}: {reason}"};

@@ -1,5 +1,5 @@
 #pragma once
-// The form as its form file holds it, the same for every window: each
+// The form, the same for every window, which makes its controls from it: each
 // control's place and size in pixels at 96 dpi (the panel's children
 // relative to the panel), the sizes the resize rules go by, and the rules
 // themselves. A window scales every pixel to its own dpi where it uses it.
@@ -32,13 +32,13 @@ inline constexpr int kHintWidthLessThanOuter = 15;
 inline constexpr int kPanelHeight = 85;
 inline constexpr int kGaugeHeight = 15;
 
-inline constexpr Place kTxtDrag{8, 248, 405, 16};
+inline constexpr Place kDropHint{8, 248, 405, 16};
 // The children of the panel.
-inline constexpr Place kBtnStart{4, 4, 85, 45};
-inline constexpr Place kBtnAllClr{92, 4, 81, 45};
+inline constexpr Place kStartButton{4, 4, 85, 45};
+inline constexpr Place kClearButton{92, 4, 81, 45};
 inline constexpr Place kPresetLabel{196, 4, 52, 12};
-inline constexpr Place kLbTo{248, 4, 169, 77};
-inline constexpr Place kChkDShow{8, 60, 213, 13};
+inline constexpr Place kPresetList{248, 4, 169, 77};
+inline constexpr Place kDirectShowBox{8, 60, 213, 13};
 
 inline constexpr int kFontHeight = 12;
 inline constexpr int kPresetItemHeight = 12;

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "engine/jobs/paths.h"
-#include "engine/window/status_look.h"
+#include "engine/window/row_look.h"
 #include "engine/texts/texts.h"
 
 namespace mirvane {

@@ -14,12 +14,27 @@ namespace {
 using Files = std::vector<std::string>;
 using namespace std::string_literals;
 
+// A whole message read as a listener reads it, in the pieces the reader
+// asks for: its files when it is exactly one list.
+std::optional<Files> read(std::string_view message, PathStyle style = kNativePathStyle) {
+    HandOverReader reader(style);
+    while (reader.state() == HandOverReader::State::Reading && !message.empty()) {
+        const std::size_t piece = std::min(reader.wanted(), message.size());
+        reader.take(message.substr(0, piece));
+        message.remove_prefix(piece);
+    }
+    if (reader.state() != HandOverReader::State::Done || !message.empty()) return std::nullopt;
+    return reader.takeFiles();
+}
+
+std::string length(std::size_t n) { return {char(n), char(n >> 8), char(n >> 16), char(n >> 24)}; }
+
+// A message of that body.
+std::string withLength(const std::string& body) { return length(body.size()) + body; }
+
 std::optional<Files> roundTrip(const Files& files) {
     const std::optional<std::string> message = EncodeHandOver(files);
-    if (!message) return std::nullopt;
-    const std::optional<std::size_t> size = HandOverBodySize(message->substr(0, kHandOverHeaderSize));
-    if (size != message->size() - kHandOverHeaderSize) return std::nullopt;
-    return DecodeHandOverBody(std::string_view(*message).substr(kHandOverHeaderSize));
+    return message ? read(*message) : std::nullopt;
 }
 
 TEST(HandOverMessage, EveryListArrivesAsSent) {
@@ -39,13 +54,15 @@ TEST(HandOverMessage, EveryListArrivesAsSent) {
 }
 
 TEST(HandOverMessage, NothingMalformedOrTooLargeIsAList) {
-    EXPECT_EQ(HandOverBodySize("\0\0\x80\0"s), kHandOverMaxBody);
-    EXPECT_EQ(HandOverBodySize("\x01\0\x80\0"s), std::nullopt) << "one byte over the limit";
-    EXPECT_EQ(HandOverBodySize("\0\0\0"s), std::nullopt);
+    HandOverReader largest;
+    EXPECT_EQ(largest.take(length(kHandOverMaxBody)), HandOverReader::State::Reading);
+    HandOverReader tooLarge;
+    EXPECT_EQ(tooLarge.take(length(kHandOverMaxBody + 1)), HandOverReader::State::Refused)
+        << "one byte over the limit";
     for (const std::string& body : {"\x02\0\0"s, "\x05\0\0\0abcd"s, "\x01\0\0\0a\0\0"s,
                                     "\xff\xff\xff\xff"
                                     "abc"s}) {
-        EXPECT_EQ(DecodeHandOverBody(body), std::nullopt);
+        EXPECT_EQ(read(withLength(body)), std::nullopt);
     }
     // 2048 names of 4092 bytes and their lengths fill the body exactly.
     Files full(kHandOverMaxBody / 4096, std::string(4092, 'x'));
@@ -62,33 +79,38 @@ TEST(HandOverMessage, NamesUpToTheSystemsLongestPathAndNoLonger) {
         while (times-- > 0) text += piece;
         return text;
     };
+    // refusedAtLength: no name of that many bytes fits, whatever its bytes.
     const struct {
         const char* name;
         PathStyle style;
         std::string path;
         bool fits;
+        bool refusedAtLength;
     } rows[] = {
-        {"posix longest name", PathStyle::Posix, "/" + std::string(4094, '\xff'), true},
-        {"posix one byte more", PathStyle::Posix, "/" + std::string(4095, 'a'), false},
-        {"windows longest ascii name", PathStyle::Windows, "C:\\" + std::string(32764, 'a'), true},
-        {"windows one unit more", PathStyle::Windows, "C:\\" + std::string(32765, 'a'), false},
-        {"windows three bytes a unit", PathStyle::Windows, repeat("あ", 32767), true},
-        {"windows four bytes two units", PathStyle::Windows, repeat("\xf0\x9f\x8e\xac", 16384), false},
-        {"windows too many bytes for any name", PathStyle::Windows, std::string(3 * 32767 + 1, '\x80'), false},
+        {"posix longest name", PathStyle::Posix, "/" + std::string(4094, '\xff'), true, false},
+        {"posix one byte more", PathStyle::Posix, "/" + std::string(4095, 'a'), false, true},
+        {"windows longest ascii name", PathStyle::Windows, "C:\\" + std::string(32764, 'a'), true, false},
+        {"windows one unit more", PathStyle::Windows, "C:\\" + std::string(32765, 'a'), false, false},
+        {"windows three bytes a unit", PathStyle::Windows, repeat("あ", 32767), true, false},
+        {"windows four bytes two units", PathStyle::Windows, repeat("\xf0\x9f\x8e\xac", 16384), false, false},
+        {"windows too many bytes for any name", PathStyle::Windows, std::string(3 * 32767 + 1, '\x80'), false,
+         true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(FitsSystemPath(row.path, row.style), row.fits);
         EXPECT_EQ(EncodeHandOver({row.path}, row.style).has_value(), row.fits);
-        const std::size_t n = row.path.size();
-        const std::string body = std::string{char(n), char(n >> 8), char(n >> 16), '\0'} + row.path;
+        const std::string message = withLength(length(row.path.size()) + row.path);
         // Compared, not printed: the names are thousands of bytes long.
-        EXPECT_TRUE(DecodeHandOverBody(body, row.style) == (row.fits ? std::optional(Files{row.path}) : std::nullopt));
+        EXPECT_TRUE(read(message, row.style) == (row.fits ? std::optional(Files{row.path}) : std::nullopt));
+        // In a message the listener would take, a name no system opens is
+        // refused at its length: none of it is asked for.
+        HandOverReader reader(row.style);
+        const auto atLength = reader.take(std::string_view(message).substr(0, 2 * kHandOverHeaderSize));
+        EXPECT_EQ(atLength,
+                  row.refusedAtLength ? HandOverReader::State::Refused : HandOverReader::State::Reading);
+        EXPECT_EQ(reader.wanted(), row.refusedAtLength ? 0u : row.path.size());
     }
-    // A 16 MiB name is refused at its length: nothing more is asked for.
-    HandOverReader reader(PathStyle::Posix);
-    EXPECT_EQ(reader.take("\x04\0\0\x01\0\0\0\x01"s), HandOverReader::State::Refused);
-    EXPECT_EQ(reader.wanted(), 0u);
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 
 #include "engine/formats/hand_over_message.h"
 #include "engine/platform/posix/posix_internal.h"
+#include "support/process_usage.h"
 #include "support/special_files.h"
 #include "support/temp_dir.h"
 
@@ -140,13 +141,14 @@ TEST_F(HandOver, MalformedMessagesAreDroppedAndTheListenerGoesOn) {
 }
 
 // Each sender is heard on its own deadline: senders that say nothing hold
-// up no other, and one that announces a name longer than the system opens
-// is dropped at once, before any of the name is read.
+// up no other, and one that announces a name longer than the system opens,
+// in a message the listener would take, is dropped at once, before any of
+// the name is read.
 TEST_F(HandOver, SilentSendersDelayNoOtherAndAnOverlongNameIsDroppedAtOnce) {
     const auto listener = listen();
-    std::vector<int> senders;  // ten silent ones, then one with a 16 MiB name
+    std::vector<int> senders;  // ten silent ones, then one with a 4096-byte name
     for (int i = 0; i < 11; ++i) senders.push_back(connectRaw());
-    ASSERT_EQ(::send(senders.back(), "\x04\0\0\x01\0\0\0\x01", 8, MSG_NOSIGNAL), 8);
+    ASSERT_EQ(::send(senders.back(), "\x04\x10\0\0\0\x10\0\0", 8, MSG_NOSIGNAL), 8);
     std::this_thread::sleep_for(100ms);
     const auto start = Clock::now();
     EXPECT_FALSE(posix::handOverTo(socket, {"/v/real.avi"}, 3s));
@@ -157,6 +159,24 @@ TEST_F(HandOver, SilentSendersDelayNoOtherAndAnOverlongNameIsDroppedAtOnce) {
     char answer = 0;
     EXPECT_LE(::recv(senders.back(), &answer, 1, 0), 0);
     for (const int fd : senders) ::close(fd);
+}
+
+// A sender that connects and says nothing is dropped at its deadline, and
+// the listener sleeps meanwhile rather than looking again and again.
+TEST_F(HandOver, ASilentSenderIsDroppedAtItsDeadlineWhileTheListenerSleeps) {
+    const auto listener = listen();
+    const int silent = connectRaw();
+    const auto start = Clock::now();
+    const long long cpuBefore = test::cpuMicroseconds();
+    pollfd dropped{silent, POLLIN, 0};
+    ASSERT_EQ(::poll(&dropped, 1, 5000), 1) << "still heard after 5 s";
+    const auto heard = Clock::now() - start;
+    EXPECT_LT(test::cpuMicroseconds() - cpuBefore, 100'000) << "the listener spun while it waited";
+    EXPECT_GE(heard, kHandOverSenderDeadline - 100ms);
+    EXPECT_LT(heard, kHandOverSenderDeadline + 1s);
+    char answer = 0;
+    EXPECT_LE(::recv(silent, &answer, 1, 0), 0);
+    ::close(silent);
 }
 
 TEST_F(HandOver, StoppingEndsAtOnceAndRemovesTheSocket) {

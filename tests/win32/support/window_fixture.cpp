@@ -50,14 +50,14 @@ std::vector<std::wstring> Form::column(int index) const {
         item.iSubItem = index;
         item.pszText = buffer;
         item.cchTextMax = 1024;
-        SendMessageW(controls().lvData, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+        SendMessageW(controls().jobList, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
         texts.emplace_back(buffer);
     }
     return texts;
 }
 
 int Form::rowCount() const {
-    return static_cast<int>(SendMessageW(controls().lvData, LVM_GETITEMCOUNT, 0, 0));
+    return static_cast<int>(SendMessageW(controls().jobList, LVM_GETITEMCOUNT, 0, 0));
 }
 
 std::wstring windowText(HWND window) {

@@ -29,11 +29,6 @@ using Clock = std::chrono::steady_clock;
 
 // What a listener answers once it has the files: the sender may end.
 constexpr char kTaken = 'T';
-// A sender that connects but does not send is dropped after this long; the
-// others are heard meanwhile.
-constexpr auto kReadTimeout = std::chrono::seconds(2);
-// Senders heard at once; more wait in the system's queue until one is done.
-constexpr std::size_t kMaxSenders = 64;
 // Between attempts to reach a copy that has taken the lock but does not
 // listen yet.
 constexpr auto kRetryPause = std::chrono::milliseconds(20);
@@ -140,8 +135,10 @@ private:
     void run() {
         std::vector<Sender> senders;
         for (;;) {
-            std::vector<pollfd> fds{{m_stopRead.get(), POLLIN, 0},
-                                    {m_listening.get(), static_cast<short>(senders.size() < kMaxSenders ? POLLIN : 0), 0}};
+            std::vector<pollfd> fds{
+                {m_stopRead.get(), POLLIN, 0},
+                {m_listening.get(), static_cast<short>(senders.size() < kHandOverSendersAtOnce ? POLLIN : 0),
+                 0}};
             Clock::time_point next = Clock::time_point::max();
             for (const Sender& sender : senders) {
                 fds.push_back({sender.connection.get(), POLLIN, 0});
@@ -176,7 +173,7 @@ private:
         if (connection.get() < 0) return;
         unsigned peer = 0;
         if (!peerUserId(connection.get(), peer) || peer != ::geteuid()) return;
-        senders.push_back({std::move(connection), Clock::now() + kReadTimeout, HandOverReader()});
+        senders.push_back({std::move(connection), Clock::now() + kHandOverSenderDeadline, HandOverReader()});
     }
 
     // Reads what the sender has sent, never more than its message may still

@@ -27,12 +27,8 @@ using Clock = std::chrono::steady_clock;
 
 // What a listener answers once it has the files: the sender may end.
 constexpr char kTaken = 'T';
-// A sender that connects but does not send is dropped after this long; the
-// others are heard meanwhile.
-constexpr auto kReadTimeout = std::chrono::seconds(2);
-// Senders heard at once, each on an instance of the pipe of its own; more
-// wait for a free one.
-constexpr DWORD kInstances = 32;
+// Each sender heard has an instance of the pipe of its own.
+constexpr DWORD kInstances = kHandOverSendersAtOnce;
 // Between attempts to reach a copy that has taken the lock but does not
 // listen yet.
 constexpr auto kRetryPause = std::chrono::milliseconds(20);
@@ -123,7 +119,7 @@ public:
         switch (m_step) {
         case Step::Connecting:
             if (!done) return connect();
-            m_deadline = Clock::now() + kReadTimeout;
+            m_deadline = Clock::now() + kHandOverSenderDeadline;
             return read();
         case Step::Reading:
             if (!done || count == 0) return connect();

@@ -1,4 +1,4 @@
-#include "win32/desktop_services.h"
+#include "win32/win32_desktop_services.h"
 
 #include <utility>
 

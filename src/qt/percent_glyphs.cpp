@@ -1,4 +1,4 @@
-#include "qt/percent_text.h"
+#include "qt/percent_glyphs.h"
 
 #include <QPainter>
 #include <QTextLayout>
@@ -11,7 +11,7 @@ const QString kCharacters = QStringLiteral("0123456789%");
 
 }  // namespace
 
-std::optional<PercentText::Glyphs> PercentText::layOut(const QFont& font) {
+std::optional<PercentGlyphs::Glyphs> PercentGlyphs::layOut(const QFont& font) {
     QTextLayout layout(kCharacters, font);
     layout.beginLayout();
     QTextLine line = layout.createLine();
@@ -32,7 +32,7 @@ std::optional<PercentText::Glyphs> PercentText::layOut(const QFont& font) {
     return glyphs;
 }
 
-void PercentText::draw(QPainter& painter, const QRect& rect, const QFont& font, int percent) {
+void PercentGlyphs::draw(QPainter& painter, const QRect& rect, const QFont& font, int percent) {
     if (!m_laidOut || font != m_font) {
         m_font = font;
         m_glyphs = layOut(font);

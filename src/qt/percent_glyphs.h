@@ -1,5 +1,7 @@
 #pragma once
-// The gauge's text ("0%" to "100%") drawn from glyphs laid out once per font.
+// The gauge's percentage as text ("0%" to "100%"), drawn from glyphs laid
+// out once per font. (The percentage itself is engine/desktop/gauge_percent.h's;
+// the gauge that shows it, percent_gauge.h.)
 // Laying out a text anew costs more than the rest of the gauge's picture, and
 // the gauge redraws at every whole percent; the glyphs are placed exactly as
 // a centred QPainter::drawText would place them.
@@ -13,7 +15,7 @@ class QPainter;
 
 namespace mirvane {
 
-class PercentText {
+class PercentGlyphs {
 public:
     // Draws "<percent>%" centred in rect with the painter's current pen and
     // composition mode, in font.
