@@ -25,7 +25,7 @@ struct EnglishWindow : testing::Test {
     ProgramFolder folder;
     Form form{folder};
 
-    HWND list() const { return form.controls().lvData; }
+    HWND list() const { return form.controls().jobList; }
     std::wstring columnTitle(int index) const {
         wchar_t title[64]{};
         LVCOLUMNW column{};
@@ -44,14 +44,14 @@ TEST_F(EnglishWindow, EveryControlIsNamedInEnglishForAssistiveTechnology) {
         HWND handle;
         const wchar_t* name;
     } cases[] = {
-        {"btnStart", c.btnStart, L"Start"},
-        {"btnAllClr", c.btnAllClr, L"Clear all"},
+        {"startButton", c.startButton, L"Start"},
+        {"clearButton", c.clearButton, L"Clear all"},
         {"presetLabel", c.presetLabel, L"Preset"},
-        {"lbTo", c.lbTo, L"Preset"},
-        {"chkDShow", c.chkDShow, L"Use DirectShow (needs AviSynth)"},
+        {"presetList", c.presetList, L"Preset"},
+        {"directShowBox", c.directShowBox, L"Use DirectShow (needs AviSynth)"},
         {"gauge", form.window->gauge().handle(), L"Progress"},
-        {"lvData", c.lvData, L"File list"},
-        {"txtDrag", c.txtDrag, L"Drag and drop video files here"},
+        {"jobList", c.jobList, L"File list"},
+        {"dropHint", c.dropHint, L"Drag and drop video files here"},
     };
     for (const auto& row : cases) EXPECT_EQ(askAccessible(row.handle).name, row.name) << row.control;
     EXPECT_EQ(columnTitle(0), L"File name");
@@ -75,19 +75,19 @@ TEST_F(EnglishWindow, RowsAndWhatTheWindowSaysAreInEnglish) {
 // dpi (the heights are the form's, whatever the language).
 TEST_F(EnglishWindow, EveryCaptionFitsItsControl) {
     const WindowControls& c = form.controls();
-    const int box = GetSystemMetricsForDpi(SM_CXMENUCHECK, GetDpiForWindow(c.chkDShow)) + 4;
+    const int box = GetSystemMetricsForDpi(SM_CXMENUCHECK, GetDpiForWindow(c.directShowBox)) + 4;
     const struct {
         const char* control;
         HWND handle;
         const char* caption;
         int besideText;  // what the control draws beside its text
     } cases[] = {
-        {"btnStart", c.btnStart, texts::kCaptionStart, 8},
-        {"btnStart stopping", c.btnStart, texts::kCaptionStop, 8},
-        {"btnAllClr", c.btnAllClr, texts::kCaptionClearAll, 8},
+        {"startButton", c.startButton, texts::kCaptionStart, 8},
+        {"startButton stopping", c.startButton, texts::kCaptionStop, 8},
+        {"clearButton", c.clearButton, texts::kCaptionClearAll, 8},
         {"presetLabel", c.presetLabel, texts::kCaptionPresets, 0},
-        {"chkDShow", c.chkDShow, texts::kCaptionDirectShow, box},
-        {"txtDrag", c.txtDrag, texts::kDropHint, 0},
+        {"directShowBox", c.directShowBox, texts::kCaptionDirectShow, box},
+        {"dropHint", c.dropHint, texts::kDropHint, 0},
     };
     for (const auto& row : cases) {
         HDC dc = GetDC(row.handle);
