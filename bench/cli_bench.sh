@@ -20,7 +20,8 @@ ln -s "$(command -v ffmpeg)" "$work/program/ffmpeg/ffmpeg"
 for ((i = 0; i < clips; i++)); do
   ffmpeg -v error -f lavfi -i "sine=frequency=440:duration=2" "$work/clips/clip$i.wav"
 done
-preset="音声のみ MP3"
+# The shipped "audio only MP3" preset, by its number: its title follows the language.
+preset=4
 
 remove_outputs() { rm -f "$work/clips/"*.mp3; }
 seconds_of() {

@@ -10,6 +10,7 @@
 #include "app/launch.h"
 #include "engine/encoding/batch_flags.h"
 #include "engine/platform/termination.h"
+#include "engine/platform/user_language.h"
 #include "engine/texts/texts.h"
 #include "qt/display_check.h"
 #include "qt/main_window.h"
@@ -26,6 +27,8 @@ void reportOnTerminal(const std::string& text) { std::fprintf(stderr, "%s\n", te
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Every text from here on, a box at start among them, in the user's language.
+    mirvane::texts::useLanguage(mirvane::platform::userLanguage());
     // The arguments' exact bytes: a name that is not valid UTF-8 must reach
     // the encoder as it was given.
     const std::vector<std::string> files(argv + 1, argv + argc);

@@ -12,6 +12,7 @@
 
 #include "app/launch.h"
 #include "engine/encoding/batch_flags.h"
+#include "engine/platform/user_language.h"
 #include "engine/platform/win32/wide_text.h"
 #include "engine/texts/texts.h"
 #include "win32/main_window.h"
@@ -47,6 +48,8 @@ void reportFatal(const std::string& text) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
+    // Every text from here on, a box at start among them, in the user's language.
+    mirvane::texts::useLanguage(mirvane::platform::userLanguage());
     const std::vector<std::string> files = commandLineFiles();
     const mirvane::app::Launch launch = mirvane::app::launch(files, report);
     if (launch.exitCode) return *launch.exitCode;
@@ -59,8 +62,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
         mirvane::win32::MessageBoxes messages;
         mirvane::win32::MainWindow window(flags, launch.places.paths, files, messages);
         // Declared after the window, the listener stops before the window goes.
-        const auto listener = mirvane::app::listenForOtherCopies(launch,
-            [&window](std::vector<std::string> handed) { window.openHandedOverFiles(std::move(handed)); }, report);
+        const auto listener = mirvane::app::listenForOtherCopies(
+            launch,
+            [&window](std::vector<std::string> handed) { window.openHandedOverFiles(std::move(handed)); },
+            report);
         window.show(showCommand);
         return window.run();
     } catch (const std::exception& error) {

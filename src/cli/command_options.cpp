@@ -3,7 +3,7 @@
 #include <charconv>
 #include <string_view>
 
-#include "engine/texts/console_texts.h"
+#include "engine/texts/texts.h"
 
 namespace mirvane::cli {
 
@@ -42,7 +42,7 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& arguments) {
         const bool takesValue = name == "--preset" || name == "--jobs" || name == "--settings";
         if (takesValue && !value) {
             if (i + 1 == arguments.size()) {
-                parsed.error = texts::consoleMissingValue(name);
+                parsed.error = texts::fill(texts::kConsoleMissingValue, {{"option", name}});
                 break;
             }
             value = arguments[++i];
@@ -51,7 +51,7 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& arguments) {
             options.preset = *value;
         } else if (name == "--jobs") {
             options.jobs = parseJobs(*value);
-            if (!options.jobs) parsed.error = texts::consoleBadJobs(*value);
+            if (!options.jobs) parsed.error = texts::fill(texts::kConsoleBadJobs, {{"value", *value}});
         } else if (name == "--settings") {
             options.settingsFile = *value;
         } else if (name == "--json" && !value) {
@@ -63,11 +63,11 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& arguments) {
         } else if (name == "--version" && !value) {
             options.action = CommandOptions::Action::Version;
         } else {
-            parsed.error = texts::consoleUnknownOption(argument);
+            parsed.error = texts::fill(texts::kConsoleUnknownOption, {{"option", argument}});
         }
     }
     if (parsed.error.empty() && options.action == CommandOptions::Action::Convert && options.inputs.empty())
-        parsed.error = texts::kConsoleNoFiles;
+        parsed.error = texts::kConsoleNoFiles.c_str();
     return parsed;
 }
 

@@ -20,7 +20,6 @@
 #include "engine/platform/files.h"
 #include "engine/platform/termination.h"
 #include "engine/settings/presets.h"
-#include "engine/texts/console_texts.h"
 #include "engine/texts/texts.h"
 
 namespace mirvane::cli {
@@ -32,7 +31,7 @@ using platform::ConsoleStream;
 void say(ConsoleStream stream, const std::string& text) { platform::writeConsole(stream, text); }
 
 int usageError(const std::string& what) {
-    say(ConsoleStream::Error, texts::consoleUsageError(what));
+    say(ConsoleStream::Error, "mirvane-cli: " + what + "\n" + texts::kConsoleSeeHelp + "\n");
     return kExitBadUsage;
 }
 
@@ -109,7 +108,7 @@ int RunConsoleProgram(const std::vector<std::string>& arguments) {
     if (!parsed.error.empty()) return usageError(parsed.error);
     const CommandOptions& options = parsed.options;
     if (options.action == CommandOptions::Action::Help) {
-        say(ConsoleStream::Output, texts::kConsoleUsage);
+        say(ConsoleStream::Output, texts::kConsoleUsage.c_str());
         return kExitAllConverted;
     }
     if (options.action == CommandOptions::Action::Version) {
@@ -134,7 +133,7 @@ int RunConsoleProgram(const std::vector<std::string>& arguments) {
         return kExitAllConverted;
     }
     const std::optional<int> preset = findPreset(presets, options.preset);
-    if (!preset) return usageError(texts::consoleNoSuchPreset(*options.preset));
+    if (!preset) return usageError(texts::fill(texts::kConsoleNoSuchPreset, {{"preset", *options.preset}}));
     if (!platform::isExecutableFile(paths.encoder))
         return settingsError(texts::encoderMissing(kNativePathStyle) + " (" + paths.encoder + ")");
     if (options.jobs) presets.simultaneousJobs = *options.jobs;

@@ -189,9 +189,12 @@ void MainWindow::createControls() {
 
 void MainWindow::setUpLook() {
     setWindowIcon(appIcon());
-    // Every text of the window is Japanese; assistive technology that asks
-    // an object's locale is told so.
-    setLocale(QLocale(QLocale::Japanese, QLocale::Japan));
+    // Every text of the window is in the chosen language; assistive
+    // technology that asks an object's locale is told so, and reads it
+    // with that language's voice.
+    const std::string language(texts::language());
+    setLocale(language == "ja" ? QLocale(QLocale::Japanese, QLocale::Japan)
+                               : QLocale(QString::fromStdString(language)));
     setFont(japaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic")));
     setColor(this, QPalette::Window, palette().color(QPalette::Button));
 

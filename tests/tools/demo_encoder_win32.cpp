@@ -51,10 +51,17 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     const long long seconds = about.nFileSizeLow;
-    // The output exists from the start, as ffmpeg's does.
+    // The output exists from the start, as ffmpeg's does (Mirvane may have
+    // made it already and hold it), and is not empty: an empty one is no
+    // conversion.
     HANDLE file =
-        CreateFileW(output.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(file, "demo", 4, &written, nullptr);
+        CloseHandle(file);
+    }
     say("Input #0, matroska,webm, from '" + utf8(input) + "':\n  Duration: " + clock(seconds) +
         ", start: 0.000000, bitrate: 2000 kb/s\n");
     for (long long second = 1; second <= seconds; ++second) {

@@ -183,7 +183,7 @@ JobResult BatchRunner::keepSeveralFiles(Job& job) {
     const std::error_code error = job.folder.commit(moved, taken);
     if (!error) {
         // One record for a sequence, however many files it has.
-        job.kept = {job.output + " (" + std::to_string(moved.size()) + " ファイル)"};
+        job.kept = {job.output + " (" + texts::filesWritten(moved.size()) + ")"};
         return {kResultCompleted, {}};
     }
     const std::string folder = job.folder.path();

@@ -110,7 +110,7 @@ void EncoderJob::logLine(std::string_view line) {
     const std::size_t record = line.size() + 2;  // with its CR LF
     if (record > kLoggedOutputPerJob - m_loggedOutput) {
         m_outputOmitted = true;
-        line = texts::kLogOutputOmitted;
+        line = texts::kLogOutputOmitted.c_str();
     } else {
         m_loggedOutput += record;
     }

@@ -143,11 +143,11 @@ JobResult JudgeEncoderRun(const VerdictReader& text, const EncoderEnd& end, cons
     } else if (!lastLine.empty()) {
         failure.reason = text.readable(lastLine);
     } else if (!end.exitCode) {
-        failure.reason = texts::kReasonEncoderCrashed;
+        failure.reason = texts::kReasonEncoderCrashed.c_str();
     } else if (*end.exitCode != 0) {
         failure.reason = std::string(texts::kReasonEncoderExitCode) + std::to_string(*end.exitCode);
     } else {
-        failure.reason = texts::kReasonNoOutput;
+        failure.reason = texts::kReasonNoOutput.c_str();
     }
     return failure;
 }

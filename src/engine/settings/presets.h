@@ -29,7 +29,8 @@ inline constexpr int kMaxPresets = 100;
 
 // Reads the [DirectShow] fps, the [Option] Jobs (kept to cores) and the
 // [List] entries ListTitleNN, ListOptionNN and ListExtNN from NN = 00 up to
-// the first empty title.
+// the first empty title. A title has its translation in the user's language
+// (texts::language()) beside it as ListTitleNN[en], ListTitleNN[de], ...
 PresetTable LoadPresets(const std::string& settingsFile, unsigned cores = ProcessorCores());
 
 }  // namespace mirvane

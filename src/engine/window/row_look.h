@@ -20,7 +20,7 @@ struct Rgb {
     bool operator==(const Rgb&) const = default;
 };
 
-constexpr const char* statusText(JobStatus status) {
+inline const char* statusText(JobStatus status) {
     switch (status) {
         case JobStatus::Pending:
             return texts::kStatusPending;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/texts/texts.h"
 #include "support/temp_dir.h"
 
 namespace mirvane {
@@ -84,6 +85,31 @@ TEST(LoadPresets, ReadsAHundredOfAHundredAndOne) {
     expected.pop_back();
     TempDir dir;
     EXPECT_EQ(LoadPresets(dir.write("MovieSet.ini", text)).presets, expected);
+}
+
+// A title's translation shows in its language only; the plain titles alone
+// decide where the list ends, so every language lists the same presets.
+TEST(LoadPresets, ReadsTheTitleInTheUsersLanguage) {
+    const std::string text =
+        "[List]\nListTitle00=標準\nListTitle00[en]=Standard\n"
+        "ListTitle01=音声\nListTitle02=\nListTitle02[en]=Past the end\n";
+    const struct {
+        const char* language;
+        std::vector<std::string> titles;
+    } rows[] = {
+        {"ja", {"標準", "音声"}},
+        {"en", {"Standard", "音声"}},
+        {"de_DE", {"Standard", "音声"}},  // no German catalogue: English
+    };
+    TempDir dir;
+    const std::string file = dir.write("MovieSet.ini", text);
+    for (const auto& row : rows) {
+        texts::useLanguage(row.language);
+        std::vector<std::string> titles;
+        for (const Preset& preset : LoadPresets(file).presets) titles.push_back(preset.title);
+        EXPECT_EQ(titles, row.titles) << row.language;
+    }
+    texts::useLanguage("ja");
 }
 
 TEST(ShippedSettings, HoldsUsablePresets) {
