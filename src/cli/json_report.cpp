@@ -2,38 +2,11 @@
 
 #include <cstdio>
 
+#include "engine/formats/utf8.h"
+
 namespace mirvane::cli {
 
 namespace {
-
-// The length of the UTF-8 sequence text begins with; 0 when it is not one.
-std::size_t utf8Sequence(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    char32_t value = 0;
-    if (lead < 0x80) return 1;
-    if (lead >= 0xc2 && lead <= 0xdf) {
-        length = 2;
-        value = lead & 0x1f;
-    } else if (lead >= 0xe0 && lead <= 0xef) {
-        length = 3;
-        value = lead & 0x0f;
-    } else if (lead >= 0xf0 && lead <= 0xf4) {
-        length = 4;
-        value = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (text.size() < length) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xc0) != 0x80) return 0;
-        value = (value << 6) | (byte(i) & 0x3f);
-    }
-    const bool overlong = (length == 3 && value < 0x800) || (length == 4 && value < 0x10000);
-    const bool surrogate = value >= 0xd800 && value <= 0xdfff;
-    return overlong || surrogate || value > 0x10ffff ? 0 : length;
-}
 
 const char* statusWord(JobStatus status) {
     switch (status) {
@@ -51,7 +24,7 @@ std::string JsonString(std::string_view text) {
     std::string json = "\"";
     while (!text.empty()) {
         const unsigned char byte = static_cast<unsigned char>(text[0]);
-        const std::size_t length = utf8Sequence(text);
+        const std::size_t length = Utf8CharacterLength(text);
         if (length == 0) {
             json += "\\ufffd";
             text.remove_prefix(1);

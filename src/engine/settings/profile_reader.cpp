@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "engine/formats/utf8.h"
 #include "engine/platform/files.h"
 #include "engine/platform/text.h"
 
@@ -139,40 +140,6 @@ std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     return out;
 }
 
-bool isValidUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length;
-        std::uint32_t code;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            code = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            code = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            code = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) return false;
-        for (std::size_t j = 1; j < length; ++j) {
-            const auto next = static_cast<unsigned char>(text[i + j]);
-            if (!isContinuation(next)) return false;
-            code = code << 6 | (next & 0x3F);
-        }
-        if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) ||
-            (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -182,7 +149,7 @@ std::string DecodeSettingsText(std::string bytes) {
         return utf16ToUtf8(std::string_view(bytes).substr(2), false);
     if (std::string_view(bytes).starts_with(kUtf16BeBom))
         return utf16ToUtf8(std::string_view(bytes).substr(2), true);
-    if (isValidUtf8(bytes)) return bytes;
+    if (IsValidUtf8(bytes)) return bytes;
     return platform::systemCodePageToUtf8(bytes);
 }
 
