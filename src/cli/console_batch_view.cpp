@@ -36,7 +36,7 @@ void ConsoleBatchView::progressed(int row, int percent) {
 
 void ConsoleBatchView::setRowPercent(int row, std::optional<int> percent) {
     if (!percent) return;
-    m_ownPercent[row] = true;
+    m_ownPercent.insert(row);
     progressed(row, *percent);
 }
 

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,7 @@ private:
     std::map<int, int> m_percents;  // the converting rows' last percentages
     std::map<int, std::string> m_outputs;
     // Rows whose own percentage the batch gives: the gauge is theirs together.
-    std::map<int, bool> m_ownPercent;
+    std::set<int> m_ownPercent;
     int m_gaugeMax = 0;
     BatchCounts m_counts;
 };
